@@ -1,0 +1,40 @@
+// The file layer, the install-path rule and the string utilities.
+//
+// Contract: calls have the shape of the classic Mac file manager (open by name giving a handle,
+// read and write with an in/out byte count, absolute positioning) and return 16-bit Mac result
+// codes: 0 success, -34 disk full, -36 I/O error, -37 bad name, -40 bad position, -42 too many files,
+// -43 not found, -45 locked, -49 busy, -51 bad handle, -61 no write permission. Nothing here throws
+// or shows anything.
+//
+// Fixed names c:\NAME: on Windows they are real paths; on POSIX they map to NAME inside the
+// directory standing for drive C ($VARNO_DRIVE_C, else $XDG_DATA_HOME/varno/drive_c, else
+// ~/.local/share/varno/drive_c), so no file named c:\... ever appears in a working directory.
+#pragma once
+
+#include <cstdint>
+
+typedef intptr_t FileHandle;
+constexpr FileHandle kNoFile = -1;
+
+int16_t FileOpen(const char* name, FileHandle* handle);  // existing file, read/write
+int16_t FileCreate(const char* name);                    // create or empty, then close
+int16_t FileRead(FileHandle handle, int32_t* count, void* destination);
+int16_t FileWrite(FileHandle handle, int32_t* count, const void* source);
+int16_t FileSetPos(FileHandle handle, int32_t offset);  // from the start of the file
+int16_t FileClose(FileHandle handle);
+int16_t FileDelete(const char* name);
+
+// Rewrites a fixed name c:\NAME in place (the buffer holds 514 bytes) to the install directory
+// followed by NAME. The install directory comes from the registry key, else from the path file
+// c:\QUENPath.TXT; without either the path is left as it is. A directory too long for the result
+// to fit the buffer is refused: the path is left as it is.
+void ResolveInstallPath(char* path);
+
+// Platform part of the rule: the install directory into `directory` (capacity 1025 bytes).
+// Returns 1 when the registry key (or its stand-in) exists, whatever its value; 0 otherwise.
+int32_t ReadInstallKey(char* directory);
+
+void CopyTextBounded(const char* source, char* destination, int32_t capacity);
+void JoinTexts(const char* first, const char* second, char* destination);
+char* NewText(int32_t size);
+void DisposeText(char* text);

@@ -1,0 +1,62 @@
+// Memory blocks and the plug-in's handles, over the platform's heap primitives, with live counts
+// and an injectable failure for tests.
+#include "host/memory_platform.h"
+#include "host/plugin.h"
+
+namespace {
+LiveResources live;
+int32_t failCountdown;
+bool failSticky;
+
+bool InjectedFailure() {
+    if (failCountdown <= 0) return false;
+    if (--failCountdown > 0) return false;
+    if (failSticky) failCountdown = 1;
+    return true;
+}
+}  // namespace
+
+void* AllocateMemoryBlock(uint32_t size) {
+    if (InjectedFailure()) return nullptr;
+    uint64_t rounded = (uint64_t(size) + 7) & ~uint64_t(7);
+    if (rounded > 0xFFFFFFF8u) return nullptr;
+    void* block = PlatformAllocateZeroed(uint32_t(rounded));
+    if (block) ++live.memoryBlocks;
+    return block;
+}
+
+void FreeMemoryBlock(void* block) {
+    if (!block) return;
+    PlatformFree(block);
+    --live.memoryBlocks;
+}
+
+PluginHandle* CreatePluginHandle(uint32_t size) {
+    if (InjectedFailure()) return nullptr;
+    auto* handle = static_cast<PluginHandle*>(PlatformAllocateZeroed(sizeof(PluginHandle)));
+    if (!handle) return nullptr;
+    handle->data = PlatformAllocateZeroed(size);
+    if (!handle->data) {
+        PlatformFree(handle);
+        return nullptr;
+    }
+    handle->tag = kPluginHandleTag;
+    ++live.pluginHandles;
+    return handle;
+}
+
+void DisposePluginHandle(PluginHandle* handle) {
+    if (!handle) return;
+    if (handle->data) PlatformFree(handle->data);
+    PlatformFree(handle);
+    --live.pluginHandles;
+}
+
+LiveResources CountLiveResources(void) { return live; }
+void NoteMappingCreated(void) { ++live.mappings; }
+void NoteMappingReleased(void) { --live.mappings; }
+
+void FailMemoryBlocksAfter(int32_t countdown, bool sticky) {
+    failCountdown = countdown;
+    failSticky = sticky;
+}
