@@ -1,4 +1,172 @@
-// Placeholder until the execution driver lands.
+// The execution driver: one Execute call from the host's selection and document to the new
+// selection. It owns every resource of the run (row buffers, both image buffers, the run record,
+// the path block, the preferences file, the parameter set and the choice handle) and releases all
+// of them on every path before it returns the result.
 #include "host/execute.h"
 
-int16_t Execute(PersistentBlock*, SelectionRecord*) { return kErrBadParameters; }
+#include "buffers/image_buffer.h"
+#include "edges/methods.h"
+#include "host/pixels.h"
+#include "host/selection_output.h"
+#include "params/parameter_set.h"
+#include "params/preferences.h"
+#include "params/run_log.h"
+#include "params/scripting.h"
+#include "params/settings.h"
+
+namespace {
+
+constexpr int32_t kMaxSide = 32767;  // the record keeps width and height as signed 16-bit values
+
+struct Geometry {
+    int32_t width;
+    int32_t height;
+    int32_t imageMode;
+};
+
+// The host records the run relies on, and a document the run can describe. Checked before
+// anything is allocated.
+int16_t CheckHost(const SelectionRecord* host, Geometry* geometry) {
+    if (!host || !host->documentInfo) return kErrBadParameters;
+    const ChannelPortProcs* ports = host->channelPortProcs;
+    if (!ports || ports->numChannelPortProcs < 2 || !ports->readPixelsProc || !ports->writeBasePixelsProc)
+        return kErrHostInsufficient;
+    if (!host->newSelection || !host->newSelection->port) return kErrHostInsufficient;
+    const VRect& bounds = host->documentInfo->bounds;
+    if (bounds.right < 1 || bounds.right > kMaxSide || bounds.bottom < 1 || bounds.bottom > kMaxSide)
+        return kErrBadParameters;
+    *geometry = {bounds.right, bounds.bottom, host->documentInfo->imageMode};
+    return kNoErr;
+}
+
+bool AllocateRowBuffers(RowBuffers* rows, int32_t width) {
+    for (int32_t i = 0; i < 4; ++i) {
+        rows->row[i] = static_cast<uint8_t*>(AllocateMemoryBlock(uint32_t(6 * width)));
+        if (!rows->row[i]) return false;
+        rows->desc[i] = {rows->row[i], 8 * width, 8, 0, 8};
+    }
+    return true;
+}
+
+void FreeRowBuffers(RowBuffers* rows) {
+    for (uint8_t*& row : rows->row) {
+        FreeMemoryBlock(row);
+        row = nullptr;
+    }
+}
+
+const ReadChannelDesc* DocumentChannels(const ReadImageDocumentDesc* document) {
+    if (document->targetCompositeChannels) return document->targetCompositeChannels;
+    if (document->mergedCompositeChannels) return document->mergedCompositeChannels;
+    return document->alphaChannels;
+}
+
+// Puts method and radius into the EdgeChoice (defaults when either is 0) and, unless scripting
+// asked for no dialog, lets the user change them. 0 to go on, -128 when the dialog was cancelled
+// or could not be shown.
+int16_t RunDialogStep(ImageBuffer* image, RunState* run, PluginHandle** slot, ParameterSet* set, bool skipDialog) {
+    PluginHandle* handle = CreatePluginHandle(sizeof(EdgeChoice));
+    if (!handle) return kErrOutOfMemory;
+    *slot = handle;
+    EdgeChoice* choice = static_cast<EdgeChoice*>(handle->data);
+    choice->method = GetIntegerParameter(set, 0);
+    choice->radius = GetIntegerParameter(set, 1);
+    if (choice->method == 0 || choice->radius == 0) {
+        choice->method = kDefaultMethod;
+        choice->radius = kDefaultRadius;
+    }
+    if (skipDialog) return kNoErr;
+    if (ShowEdgeDialog(image, run, handle) != 1) return kErrUserCancelled;
+    SetIntegerParameter(set, 0, choice->method);
+    SetIntegerParameter(set, 1, choice->radius);
+    SetSettingReal(run->settings, kSettingDialogRadius, float(choice->radius));
+    SetSettingReal(run->settings, kSettingDialogMethod, float(choice->method));
+    return kNoErr;
+}
+
+// Settings, parameters, dialog and method, with the success and failure paths that follow them.
+// Returns the run's result. *handBack is set when the method succeeded and the mask is to go to
+// the host: a failed preferences save is the run's result, but the selection is still the user's.
+int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry, int16_t planes,
+                           bool* handBack) {
+    RunState* run = static_cast<RunState*>(AllocateMemoryBlock(sizeof(RunState)));
+    char* path = static_cast<char*>(AllocateMemoryBlock(kPathCapacity));
+    if (!run || !path) {
+        FreeMemoryBlock(run);
+        FreeMemoryBlock(path);
+        return kErrOutOfMemory;
+    }
+    run->width = int16_t(geometry.width);
+    run->height = int16_t(geometry.height);
+    run->planes = planes;
+    run->runWord = uint32_t(block->runWord);
+    run->host = host;
+    run->maskImage = block->maskImage;
+
+    FileHandle preferences = LoadPreferences(run, path);
+    ParameterSet* set = SeedParameters(run);
+    int16_t result = set ? kNoErr : kErrOutOfMemory;
+    if (result == kNoErr) {
+        bool skipDialog = ReadScriptParameters(host, set);
+        result = RunDialogStep(block->workingImage, run, &block->choice, set, skipDialog);
+    }
+    if (result == kNoErr) result = DispatchEdgeMethod(block->workingImage, run, block->choice, set);
+
+    *handBack = result == kNoErr;
+    if (result == kNoErr) {
+        WriteScriptParameters(host, set);
+        WriteRunLog(block, set);
+        FreeParameterSet(set);
+        result = SavePreferences(run, path, preferences);
+    } else {
+        AbandonPreferences(run, preferences);
+        FreeParameterSet(set);
+    }
+    FreeMemoryBlock(run);
+    FreeMemoryBlock(path);
+    return result;
+}
+
+}  // namespace
+
+int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
+    block->workingImage = nullptr;
+    block->choice = nullptr;
+    block->maskImage = nullptr;
+    block->runWord = 0;
+
+    Geometry geometry = {};
+    RowBuffers rows = {};
+    int16_t result = CheckHost(host, &geometry);
+    if (result != kNoErr) return result;
+    const int32_t width = geometry.width, height = geometry.height;
+
+    if (!AllocateRowBuffers(&rows, width)) result = kErrOutOfMemory;
+    if (result == kNoErr) result = CreateMaskBuffer(int16_t(width), int16_t(height), 1, &block->maskImage);
+    if (result == kNoErr) {
+        ReadSelection(host, host->documentInfo->selection, &rows, block->maskImage, width, height);
+        const ReadChannelDesc* channels = DocumentChannels(host->documentInfo);
+        const int16_t planes = PlanesForImageMode(geometry.imageMode);
+        if (planes == 0) {
+            result = kErrUnsupportedMode;
+        } else if (!HasChannelsForMode(channels, geometry.imageMode)) {
+            result = kErrChannelMissing;
+        } else {
+            result = CreateBackingBuffer(int16_t(width), int16_t(height), planes, &block->workingImage);
+            if (result == kNoErr) {
+                ReadDocument(host, channels, geometry.imageMode, &rows, block->workingImage, width, height);
+                bool handBack = false;
+                result = ChooseAndRunMethod(block, host, geometry, planes, &handBack);
+                if (handBack) WriteSelectionBack(host, block->maskImage, &rows, width, height);
+            }
+        }
+    }
+
+    DisposePluginHandle(block->choice);
+    if (block->workingImage) DisposeImageBuffer(block->workingImage);
+    if (block->maskImage) DisposeImageBuffer(block->maskImage);
+    FreeRowBuffers(&rows);
+    block->choice = nullptr;
+    block->workingImage = block->maskImage = nullptr;
+    return result;
+}

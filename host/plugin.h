@@ -28,7 +28,8 @@ enum : int16_t {
     kErrNoWritePermission = -61,
     kErrOutOfMemory = -108,
     kErrUserCancelled = -128,
-    kErrBadParameters = -30700,        // unsupported selector
+    kErrBadParameters = -30700,        // unsupported selector, or a document the record cannot describe
+    kErrHostInsufficient = -30900,     // the host lacks a suite the run needs
     kErrChannelMissing = -30910,       // the document lacks a channel its mode needs (unknown port)
     kErrUnsupportedMode = -30915,      // image mode the plug-in does not read
 };

@@ -1,0 +1,17 @@
+// Selection output: the method's picture becomes the inverted one-plane mask (dark edges become
+// selected), and at the end of a successful run the mask goes to the host's new-selection channel.
+#pragma once
+
+#include <cstdint>
+
+#include "host/host_api.h"
+
+struct ImageBuffer;
+struct RowBuffers;
+
+// Grey copies byte for byte, colour gives (R + G + B + 1) div 3; then every byte v becomes 255 - v.
+void ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t width, int32_t height);
+
+// Row by row through writeBasePixelsProc using row buffer 1, with progress.
+void WriteSelectionBack(const SelectionRecord* host, const ImageBuffer* mask, RowBuffers* rows,
+                        int32_t width, int32_t height);
