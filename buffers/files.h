@@ -24,6 +24,25 @@ int16_t FileSetPos(FileHandle handle, int32_t offset);  // from the start of the
 int16_t FileClose(FileHandle handle);
 int16_t FileDelete(const char* name);
 
+// The platform's error numbers (Win32 last-error numbers for open, write and set position on
+// Windows, the C runtime's errno for create and delete; errno throughout on POSIX) mapped onto
+// result codes. Pure functions, so that every number can be tested on every build.
+// OpenRetriesReadOnly: an open refused for lack of access is tried again for reading only.
+bool OpenRetriesReadOnly(int32_t error);
+int16_t MapOpenError(int32_t error);  // the code when the open (and any retry) failed
+int16_t MapWriteError(int32_t error);
+int16_t MapSetPosError(int32_t error);
+int16_t MapCreateError(int32_t error);
+int16_t MapDeleteError(int32_t error);
+
+#if !defined(_WIN32)
+// The one place where a fixed name c:\NAME (drive letter in either case) becomes NAME inside the
+// directory standing for drive C; any other name is copied unchanged. Returns 0, or -37 when the
+// result does not fit `capacity` bytes. `directory` (may be none) receives the drive directory
+// when the name was a fixed one, else an empty text.
+int16_t MapFixedName(const char* name, char* mapped, int32_t capacity, char* directory);
+#endif
+
 // Rewrites a fixed name c:\NAME in place (the buffer holds 514 bytes) to the install directory
 // followed by NAME. The install directory comes from the registry key, else from the path file
 // c:\QUENPath.TXT; without either the path is left as it is. A directory too long for the result

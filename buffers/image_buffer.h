@@ -33,6 +33,7 @@ struct ImageBuffer {
     uint32_t mappingSize;
     uint8_t* view;  // the header; pixel data follow at +6
     char path[kPathCapacity];
+    uint8_t fixedName;  // 1 when created under a c:\NAME name: disposal deletes the file at `path`
 };
 
 // Codes: 0 success (also an unmapped buffer with no rows), -108 the record could not be
@@ -44,7 +45,9 @@ int16_t CreateMaskBuffer(int16_t width, int16_t height, int16_t planes, ImageBuf
 
 // A method's bordered scratch image of (width + 2) x (height + 2) pixels of `planes` bytes.
 // Refuses (-108, *buffer none) a document whose bordered size does not fit the buffer's 16-bit
-// fields; otherwise CreateImageBuffer's code, with a failed mapping disposed of and *buffer none.
+// fields, and negative sizes or planes below 1; otherwise CreateImageBuffer's code, with a failed
+// mapping disposed of and *buffer none. A document of 0 columns or 0 rows is accepted: its scratch
+// image is the 2-pixel border alone, and a method that loops over no rows then does nothing.
 int16_t CreateScratchBuffer(const char* name, int32_t width, int32_t height, int16_t planes,
                             ImageBuffer** buffer);
 

@@ -1,0 +1,280 @@
+// The file layer on POSIX: open/read/write/lseek/close/unlink with errno mapped onto the result
+// codes, fixed names c:\NAME mapped into the directory standing for drive C, and an exclusive
+// advisory lock standing in for an open without sharing.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "buffers/files.h"
+
+namespace {
+
+constexpr int32_t kNameCapacity = 4096;
+
+bool IsFixedName(const char* name) {
+    return (name[0] == 'c' || name[0] == 'C') && name[1] == ':' && name[2] == '\\';
+}
+
+// Appends `text` at `length`; false when it does not fit with its terminator.
+bool Append(char* out, int32_t capacity, int32_t* length, const char* text) {
+    size_t size = std::strlen(text);
+    if (size + 1 > size_t(capacity - *length)) return false;
+    std::memcpy(out + *length, text, size + 1);
+    *length += int32_t(size);
+    return true;
+}
+
+// The directory standing for drive C.
+bool DriveDirectory(char* out, int32_t capacity) {
+    int32_t length = 0;
+    out[0] = 0;
+    const char* drive = std::getenv("VARNO_DRIVE_C");
+    if (drive && drive[0]) return Append(out, capacity, &length, drive);
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0]) {
+        return Append(out, capacity, &length, data) &&
+               Append(out, capacity, &length, "/varno/drive_c");
+    }
+    const char* home = std::getenv("HOME");
+    if (!home || !home[0]) {
+        const passwd* user = getpwuid(getuid());
+        home = user && user->pw_dir ? user->pw_dir : "/tmp";
+    }
+    return Append(out, capacity, &length, home) &&
+           Append(out, capacity, &length, "/.local/share/varno/drive_c");
+}
+
+// Creates `directory` and its missing parents; failures show up when the file is created.
+void EnsureDirectory(const char* directory) {
+    char partial[kNameCapacity];
+    size_t length = std::strlen(directory);
+    if (length == 0 || length >= sizeof partial) return;
+    std::memcpy(partial, directory, length + 1);
+    for (size_t i = 1; i <= length; ++i) {
+        if (partial[i] == '/' || partial[i] == 0) {
+            char saved = partial[i];
+            partial[i] = 0;
+            mkdir(partial, 0777);
+            partial[i] = saved;
+        }
+    }
+}
+
+int ToDescriptor(FileHandle handle) {
+    return handle >= 0 && handle <= 0x7FFFFFFF ? int(handle) : -1;
+}
+
+// Another opener holds the file exclusively: the stand-in for a Windows sharing violation.
+bool LockedElsewhere(const char* path) {
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return locked;
+}
+
+}  // namespace
+
+int16_t MapFixedName(const char* name, char* mapped, int32_t capacity, char* directory) {
+    if (directory) directory[0] = 0;
+    if (!name || !mapped || capacity < 1) return -37;
+    mapped[0] = 0;
+    int32_t length = 0;
+    if (!IsFixedName(name)) return Append(mapped, capacity, &length, name) ? 0 : -37;
+    if (!DriveDirectory(mapped, capacity)) return -37;
+    if (directory) CopyTextBounded(mapped, directory, capacity);
+    length = int32_t(std::strlen(mapped));
+    return Append(mapped, capacity, &length, "/") && Append(mapped, capacity, &length, name + 3) ? 0
+                                                                                                 : -37;
+}
+
+bool OpenRetriesReadOnly(int32_t error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == ETXTBSY;
+}
+
+int16_t MapOpenError(int32_t error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return -43;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+        case EISDIR:
+            return -61;
+        case EWOULDBLOCK:
+            return -49;
+        case ENAMETOOLONG:
+        case EINVAL:
+            return -37;
+        case EMFILE:
+        case ENFILE:
+            return -42;
+        default:
+            return -36;
+    }
+}
+
+int16_t MapWriteError(int32_t error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return -34;
+        default:
+            return -36;
+    }
+}
+
+int16_t MapSetPosError(int32_t error) {
+    switch (error) {
+        case EBADF:
+            return -51;
+        case EINVAL:
+        case EOVERFLOW:
+            return -40;
+        default:
+            return 0;
+    }
+}
+
+int16_t MapCreateError(int32_t error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return -43;
+        case EACCES:
+        case EPERM:
+        case EWOULDBLOCK:
+            return -49;
+        case EMFILE:
+        case ENFILE:
+            return -42;
+        default:
+            return 0;
+    }
+}
+
+int16_t MapDeleteError(int32_t error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return -43;
+        case EACCES:
+        case EPERM:
+        case EBUSY:
+        case EWOULDBLOCK:
+            return -45;
+        default:
+            return 0;
+    }
+}
+
+int16_t FileOpen(const char* name, FileHandle* handle) {
+    if (handle) *handle = kNoFile;
+    if (!handle) return -36;
+    char path[kNameCapacity];
+    if (MapFixedName(name, path, sizeof path, nullptr) != 0) return -37;
+    int fd = open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        int error = errno;
+        if (!OpenRetriesReadOnly(error)) return MapOpenError(error);
+        fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return -61;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return -61;
+    }
+    // No sharing: an exclusive lock that a second opener cannot take.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int error = errno;
+        close(fd);
+        return error == EWOULDBLOCK ? -49 : MapOpenError(error);
+    }
+    posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+    *handle = fd;
+    return 0;
+}
+
+int16_t FileCreate(const char* name) {
+    char path[kNameCapacity];
+    char directory[kNameCapacity];
+    if (MapFixedName(name, path, sizeof path, directory) != 0) return -37;
+    if (directory[0]) EnsureDirectory(directory);
+    // Not truncated through O_TRUNC: a file that another opener holds exclusively stays intact.
+    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return MapCreateError(errno);
+    int16_t result = 0;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        result = MapCreateError(errno);
+    } else if (ftruncate(fd, 0) != 0) {
+        result = MapCreateError(errno);
+    }
+    close(fd);
+    return result;
+}
+
+int16_t FileRead(FileHandle handle, int32_t* count, void* destination) {
+    if (!count) return -36;
+    int32_t wanted = *count;
+    *count = 0;
+    if (wanted < 0 || (wanted > 0 && !destination)) return -36;
+    int fd = ToDescriptor(handle);
+    auto* bytes = static_cast<uint8_t*>(destination);
+    while (*count < wanted) {
+        ssize_t got = read(fd, bytes + *count, size_t(wanted - *count));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return -36;
+        }
+        if (got == 0) break;
+        *count += int32_t(got);
+    }
+    return 0;
+}
+
+int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
+    if (!count) return -36;
+    int32_t wanted = *count;
+    *count = 0;
+    if (wanted < 0 || (wanted > 0 && !source)) return -36;
+    int fd = ToDescriptor(handle);
+    const auto* bytes = static_cast<const uint8_t*>(source);
+    while (*count < wanted) {
+        ssize_t put = write(fd, bytes + *count, size_t(wanted - *count));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return MapWriteError(errno);
+        }
+        if (put == 0) return -34;
+        *count += int32_t(put);
+    }
+    return 0;
+}
+
+int16_t FileSetPos(FileHandle handle, int32_t offset) {
+    if (lseek(ToDescriptor(handle), off_t(offset), SEEK_SET) < 0) return MapSetPosError(errno);
+    return 0;
+}
+
+int16_t FileClose(FileHandle handle) {
+    return close(ToDescriptor(handle)) == 0 ? 0 : -51;
+}
+
+int16_t FileDelete(const char* name) {
+    char path[kNameCapacity];
+    if (MapFixedName(name, path, sizeof path, nullptr) != 0) return -37;
+    // A file held open without sharing cannot be deleted, as on Windows.
+    if (LockedElsewhere(path)) return -45;
+    if (unlink(path) != 0) return MapDeleteError(errno);
+    return 0;
+}

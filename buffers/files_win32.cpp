@@ -1,0 +1,156 @@
+// The file layer on Windows: CreateFileA/ReadFile/WriteFile/SetFilePointer/CloseHandle with the
+// last-error number mapped onto the result codes; creation and deletion through the C runtime,
+// whose errno decides their codes.
+#include <cerrno>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include "buffers/files.h"
+
+namespace {
+
+HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+}  // namespace
+
+bool OpenRetriesReadOnly(int32_t error) { return error == ERROR_ACCESS_DENIED; }
+
+int16_t MapOpenError(int32_t error) {
+    switch (error) {
+        case 2:  // ERROR_FILE_NOT_FOUND
+        case ERROR_PATH_NOT_FOUND:
+            return -43;
+        case 5:  // access denied, also after the read-only retry
+        case 13:
+            return -61;
+        case 22:
+        case ERROR_INVALID_NAME:
+            return -37;
+        case 24:
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return -42;
+        case ERROR_SHARING_VIOLATION:
+            return -49;
+        default:
+            return -36;
+    }
+}
+
+int16_t MapWriteError(int32_t error) {
+    switch (error) {
+        case 28:
+        case ERROR_HANDLE_DISK_FULL:
+        case ERROR_DISK_FULL:
+            return -34;
+        default:
+            return -36;
+    }
+}
+
+int16_t MapSetPosError(int32_t error) {
+    switch (error) {
+        case 9:
+        case ERROR_INVALID_HANDLE:
+            return -51;
+        case 22:
+        case ERROR_NEGATIVE_SEEK:
+            return -40;
+        default:
+            return 0;
+    }
+}
+
+int16_t MapCreateError(int32_t error) {
+    switch (error) {
+        case ENOENT:
+            return -43;
+        case EACCES:
+            return -49;
+        case EMFILE:
+            return -42;
+        default:
+            return 0;
+    }
+}
+
+int16_t MapDeleteError(int32_t error) {
+    switch (error) {
+        case ENOENT:
+            return -43;
+        case EACCES:
+            return -45;
+        default:
+            return 0;
+    }
+}
+
+int16_t FileOpen(const char* name, FileHandle* handle) {
+    if (handle) *handle = kNoFile;
+    if (!handle || !name) return -36;
+    HANDLE file = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (!OpenRetriesReadOnly(int32_t(error))) return MapOpenError(int32_t(error));
+        file = CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_SEQUENTIAL_SCAN,
+                           nullptr);
+        if (file == INVALID_HANDLE_VALUE) return -61;
+    }
+    *handle = reinterpret_cast<FileHandle>(file);
+    return 0;
+}
+
+int16_t FileCreate(const char* name) {
+    if (!name) return -37;
+    int fd = _open(name, _O_CREAT | _O_TRUNC | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return MapCreateError(errno);
+    _close(fd);
+    return 0;
+}
+
+int16_t FileRead(FileHandle handle, int32_t* count, void* destination) {
+    if (!count) return -36;
+    int32_t wanted = *count;
+    *count = 0;
+    if (wanted < 0 || (wanted > 0 && !destination)) return -36;
+    DWORD got = 0;
+    BOOL ok = ReadFile(ToHandle(handle), destination, DWORD(wanted), &got, nullptr);
+    *count = int32_t(got);
+    return ok ? 0 : -36;
+}
+
+int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
+    if (!count) return -36;
+    int32_t wanted = *count;
+    *count = 0;
+    if (wanted < 0 || (wanted > 0 && !source)) return -36;
+    DWORD put = 0;
+    BOOL ok = WriteFile(ToHandle(handle), source, DWORD(wanted), &put, nullptr);
+    *count = int32_t(put);
+    if (!ok) return MapWriteError(int32_t(GetLastError()));
+    return 0;
+}
+
+int16_t FileSetPos(FileHandle handle, int32_t offset) {
+    SetLastError(NO_ERROR);
+    DWORD moved = SetFilePointer(ToHandle(handle), LONG(offset), nullptr, FILE_BEGIN);
+    if (moved == INVALID_SET_FILE_POINTER) {
+        DWORD error = GetLastError();
+        if (error != NO_ERROR) return MapSetPosError(int32_t(error));
+    }
+    return 0;
+}
+
+int16_t FileClose(FileHandle handle) {
+    if (handle == kNoFile) return -51;
+    return CloseHandle(ToHandle(handle)) ? 0 : -51;
+}
+
+int16_t FileDelete(const char* name) {
+    if (!name) return -37;
+    if (_unlink(name) != 0) return MapDeleteError(errno);
+    return 0;
+}

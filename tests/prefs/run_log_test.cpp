@@ -1,0 +1,137 @@
+// The run log: written only into an existing file, six lines per run appended at its end, flags
+// and the result field printed, and the fixed name used without the install-path rule.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "host/plugin.h"
+#include "params/parameter_set.h"
+#include "params/run_log.h"
+#include "params/settings.h"
+#include "tests/buffers/drive_env.h"
+
+namespace {
+
+class RunLogTest : public testenv::DriveTest {
+protected:
+    // The plug-in's own set, seeded with a method and radius.
+    static ParameterSet* EdgeSet(float method, float radius) {
+        auto run = std::make_unique<RunState>();
+        SetSettingReal(run->settings, kSettingMethod, method);
+        SetSettingReal(run->settings, kSettingRadius, radius);
+        return BuildEdgeParameters(run.get());
+    }
+    std::string LogPath() const { return DrivePath("VEXAlog.txt"); }
+};
+
+std::string Record(int method, int radius, int result = 0) {
+    return "-----------------------------\r\n"
+           "Signature = edgS\tWRITEBACK\tNo Mask Image\r\n"
+           "# Inputs = 2\r\n"
+           "0: Type = RADIO/rB45\tKey = EdgM\tMin = 3\tMax = 7\tValue = " + std::to_string(method) + "\r\n"
+           "1: Type = LONG\tKey = edgR\tMin = 1\tMax = 3\tValue = " + std::to_string(radius) + "\r\n"
+           "Result = " + std::to_string(result) + "\r\n";
+}
+
+TEST_F(RunLogTest, NoLogFileMeansNoLog) {
+    PersistentBlock block{};
+    ParameterSet* set = EdgeSet(5, 2);
+    WriteRunLog(&block, set);
+    FreeParameterSet(set);
+    EXPECT_FALSE(testenv::Exists(LogPath()));
+}
+
+TEST_F(RunLogTest, EachRunAppendsSixLines) {
+    testenv::WriteBytes(LogPath(), "");
+    PersistentBlock block{};
+    ParameterSet* first = EdgeSet(6, 3);
+    WriteRunLog(&block, first);
+    FreeParameterSet(first);
+    EXPECT_EQ(testenv::ReadString(LogPath()), Record(6, 3));
+    ParameterSet* second = EdgeSet(3, 1);
+    WriteRunLog(&block, second);
+    FreeParameterSet(second);
+    EXPECT_EQ(testenv::ReadString(LogPath()), Record(6, 3) + Record(3, 1));
+}
+
+TEST_F(RunLogTest, ExistingTextIsKeptAndTheResultFieldPrinted) {
+    std::string earlier(70000, 'x');
+    for (size_t i = 5; i < earlier.size(); i += 9) earlier[i] = '\r';
+    testenv::WriteBytes(LogPath(), earlier);
+    PersistentBlock block{};
+    block.result = -5;
+    ParameterSet* set = EdgeSet(7, 2);
+    WriteRunLog(&block, set);
+    FreeParameterSet(set);
+    EXPECT_EQ(testenv::ReadString(LogPath()), earlier + Record(7, 2, -5));
+}
+
+TEST_F(RunLogTest, FlagsAndTypesOfAnotherSet) {
+    testenv::WriteBytes(LogPath(), "");
+    ParameterSet* set = CreateParameterSet(kParameterUnits);
+    ASSERT_NE(set, nullptr);
+    InitParameterSet(set, 0x41424344, 1, 1);
+    AddIntegerParameter(set, 0x6B657931, -10, 10, -7);
+    WriteRunLog(nullptr, set);
+    FreeParameterSet(set);
+    EXPECT_EQ(testenv::ReadString(LogPath()),
+              "-----------------------------\r\n"
+              "Signature = ABCD\tNo Writeback\tNEEDS MASK IMAGE\r\n"
+              "# Inputs = 1\r\n"
+              "0: Type = LONG\tKey = key1\tMin = -10\tMax = 10\tValue = -7\r\n"
+              "Result = 0\r\n");
+}
+
+TEST_F(RunLogTest, TheLogNameIsNotResolvedAgainstTheInstallDirectory) {
+    std::string install = MakeDirectory("install");
+    testenv::SetInstallKey(install.c_str());
+    testenv::WriteBytes(install + "VEXAlog.txt", "");
+    PersistentBlock block{};
+    ParameterSet* set = EdgeSet(5, 2);
+    WriteRunLog(&block, set);
+    EXPECT_EQ(testenv::ReadString(install + "VEXAlog.txt"), "");
+    testenv::WriteBytes(LogPath(), "");
+    WriteRunLog(&block, set);
+    FreeParameterSet(set);
+    EXPECT_EQ(testenv::ReadString(LogPath()), Record(5, 2));
+}
+
+TEST_F(RunLogTest, OpenForAppendCountsCarriageReturnsAndEndsAtTheEnd) {
+    struct Case {
+        std::string content;
+        int32_t lines;
+    };
+    const Case cases[] = {
+        {"", 0}, {"a\r\nb\r\n", 2}, {"\r\r\r", 3}, {std::string(32768, '\r'), 32768},
+        {std::string(40000, 'a') + "\r" + std::string(32767, '\r'), 32768},
+    };
+    std::string path = Root() + testenv::kSeparator + "append.txt";
+    for (const Case& c : cases) {
+        testenv::WriteBytes(path, c.content);
+        FileHandle file = kNoFile;
+        int32_t lines = -1;
+        ASSERT_EQ(OpenForAppend(path.c_str(), &file, &lines), 0);
+        EXPECT_EQ(lines, c.lines);
+        int32_t count = 3;
+        EXPECT_EQ(FileWrite(file, &count, "end"), 0);
+        EXPECT_EQ(FileClose(file), 0);
+        EXPECT_EQ(testenv::ReadString(path), c.content + "end");
+    }
+    FileHandle file = 1234;
+    int32_t lines = -1;
+    EXPECT_EQ(OpenForAppend((Root() + testenv::kSeparator + "missing.txt").c_str(), &file, &lines), -43);
+    EXPECT_EQ(file, kNoFile);
+}
+
+TEST_F(RunLogTest, NoChunkMeansNoAppendAndTheLogIsKept) {
+    testenv::WriteBytes(LogPath(), "kept\r\n");
+    PersistentBlock block{};
+    ParameterSet* set = EdgeSet(5, 2);
+    FailMemoryBlocksAfter(1, false);
+    WriteRunLog(&block, set);
+    FreeParameterSet(set);
+    EXPECT_EQ(testenv::ReadString(LogPath()), "kept\r\n");
+}
+
+}  // namespace
