@@ -1,0 +1,168 @@
+// Fine detail: the worked examples (flat areas, steps, a single pixel, colour pixels), the step
+// table behind the edge value, and the 3 x height progress count. What it shares with Skinny
+// lines is in skinny_fine_contract_test.cpp.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <vector>
+
+#include "edges/fine_detail.h"
+#include "edges/methods.h"
+#include "tests/edges/edge_test_support.h"
+#include "tests/edges/skinny_fine_reference.h"
+
+namespace {
+
+using namespace edgetest;
+
+// Runs the method on a buffer made from `in` and reads the result back; `host` (the current fake
+// host) sees the calls, or a fake host of its own when none is given.
+Image RunFine(const Image& in, int32_t flag, int16_t* code, FakeRun* host = nullptr) {
+    if (!host) {
+        FakeRun local;
+        return RunFine(in, flag, code, &local);
+    }
+    ImageBuffer* buffer = MakeBuffer(in);
+    EXPECT_NE(buffer, nullptr);
+    *code = FindEdgesFineDetail(buffer, &host->run, flag);
+    Image out = ReadBack(buffer);
+    DisposeImageBuffer(buffer);
+    return out;
+}
+
+// Pixels given left to right (planes values each), repeated down `height` rows.
+Image Columns(const std::vector<uint8_t>& values, int32_t planes, int32_t height) {
+    Image image = Blank(int32_t(values.size()) / planes, height, planes);
+    for (int32_t y = 0; y < height; ++y)
+        for (size_t i = 0; i < values.size(); ++i) image.bytes[size_t(y) * values.size() + i] = values[i];
+    return image;
+}
+
+TEST(FineDetail, FlatAreasBecomeWhiteAndKeepTheirColour) {
+    struct Case {
+        int32_t width, height, planes;
+        uint8_t level[3];
+        uint8_t expected[3];
+    } cases[] = {
+        {1, 1, 1, {0}, {255}},
+        {6, 5, 1, {0}, {255}},
+        {6, 5, 1, {128}, {255}},
+        {3, 1, 1, {255}, {255}},
+        {5, 4, 3, {200, 100, 50}, {255, 238, 189}},
+        {4, 4, 3, {90, 90, 90}, {255, 255, 255}},
+        {1, 6, 3, {0, 0, 255}, {170, 170, 255}},  // u = 0, t = -255: red and green 255 - 85
+    };
+    for (const Case& c : cases) {
+        Image in = Blank(c.width, c.height, c.planes);
+        for (size_t i = 0; i < in.bytes.size(); ++i) in.bytes[i] = c.level[i % size_t(c.planes)];
+        int16_t code = -1;
+        const Image out = RunFine(in, 0, &code);
+        EXPECT_EQ(code, 0);
+        for (size_t i = 0; i < out.bytes.size(); ++i)
+            ASSERT_EQ(out.bytes[i], c.expected[i % size_t(c.planes)]) << c.width << "x" << c.height << " byte " << i;
+    }
+}
+
+TEST(FineDetail, VerticalStepsScoreByContrastRatioNotHeight) {
+    // Dark on the left: the dark side's share is 0.3331 (black), the bright side's 0.1880 (v = 223).
+    struct Case {
+        uint8_t low, high;
+        uint8_t darkSide, brightSide;
+    } cases[] = {{0, 10, 0, 32}, {0, 1, 0, 32}, {0, 255, 0, 32}, {100, 110, 194, 195}};
+    for (const Case& c : cases) {
+        const Image in = Columns({c.low, c.low, c.low, c.high, c.high, c.high}, 1, 5);
+        int16_t code = -1;
+        const Image out = RunFine(in, 1, &code);
+        ASSERT_EQ(code, 0);
+        for (int32_t y = 0; y < in.height; ++y) {
+            const uint8_t expected[6] = {255, 255, c.darkSide, c.brightSide, 255, 255};
+            for (int32_t x = 0; x < in.width; ++x)
+                EXPECT_EQ(out.at(x, y), expected[x]) << int(c.low) << "->" << int(c.high) << " at " << x << "," << y;
+        }
+    }
+}
+
+TEST(FineDetail, HorizontalStepMatchesTheVerticalOne) {
+    Image in = Blank(4, 6, 1);
+    for (int32_t y = 0; y < in.height; ++y)
+        for (int32_t x = 0; x < in.width; ++x) in.at(x, y) = y < 3 ? 0 : 10;
+    int16_t code = -1;
+    const Image out = RunFine(in, 0, &code);
+    ASSERT_EQ(code, 0);
+    for (int32_t x = 0; x < in.width; ++x) {
+        EXPECT_EQ(out.at(x, 2), 0);
+        EXPECT_EQ(out.at(x, 3), 32);
+    }
+}
+
+TEST(FineDetail, SinglePixelOnBlack) {
+    Image in = Blank(7, 7, 1);
+    in.at(3, 3) = 10;
+    int16_t code = -1;
+    const Image out = RunFine(in, 0, &code);
+    ASSERT_EQ(code, 0);
+    EXPECT_EQ(out.at(3, 3), 255);  // its own pattern is no edge: Q = 0
+    EXPECT_EQ(out.at(3, 2), 34);   // the pixel above
+    EXPECT_EQ(out.at(4, 2), 34);   // the pixel to its upper right
+    EXPECT_EQ(out.at(0, 0), 255);  // all-zero neighbourhood: T taken as 1
+    EXPECT_EQ(out.bytes, ReferenceFineDetail(in).bytes);
+}
+
+TEST(FineDetail, ColourPixelTakesTheEdgeBrightness) {
+    // (200, 100, 50) has brightness 117; beside a column of brightness 150 its edge value is 100,
+    // so it becomes (238, 138, 89); the flat colour further left becomes (255, 238, 189).
+    const Image in = Columns({200, 100, 50, 200, 100, 50, 200, 100, 50, 150, 150, 150, 150, 150, 150}, 3, 4);
+    int16_t code = -1;
+    const Image out = RunFine(in, 1, &code);
+    ASSERT_EQ(code, 0);
+    for (int32_t y = 0; y < in.height; ++y) {
+        const uint8_t left[3] = {255, 238, 189}, edge[3] = {238, 138, 89};
+        for (int32_t ch = 0; ch < 3; ++ch) {
+            EXPECT_EQ(out.at(0, y, ch), left[ch]);
+            EXPECT_EQ(out.at(2, y, ch), edge[ch]);
+        }
+    }
+}
+
+TEST(FineDetail, StepTableIsAStaircaseFromWhiteToBlack) {
+    const uint32_t one = std::bit_cast<uint32_t>(1.0f);
+    EXPECT_EQ(kEdgeShareSteps.bits[0], 0xFFFFFFFFu);
+    for (int32_t j = 1; j < 256; ++j) {
+        EXPECT_LE(kEdgeShareSteps.bits[j], kEdgeShareSteps.bits[j - 1]) << j;
+        EXPECT_LE(kEdgeShareSteps.bits[j], one) << j;
+        // At the step the value falls below j; just before it, it is j or more.
+        const uint32_t step = kEdgeShareSteps.bits[j];
+        EXPECT_LT(EdgeShareValue(std::bit_cast<float>(step)), j) << j;
+        if (step > 0) {
+            EXPECT_GE(EdgeShareValue(std::bit_cast<float>(step - 1)), j) << j;
+        }
+    }
+    // No share gives a right angle: y = 0 (all energy in the edge masks) and every y up to the
+    // last step are clamped at 255; y = 1 (no edge energy) gives an angle of 0.
+    struct Case {
+        float y;
+        int32_t v;
+    } cases[] = {{0.0f, 255}, {1e-30f, 255}, {1.0f, 0}, {0.99999994f, 0}, {0.5f, 241}};
+    for (const Case& c : cases) EXPECT_EQ(EdgeShareValue(c.y), c.v) << c.y;
+}
+
+TEST(FineDetail, ProgressRunsOverThreePassesOfRows) {
+    const int32_t heights[] = {1, 2, 9};
+    for (int32_t h : heights) {
+        for (int32_t flag : {1, 0x2FF}) {
+            FakeRun fake;
+            int16_t code = -1;
+            RunFine(PhotoLike(5, h, 1, 4), flag, &code, &fake);
+            EXPECT_EQ(code, 0);
+            std::vector<std::pair<int32_t, int32_t>> expected;
+            for (int32_t k = 0; k < 3 * h; ++k) expected.emplace_back(k, 3 * h);
+            EXPECT_EQ(fake.Steps(), expected) << h;
+            EXPECT_EQ(fake.log.progress.front(), std::make_pair(3 * h, 18 * h));
+            ASSERT_EQ(fake.log.events.size(), 2 * expected.size());
+            for (size_t i = 0; i < fake.log.events.size(); ++i)
+                EXPECT_EQ(fake.log.events[i], i % 2 == 0 ? "P" : "A");
+        }
+    }
+}
+
+}  // namespace
