@@ -1,0 +1,49 @@
+// The host's document: the picture a user has open, as varno's host keeps it.
+//
+// Contract: a document has an image mode (the API's numbering), a width and height of at least 1,
+// and one plane of samples per channel, row after row, width x height samples each. Documents of
+// the 8-bit modes keep 8-bit values (0..255) and those of the 16-bit modes (10..15) keep 16-bit
+// values (0..65535); the host reduces 16-bit samples to 8 bits as (v x 255 + 32767) / 65535 when
+// the plug-in asks for 8-bit samples. Channels follow the API's conventions: CMYK with 255 (65535)
+// meaning no ink, Lab with a and b centred on 128 (32768). The optional selection is one 8-bit
+// plane of the same size, 255 fully selected, 0 not selected.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varno {
+
+struct Document {
+    int32_t mode = 0;
+    int32_t depth = 8;  // bits per sample the host keeps: 8, or 16 for modes 10..15
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<std::vector<uint16_t>> channels;
+    bool hasSelection = false;
+    std::vector<uint8_t> selection;
+};
+
+// Samples a host keeps per pixel for a mode: 1, 3 or 4; 0 for modes this host cannot hold (32-bit
+// modes and unknown numbers). Multichannel modes (7, 14) take 1 to 4 channels, reported as 0 here.
+int32_t ChannelCountForMode(int32_t mode);
+// 8, or 16 for the 16-bit modes 10..15.
+int32_t DepthForMode(int32_t mode);
+// The API channel type (ct...) of channel `index` of a document of `mode`.
+int16_t ChannelTypeForMode(int32_t mode, int32_t index);
+// A readable channel name for the host's channel records.
+const char* ChannelName(int16_t channelType);
+
+// Checks the shape and builds the document (no selection). 8-bit modes take values 0..255 only.
+bool MakeDocument(int32_t mode, int32_t width, int32_t height, std::vector<std::vector<uint16_t>> channels,
+                  Document* document, std::string* error);
+bool MakeDocument8(int32_t mode, int32_t width, int32_t height, const std::vector<std::vector<uint8_t>>& channels,
+                   Document* document, std::string* error);
+// Gives the document a selection plane (width x height bytes).
+bool SetSelection(Document* document, std::vector<uint8_t> selection, std::string* error);
+
+// One sample reduced to 8 bits as the host hands it to the plug-in.
+inline uint8_t ReduceTo8(uint16_t value) { return uint8_t((uint32_t(value) * 255u + 32767u) / 65535u); }
+
+}  // namespace varno

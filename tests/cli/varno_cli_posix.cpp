@@ -1,0 +1,265 @@
+// The varno program itself, run as a user runs it: TIFF documents through libtiff, the messages
+// and exit codes of failures, and no output file unless the run succeeded.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "buffers/image_buffer.h"
+#include "cli/host_images.h"
+#include "cli_support.h"
+#include "edges/methods.h"
+#include "host/plugin.h"
+
+namespace {
+
+using clitest::DriveC;
+using varno::Document;
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& text) { return "'" + text + "'"; }
+
+Outcome Varno(const DriveC& drive, const std::string& arguments) {
+    const std::string out = drive.Temp("stdout.txt"), err = drive.Temp("stderr.txt");
+    const std::string command = Quote(VARNO_PROGRAM_PATH) + " " + arguments + " >" + Quote(out) + " 2>" + Quote(err);
+    const int raw = std::system(command.c_str());
+    Outcome outcome;
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const std::vector<uint8_t> o = clitest::ReadBytes(out), e = clitest::ReadBytes(err);
+    outcome.out.assign(o.begin(), o.end());
+    outcome.err.assign(e.begin(), e.end());
+    return outcome;
+}
+
+// Writes a TIFF the way other programs store these colours: CMYK as ink amounts (0 = no ink), CIE
+// Lab with signed a and b; `planar` stores each channel on its own, `tiled` in 16x16 tiles.
+void WriteTiff(const std::string& path, const Document& d, bool planar = false, bool tiled = false) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    const bool wide = d.depth == 16;
+    const uint16_t samples = uint16_t(d.channels.size());
+    uint16_t photometric = PHOTOMETRIC_MINISBLACK;
+    if (d.mode == 3 || d.mode == 11) photometric = PHOTOMETRIC_RGB;
+    if (d.mode == 4 || d.mode == 13) photometric = PHOTOMETRIC_SEPARATED;
+    if (d.mode == 9 || d.mode == 12) photometric = PHOTOMETRIC_CIELAB;
+    if (d.mode == 2) photometric = PHOTOMETRIC_PALETTE;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(d.width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(d.height));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(wide ? 16 : 8));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
+    if (photometric == PHOTOMETRIC_SEPARATED) TIFFSetField(tiff, TIFFTAG_INKSET, uint16_t(INKSET_CMYK));
+    std::vector<uint16_t> map(256);
+    if (photometric == PHOTOMETRIC_PALETTE) {
+        for (int i = 0; i < 256; ++i) map[size_t(i)] = uint16_t(i * 257);
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
+    }
+    if (tiled) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16u);
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16u);
+    } else {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
+    }
+    auto stored = [&](size_t c, size_t i) -> int32_t {
+        const int32_t v = d.channels[c][i], full = wide ? 65535 : 255, centre = wide ? 32768 : 128;
+        if (photometric == PHOTOMETRIC_SEPARATED) return full - v;
+        if (photometric == PHOTOMETRIC_CIELAB && c > 0) return v - centre;  // signed, two's complement
+        return v;
+    };
+    const size_t bytes = wide ? 2 : 1;
+    auto put = [&](uint8_t* at, int32_t v) {
+        if (wide) {
+            const uint16_t s = uint16_t(v);
+            std::memcpy(at, &s, 2);
+        } else {
+            *at = uint8_t(v);
+        }
+    };
+    const size_t planes = planar ? samples : 1, perPixel = planar ? 1 : samples;
+    if (tiled) {
+        std::vector<uint8_t> tile(size_t(TIFFTileSize(tiff)));
+        for (size_t plane = 0; plane < planes; ++plane)
+            for (int32_t y = 0; y < d.height; y += 16)
+                for (int32_t x = 0; x < d.width; x += 16) {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    for (int32_t r = 0; r < 16 && y + r < d.height; ++r)
+                        for (int32_t c = 0; c < 16 && x + c < d.width; ++c)
+                            for (size_t s = 0; s < perPixel; ++s)
+                                put(&tile[((size_t(r) * 16 + size_t(c)) * perPixel + s) * bytes],
+                                    stored(plane + s, size_t(y + r) * size_t(d.width) + size_t(x + c)));
+                    ASSERT_GE(TIFFWriteTile(tiff, tile.data(), uint32_t(x), uint32_t(y), 0, uint16_t(plane)), 0);
+                }
+    } else {
+        std::vector<uint8_t> line(size_t(d.width) * perPixel * bytes);
+        for (size_t plane = 0; plane < planes; ++plane)
+            for (int32_t y = 0; y < d.height; ++y) {
+                for (int32_t x = 0; x < d.width; ++x)
+                    for (size_t s = 0; s < perPixel; ++s)
+                        put(&line[(size_t(x) * perPixel + s) * bytes], stored(plane + s, size_t(y) * size_t(d.width) + size_t(x)));
+                ASSERT_EQ(TIFFWriteScanline(tiff, line.data(), uint32_t(y), uint16_t(plane)), 1);
+            }
+    }
+    TIFFClose(tiff);
+}
+
+// The selection the host library gets for `document` (method and radius played, so the stored
+// settings play no part).
+std::vector<uint8_t> LibraryMask(Document document, int32_t method, int32_t radius) {
+    EXPECT_EQ(clitest::RunLoaded(&document, clitest::Play(method, radius)).result, 0);
+    return document.selection;
+}
+
+std::vector<uint8_t> GreyPlane(const std::string& path) {
+    Document picture;
+    EXPECT_EQ(varno::ReadImageFile(path, &picture), "") << path;
+    EXPECT_EQ(picture.mode, 1) << path;
+    if (picture.channels.empty()) return {};
+    return std::vector<uint8_t>(picture.channels[0].begin(), picture.channels[0].end());
+}
+
+TEST(VarnoProgram, TiffDocumentsOfEveryKind) {
+    struct Case {
+        const char* what;
+        int32_t mode;
+        bool planar, tiled;
+    };
+    const Case cases[] = {
+        {"CMYK", 4, false, false},        {"CMYK 16-bit", 13, false, false}, {"Lab", 9, false, false},
+        {"Lab 16-bit", 12, false, false}, {"grey 16-bit", 10, false, false}, {"RGB 16-bit planar", 11, true, false},
+        {"grey tiled", 1, false, true},   {"CMYK planar tiled", 4, true, true},
+    };
+    for (const Case& c : cases) {
+        DriveC drive;
+        const Document document = varno::MakeTestDocument(c.mode, 37, 21, 6);
+        const std::string input = drive.Temp("picture.tif"), output = drive.Temp("mask.png");
+        WriteTiff(input, document, c.planar, c.tiled);
+        Document read;
+        ASSERT_EQ(varno::ReadImageFile(input, &read), "") << c.what;
+        EXPECT_EQ(read.mode, c.mode) << c.what;
+        EXPECT_EQ(read.channels, document.channels) << c.what << ": the host reads what the file holds";
+
+        const Outcome outcome = Varno(drive, "select " + Quote(input) + " -o " + Quote(output) + " -m fine -r 1 --quiet");
+        EXPECT_EQ(outcome.status, 0) << c.what << ": " << outcome.err;
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(GreyPlane(output), LibraryMask(document, 6, 1)) << c.what;
+    }
+}
+
+TEST(VarnoProgram, FailuresPrintOneLineAndWriteNothing) {
+    DriveC drive;
+    const std::string notes = drive.Temp("notes.txt"), indexed = drive.Temp("indexed.tif");
+    const std::string output = drive.Temp("out.png");
+    clitest::WriteBytes(notes, {'n', 'o', 't', 'e', 's'});
+    WriteTiff(indexed, varno::MakeTestDocument(2, 12, 8, 1));
+
+    Outcome outcome = Varno(drive, "select " + Quote(notes) + " -o " + Quote(output));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "varno: cannot read '" + notes + "': not an image varno can read (PNG, JPEG, BMP or TIFF)\n");
+    EXPECT_FALSE(clitest::Exists(output));
+
+    // A palette picture is an indexed document, which the plug-in refuses; an existing output
+    // stays as it was.
+    clitest::WriteBytes(output, {1, 2, 3});
+    outcome = Varno(drive, "select " + Quote(indexed) + " -o " + Quote(output));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "varno: unsupported image mode (-30915)\n");
+    EXPECT_EQ(clitest::ReadBytes(output), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(clitest::Exists(drive.Path("QUENpref.xxx")));
+
+    outcome = Varno(drive, "select " + Quote(drive.Temp("absent.png")));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "varno: cannot read '" + drive.Temp("absent.png") + "': file not found\n");
+
+    // A selection of another size is refused before the plug-in runs.
+    const std::string picture = drive.Temp("picture.png"), small = drive.Temp("small.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 20x10").status, 0);
+    ASSERT_EQ(Varno(drive, "sample " + Quote(small) + " --size 10x10").status, 0);
+    outcome = Varno(drive, "select " + Quote(picture) + " --selection " + Quote(small) + " -o " + Quote(drive.Temp("x.png")));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("cannot use selection"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(clitest::Exists(drive.Temp("x.png")));
+}
+
+TEST(VarnoProgram, CommandLineMistakesExitWithTwo) {
+    DriveC drive;
+    const char* const lines[] = {"", "select", "bogus", "select a.png -m 9", "select a.png -r 0", "select a.png -m",
+                                 "select a.png --what", "edges a.png", "select a.png b.png", "sample"};
+    for (const char* line : lines) {
+        const Outcome outcome = Varno(drive, line);
+        EXPECT_EQ(outcome.status, 2) << line;
+        EXPECT_NE(outcome.err.find("usage: varno select"), std::string::npos) << line;
+    }
+    Outcome outcome = Varno(drive, "--version");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "varno 1.0.0\n");
+    outcome = Varno(drive, "--help");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_NE(outcome.out.find("--record ACTION"), std::string::npos);
+}
+
+TEST(VarnoProgram, RecordThenPlayBack) {
+    DriveC drive;
+    const std::string picture = drive.Temp("pic.png"), action = drive.Temp("action.txt");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 60x40 --seed 4").status, 0);
+    Outcome outcome = Varno(drive, "select " + Quote(picture) + " -m traditional -r 3 --record " + Quote(action));
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    // Default output name: the input's stem with "-selection.png".
+    const std::string first = drive.Temp("pic-selection.png");
+    EXPECT_EQ(outcome.out, "varno: new selection written to " + first + "\n");
+    const std::vector<uint8_t> text = clitest::ReadBytes(action);
+    EXPECT_EQ(std::string(text.begin(), text.end()), "varno action 1\nEdgM enum rB45 3\nedgR long 3\n");
+
+    // Preferences gone: the action alone brings the same selection back.
+    clitest::Remove(drive.Path("QUENpref.xxx"));
+    const std::string second = drive.Temp("second.png");
+    outcome = Varno(drive, "select " + Quote(picture) + " --play " + Quote(action) + " -o " + Quote(second) + " --quiet");
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(GreyPlane(second), GreyPlane(first));
+
+    clitest::WriteBytes(action, {'x'});
+    outcome = Varno(drive, "select " + Quote(picture) + " --play " + Quote(action) + " -o " + Quote(drive.Temp("t.png")));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("cannot play"), std::string::npos);
+    EXPECT_FALSE(clitest::Exists(drive.Temp("t.png")));
+}
+
+TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
+    DriveC drive;
+    const std::string picture = drive.Temp("pic.png"), output = drive.Temp("edges.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 50x30").status, 0);
+    const Outcome outcome = Varno(drive, "edges " + Quote(picture) + " -o " + Quote(output) + " -m variable -r 3 --quiet");
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+
+    Document source, edges;
+    ASSERT_EQ(varno::ReadImageFile(picture, &source), "");
+    ASSERT_EQ(varno::ReadImageFile(output, &edges), "");
+    ASSERT_EQ(edges.mode, 3) << "colour stays colour";
+    // The same method run here directly on the same pixels.
+    ImageBuffer* image = nullptr;
+    ASSERT_EQ(CreateImageBuffer("edges test", 50, 30, 3, &image), 0);
+    std::vector<uint8_t> row(150);
+    for (int32_t r = 0; r < 30; ++r) {
+        for (int32_t c = 0; c < 150; ++c) row[size_t(c)] = uint8_t(source.channels[size_t(c % 3)][size_t(r * 50 + c / 3)]);
+        WriteBufferRow(image, 0, r, 150, row.data());
+    }
+    RunState run = {};
+    run.width = 50;
+    run.height = 30;
+    run.planes = 3;
+    ASSERT_EQ(RunEdgeMethod(7, 3.0f, image, &run, 0), 0);
+    for (int32_t r = 0; r < 30; ++r) {
+        ReadBufferRow(image, 0, r, 150, row.data());
+        for (int32_t c = 0; c < 150; ++c)
+            ASSERT_EQ(row[size_t(c)], edges.channels[size_t(c % 3)][size_t(r * 50 + c / 3)]) << r << "," << c;
+    }
+    DisposeImageBuffer(image);
+}
+
+}  // namespace
