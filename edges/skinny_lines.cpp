@@ -1,20 +1,26 @@
 // Skinny lines: the grey levels of the image go into the bordered one-plane scratch image "Canny",
 // become inverted Sobel magnitudes there, are thinned by up to ten sweeps to lines one pixel wide,
 // and are written back: line pixels keep their darkness (grey) or take it as the mean level of the
-// image pixel's colour, everything else becomes white.
+// image pixel's colour, everything else becomes white. The per-row work is done by the kernels of
+// kernels_sf.h, chosen once per call.
 //
 // Progress runs over n = 13 x height steps: Load, Gradient, ten possible thinning sweeps and Output
 // each own `height` of them, so the Output stage always starts at 12 x height.
-#include <cmath>
+//
+// Thinning sweeps after the first visit only the rows whose neighbourhood changed in the sweep
+// before. A sweep decides row u from rows u - 1 .. u + 1 as they were before it. If none of those
+// rows changed in the previous sweep, that sweep saw the same three rows and decided row u the way
+// this one would; it also left row u as it was, so this sweep leaves it as it is too (and removes
+// nothing from it: a removal is a change). Progress and abort tests still come once per row of
+// every sweep.
 
 #include "buffers/image_buffer.h"
+#include "edges/kernels_sf.h"
 #include "edges/methods.h"
 #include "host/plugin.h"
 
 namespace {
 
-// During thinning a value at or above this is background, a value below it an edge pixel.
-constexpr int32_t kBackgroundLevel = 230;
 constexpr int32_t kMaxSweeps = 10;
 constexpr int32_t kStagesOfProgress = 13;
 
@@ -35,12 +41,15 @@ struct SkinnyLines {
     ImageBuffer* image;
     ImageBuffer* scratch;
     const RunState* run;
+    const SkinnyFineKernels* kernels;
     bool report;
     int32_t width;
     int32_t height;
     int32_t planes;
     Ring ring;
-    uint8_t* work;  // planes x (width + 2) bytes
+    uint8_t* work;         // planes x (width + 2) bytes
+    uint8_t* changedThen;  // per scratch row: changed in the previous sweep (height + 2 flags)
+    uint8_t* changedNow;   // per scratch row: changed in this sweep
 };
 
 // Reports step k of the method's 13 x height and asks the host whether to stop.
@@ -50,83 +59,16 @@ inline bool StopRequested(const SkinnyLines& m, int32_t k) {
     return TestAbort(m.run) != 0;
 }
 
-inline uint8_t ClampByte(int32_t v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
-
-// 255 minus the Sobel magnitude (divided by 5 before the square root) at column x.
-inline uint8_t GradientValue(const uint8_t* above, const uint8_t* middle, const uint8_t* below, int32_t x) {
-    const int32_t nw = above[x - 1], n = above[x], ne = above[x + 1];
-    const int32_t w = middle[x - 1], e = middle[x + 1];
-    const int32_t sw = below[x - 1], s = below[x], se = below[x + 1];
-    const int32_t gx = (ne + 2 * e + se) - (nw + 2 * w + sw);
-    const int32_t gy = (nw + 2 * n + ne) - (sw + 2 * s + se);
-    // s < 2^19: the double square root of it never rounds up to the next integer.
-    const int32_t m = int32_t(std::sqrt(double((gx * gx + gy * gy) / 5)));
-    return uint8_t(m <= 254 ? 255 - m : 0);
-}
-
-// side x (1 - t) + corner x t, truncated toward zero.
-inline int32_t Interpolate(int32_t side, int32_t corner, double t) {
-    return int32_t(double(side) * (1.0 - t) + double(corner) * t);
-}
-
-enum Thinning { kKeep, kToBackground, kRemove };
-
-// What one thinning sweep does with the pixel at column x of `middle`, from the values before the
-// sweep. A pixel goes only when it is not needed to hold a line together, is not the end of a line
-// and is not strictly darker than both of its neighbours across the line.
-inline Thinning ThinningDecision(const uint8_t* above, const uint8_t* middle, const uint8_t* below, int32_t x) {
-    const int32_t p = middle[x];
-    if (p >= kBackgroundLevel) return kToBackground;
-
-    const int32_t nw = above[x - 1], n = above[x], ne = above[x + 1];
-    const int32_t w = middle[x - 1], e = middle[x + 1];
-    const int32_t sw = below[x - 1], s = below[x], se = below[x + 1];
-    // The eight neighbours clockwise, the first repeated at the end to close the ring.
-    const int32_t around[9] = {nw, n, ne, e, se, s, sw, w, nw};
-
-    bool anyAbove = false;
-    for (int32_t i = 0; i < 8; ++i) anyAbove |= around[i] > kBackgroundLevel;
-    if (!anyAbove) return kKeep;
-
-    int32_t lineToBackground = 0;
-    for (int32_t i = 0; i < 8; ++i)
-        lineToBackground += around[i] < kBackgroundLevel && around[i + 1] >= kBackgroundLevel;
-    if (lineToBackground > 1) return kKeep;
-
-    int32_t white = 0;
-    for (int32_t i = 0; i < 8; ++i) white += around[i] == 255;
-    if (white >= 7) return kKeep;
-
-    int32_t darkToLight = 0;
-    for (int32_t i = 0; i < 8; ++i) darkToLight += around[i] <= p && around[i + 1] > p;
-    if (darkToLight > 1) return kKeep;
-
-    const int32_t gx = 2 * (e - w) + ne + se - nw - sw;
-    const int32_t gy = 2 * (s - n) + sw + se - nw - ne;
-    if (gx == 0 && gy == 0) return kRemove;
-    const int32_t ax = gx < 0 ? -gx : gx, ay = gy < 0 ? -gy : gy;
-    int32_t a, b;
-    if (ax >= ay) {
-        const double t = double(ay) / double(ax);
-        a = Interpolate(e, gy >= 0 ? se : ne, t);
-        b = Interpolate(w, gy >= 0 ? nw : sw, t);
-    } else {
-        const double t = double(ax) / double(ay);
-        a = Interpolate(s, gx >= 0 ? se : sw, t);
-        b = Interpolate(n, gx >= 0 ? nw : ne, t);
-    }
-    return (p >= a || p >= b) ? kRemove : kKeep;
-}
-
 // Grey levels of the image into the scratch image, the border repeating the nearest pixel.
 int16_t LoadStage(SkinnyLines& m) {
     uint8_t* grey = m.ring.middle;
     for (int32_t y = 0; y < m.height; ++y) {
         if (StopRequested(m, y)) return kErrUserCancelled;
-        ReadBufferRow(m.image, 0, y, m.planes * m.width, m.work);
-        for (int32_t x = 0; x < m.width; ++x) {
-            const uint8_t* pixel = m.work + x * m.planes;
-            grey[x + 1] = m.planes == 3 ? uint8_t((pixel[0] + pixel[1] + pixel[2] + 1) / 3) : pixel[0];
+        if (m.planes == 3) {
+            ReadBufferRow(m.image, 0, y, 3 * m.width, m.work);
+            m.kernels->greyOfRgb(m.work, grey + 1, m.width);
+        } else {
+            ReadBufferRow(m.image, 0, y, m.width, grey + 1);
         }
         grey[0] = grey[1];
         grey[m.width + 1] = grey[m.width];
@@ -145,39 +87,49 @@ int16_t GradientStage(SkinnyLines& m) {
     for (int32_t r = 2; r <= m.height + 1; ++r) {
         if (StopRequested(m, m.height + r - 2)) return kErrUserCancelled;
         ReadBufferRow(m.scratch, 0, r, m.width + 2, ring.below);
-        for (int32_t x = 0; x < m.width + 2; ++x) m.work[x] = ring.middle[x];
-        for (int32_t x = 1; x <= m.width; ++x) m.work[x] = GradientValue(ring.above, ring.middle, ring.below, x);
+        m.work[0] = ring.middle[0];
+        m.work[m.width + 1] = ring.middle[m.width + 1];
+        m.kernels->skinnyGradient(ring.above, ring.middle, ring.below, m.work, m.width);
         WriteBufferRow(m.scratch, 0, r - 1, m.width + 2, m.work);
         Rotate(ring);
     }
     return kNoErr;
 }
 
+// Brings the ring from scratch rows first .. first + 2 to rows u .. u + 2, all as they were before
+// the sweep: rows still held move up, the others are read. A row read here was not written in this
+// sweep: rows below u have not been reached, and row u, when it was written, is still held.
+void MoveRing(SkinnyLines& m, Ring& ring, int32_t& first, int32_t u) {
+    const int32_t gap = u - first;
+    if (gap >= 3) {
+        ReadBufferRow(m.scratch, 0, u, m.width + 2, ring.above);
+        ReadBufferRow(m.scratch, 0, u + 1, m.width + 2, ring.middle);
+        ReadBufferRow(m.scratch, 0, u + 2, m.width + 2, ring.below);
+    } else {
+        for (int32_t step = 1; step <= gap; ++step) {
+            Rotate(ring);
+            ReadBufferRow(m.scratch, 0, first + step + 2, m.width + 2, ring.below);
+        }
+    }
+    first = u;
+}
+
 // One thinning sweep; every decision sees the values from before the sweep (neighbours from the
 // ring, results into `work`). Adds the pixels it removes to `removals`.
 int16_t ThinningSweep(SkinnyLines& m, int32_t sweep, int64_t& removals) {
     Ring ring = m.ring;
-    ReadBufferRow(m.scratch, 0, 0, m.width + 2, ring.above);
-    ReadBufferRow(m.scratch, 0, 1, m.width + 2, ring.middle);
+    int32_t first = -3;  // the scratch row in ring.above; none held yet
     for (int32_t u = 0; u < m.height; ++u) {
         if (StopRequested(m, (sweep + 2) * m.height + u)) return kErrUserCancelled;
-        ReadBufferRow(m.scratch, 0, u + 2, m.width + 2, ring.below);
-        for (int32_t x = 0; x < m.width + 2; ++x) m.work[x] = ring.middle[x];
-        for (int32_t x = 1; x <= m.width; ++x) {
-            switch (ThinningDecision(ring.above, ring.middle, ring.below, x)) {
-            case kKeep:
-                break;
-            case kToBackground:
-                m.work[x] = 255;
-                break;
-            case kRemove:
-                m.work[x] = 255;
-                ++removals;
-                break;
-            }
+        m.changedNow[u + 1] = 0;
+        if (sweep > 0 && !(m.changedThen[u] | m.changedThen[u + 1] | m.changedThen[u + 2])) continue;
+        MoveRing(m, ring, first, u);
+        m.work[0] = ring.middle[0];
+        m.work[m.width + 1] = ring.middle[m.width + 1];
+        if (m.kernels->skinnyThinning(ring.above, ring.middle, ring.below, m.work, m.width, &removals)) {
+            WriteBufferRow(m.scratch, 0, u + 1, m.width + 2, m.work);
+            m.changedNow[u + 1] = 1;
         }
-        WriteBufferRow(m.scratch, 0, u + 1, m.width + 2, m.work);
-        Rotate(ring);
     }
     return kNoErr;
 }
@@ -190,6 +142,9 @@ int16_t ThinningStage(SkinnyLines& m) {
         const int16_t result = ThinningSweep(m, sweep, removals);
         if (result != kNoErr) return result;
         if (removals == 0) break;
+        uint8_t* then = m.changedThen;
+        m.changedThen = m.changedNow;
+        m.changedNow = then;
     }
     return kNoErr;
 }
@@ -199,26 +154,12 @@ int16_t OutputStage(SkinnyLines& m) {
     uint8_t* line = m.ring.above;
     for (int32_t y = 0; y < m.height; ++y) {
         if (StopRequested(m, 12 * m.height + y)) return kErrUserCancelled;
-        ReadBufferRow(m.image, 0, y, m.planes * m.width, m.work);
         ReadBufferRow(m.scratch, 1, y + 1, m.width, line);
         if (m.planes == 3) {
-            for (int32_t x = 0; x < m.width; ++x) {
-                uint8_t* pixel = m.work + 3 * x;
-                const int32_t c = line[x];
-                if (c >= kBackgroundLevel) {
-                    pixel[0] = pixel[1] = pixel[2] = 255;
-                    continue;
-                }
-                // Keep the two colour differences, replace the mean level by c.
-                const int32_t r = pixel[0], g = pixel[1], b = pixel[2];
-                const int32_t d = (r + g) / 2 - b;
-                const int32_t e = (r - g) / 2;
-                pixel[0] = ClampByte(c + d / 3 + e);
-                pixel[1] = ClampByte(c + d / 3 - e);
-                pixel[2] = ClampByte(c - (2 * d) / 3);
-            }
+            ReadBufferRow(m.image, 0, y, 3 * m.width, m.work);
+            m.kernels->skinnyOutputRgb(line, m.work, m.width);
         } else {
-            for (int32_t x = 0; x < m.width; ++x) m.work[x] = line[x] < kBackgroundLevel ? line[x] : 255;
+            m.kernels->skinnyOutputGrey(line, m.work, m.width);
         }
         WriteBufferRow(m.image, 0, y, m.planes * m.width, m.work);
     }
@@ -245,19 +186,24 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const RunState* run, int32_t fl
     SkinnyLines m{};
     m.image = image;
     m.run = run;
+    m.kernels = ChooseSkinnyFineKernels();
     m.report = (flag & 0xFF) != 0;
     m.width = shape.width;
     m.height = shape.height;
     m.planes = shape.planes;
 
     const uint32_t ringBytes = uint32_t(m.width) + 2;
+    const uint32_t scratchRows = uint32_t(m.height) + 2;
     m.ring.above = static_cast<uint8_t*>(AllocateMemoryBlock(ringBytes));
     m.ring.middle = static_cast<uint8_t*>(AllocateMemoryBlock(ringBytes));
     m.ring.below = static_cast<uint8_t*>(AllocateMemoryBlock(ringBytes));
     m.work = static_cast<uint8_t*>(AllocateMemoryBlock(uint32_t(m.planes) * ringBytes));
+    uint8_t* flags = static_cast<uint8_t*>(AllocateMemoryBlock(2 * scratchRows));
 
     int16_t result = kErrOutOfMemory;
-    if (m.ring.above && m.ring.middle && m.ring.below && m.work) {
+    if (m.ring.above && m.ring.middle && m.ring.below && m.work && flags) {
+        m.changedThen = flags;
+        m.changedNow = flags + scratchRows;
         result = CreateScratchBuffer("Canny", m.width, m.height, 1, &m.scratch);
         if (result == kNoErr) result = RunStages(m);
     }
@@ -267,5 +213,6 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const RunState* run, int32_t fl
     FreeMemoryBlock(m.ring.middle);
     FreeMemoryBlock(m.ring.below);
     FreeMemoryBlock(m.work);
+    FreeMemoryBlock(flags);
     return result;
 }

@@ -1,0 +1,452 @@
+// The kernel levels of Skinny lines and Fine detail: every level's row kernels give the plain
+// kernels' bytes on rows of every width and many kinds of values (the Sobel root over every
+// gradient an image can have), and both methods give the reference pictures at every level,
+// also on images that need all ten thinning sweeps.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "edges/kernels_sf.h"
+#include "edges/methods.h"
+#include "tests/edges/edge_test_support.h"
+#include "tests/edges/skinny_fine_reference.h"
+
+namespace {
+
+using namespace edgetest;
+
+// Restores the automatic choice of level when a test ends.
+struct LevelReset {
+    ~LevelReset() { SetSkinnyFineKernelLevel(-1); }
+};
+
+// The levels this processor runs, plain first.
+std::vector<int32_t> Levels() {
+    LevelReset reset;
+    SetSkinnyFineKernelLevel(-1);
+    std::vector<int32_t> levels;
+    for (int32_t level = kKernelLevelPlain; level <= SkinnyFineKernelLevel(); ++level) levels.push_back(level);
+    return levels;
+}
+
+const SkinnyFineKernels* KernelsAt(int32_t level) {
+    SetSkinnyFineKernelLevel(level);
+    return ChooseSkinnyFineKernels();
+}
+
+TEST(SkinnyFineKernels, LevelLimitPicksTheKernelSet) {
+    LevelReset reset;
+    SetSkinnyFineKernelLevel(-1);
+    const int32_t best = SkinnyFineKernelLevel();
+    EXPECT_GE(best, kKernelLevelPlain);
+    EXPECT_LE(best, kKernelLevelAvx2);
+#if defined(__SSE2__)
+    EXPECT_GE(best, kKernelLevelSse2) << "every x86 build has SSE2";
+#endif
+    struct Case {
+        int32_t limit, expected;
+    } cases[] = {{0, 0}, {1, best < 1 ? best : 1}, {2, best}, {7, best}, {-1, best}};
+    std::vector<const SkinnyFineKernels*> sets;
+    for (const Case& c : cases) {
+        SetSkinnyFineKernelLevel(c.limit);
+        EXPECT_EQ(SkinnyFineKernelLevel(), c.expected) << c.limit;
+        sets.push_back(ChooseSkinnyFineKernels());
+    }
+    EXPECT_NE(sets[0], nullptr);
+    if (best >= kKernelLevelSse2) {
+        EXPECT_NE(sets[0], sets[1]) << "plain and SSE2 are different sets";
+    }
+    if (best == kKernelLevelAvx2) {
+        EXPECT_NE(sets[1], sets[2]) << "SSE2 and AVX2 are different sets";
+    }
+    EXPECT_EQ(sets[2], sets[4]);
+}
+
+// ---- row kernels against the plain ones -------------------------------------------------------
+
+enum class Values { kUniform, kThinning, kSparseLines, kSmooth, kFlat };
+
+// A scratch row of width + 2 bytes of the given kind.
+std::vector<uint8_t> RowOf(Values kind, int32_t width, Random& random) {
+    static const uint8_t kThinningLevels[] = {0, 40, 99, 100, 101, 150, 200, 228, 229, 230, 231, 240, 254, 255, 255};
+    std::vector<uint8_t> row(size_t(width) + 2);
+    int32_t level = random.Below(256);
+    for (uint8_t& v : row) {
+        switch (kind) {
+            case Values::kUniform:
+                v = uint8_t(random.Below(256));
+                break;
+            case Values::kThinning:
+                v = kThinningLevels[random.Below(int32_t(sizeof kThinningLevels))];
+                break;
+            case Values::kSparseLines:
+                v = random.Below(9) == 0 ? uint8_t(random.Below(230)) : 255;
+                break;
+            case Values::kSmooth:
+                level += random.Below(7) - 3;
+                level = level < 0 ? 0 : level > 255 ? 255 : level;
+                v = uint8_t(level);
+                break;
+            case Values::kFlat:
+                v = uint8_t(level);
+                break;
+        }
+    }
+    return row;
+}
+
+constexpr uint8_t kGuard = 0xA5;
+
+// An output row of width + 2 bytes and 64 guard bytes beyond it, all kGuard.
+std::vector<uint8_t> GuardedRow(int32_t width) { return std::vector<uint8_t>(size_t(width) + 2 + 64, kGuard); }
+
+std::vector<int32_t> Widths() {
+    std::vector<int32_t> widths;
+    for (int32_t w = 1; w <= 70; ++w) widths.push_back(w);
+    for (int32_t w : {95, 96, 97, 127, 128, 129, 255, 1001}) widths.push_back(w);
+    return widths;
+}
+
+TEST(SkinnyFineKernels, ThreeRowKernelsMatchThePlainOnes) {
+    LevelReset reset;
+    const SkinnyFineKernels* plain = KernelsAt(kKernelLevelPlain);
+    Random random(2024);
+    for (int32_t level : Levels()) {
+        if (level == kKernelLevelPlain) continue;
+        const SkinnyFineKernels* fast = KernelsAt(level);
+        for (Values kind : {Values::kUniform, Values::kThinning, Values::kSparseLines, Values::kSmooth, Values::kFlat}) {
+            for (int32_t width : Widths()) {
+                const std::vector<uint8_t> above = RowOf(kind, width, random), middle = RowOf(kind, width, random),
+                                           below = RowOf(kind, width, random);
+                const std::string where =
+                    "level " + std::to_string(level) + " kind " + std::to_string(int(kind)) + " width " + std::to_string(width);
+
+                std::vector<uint8_t> expected = GuardedRow(width), got = GuardedRow(width);
+                plain->skinnyGradient(above.data(), middle.data(), below.data(), expected.data(), width);
+                fast->skinnyGradient(above.data(), middle.data(), below.data(), got.data(), width);
+                ASSERT_EQ(got, expected) << "gradient, " << where;
+
+                expected = GuardedRow(width);
+                got = GuardedRow(width);
+                int64_t expectedRemovals = 5, gotRemovals = 5;
+                const int32_t expectedChange =
+                    plain->skinnyThinning(above.data(), middle.data(), below.data(), expected.data(), width, &expectedRemovals);
+                const int32_t gotChange =
+                    fast->skinnyThinning(above.data(), middle.data(), below.data(), got.data(), width, &gotRemovals);
+                ASSERT_EQ(got, expected) << "thinning, " << where;
+                ASSERT_EQ(gotRemovals, expectedRemovals) << "thinning, " << where;
+                ASSERT_EQ(gotChange, expectedChange) << "thinning, " << where;
+
+                expected = GuardedRow(width);
+                got = GuardedRow(width);
+                plain->fineEdgeShare(above.data(), middle.data(), below.data(), expected.data(), width);
+                fast->fineEdgeShare(above.data(), middle.data(), below.data(), got.data(), width);
+                ASSERT_EQ(got, expected) << "edge share, " << where;
+            }
+        }
+    }
+}
+
+// A million patterns each of random and of gently varying brightness: the vector kernels estimate
+// the energy ratio in single precision and must hand every estimate near a step to the double
+// arithmetic.
+TEST(SkinnyFineKernels, EdgeShareOfManyPatternsMatchesThePlainKernel) {
+    LevelReset reset;
+    const SkinnyFineKernels* plain = KernelsAt(kKernelLevelPlain);
+    const int32_t width = 100003;
+    Random random(31337);
+    for (Values kind : {Values::kUniform, Values::kSmooth}) {
+        for (int32_t row = 0; row < 10; ++row) {
+            const std::vector<uint8_t> above = RowOf(kind, width, random), middle = RowOf(kind, width, random),
+                                       below = RowOf(kind, width, random);
+            std::vector<uint8_t> expected = GuardedRow(width);
+            plain->fineEdgeShare(above.data(), middle.data(), below.data(), expected.data(), width);
+            for (int32_t level : Levels()) {
+                if (level == kKernelLevelPlain) continue;
+                std::vector<uint8_t> got = GuardedRow(width);
+                KernelsAt(level)->fineEdgeShare(above.data(), middle.data(), below.data(), got.data(), width);
+                ASSERT_EQ(got, expected) << "level " << level << " kind " << int(kind) << " row " << row;
+            }
+        }
+    }
+}
+
+// Patterns whose energy ratio, estimated in single precision, lies on the other side of a step of
+// the edge value than the ratio in double precision (found by a search over random patterns): the
+// estimate must hand them to the double arithmetic.
+TEST(SkinnyFineKernels, EdgeShareOfPatternsAtAStepMatchesThePlainKernel) {
+    const uint8_t patterns[][9] = {  // NW, N, NE, W, P, E, SW, S, SE
+        {30, 55, 7, 12, 39, 7, 39, 0, 35},         {67, 41, 8, 41, 76, 44, 74, 58, 62},
+        {36, 55, 46, 10, 28, 34, 38, 9, 7},        {69, 12, 45, 72, 14, 7, 39, 21, 74},
+        {30, 33, 15, 19, 27, 39, 20, 18, 27},      {147, 88, 160, 92, 152, 148, 127, 113, 91},
+        {105, 108, 20, 71, 64, 42, 65, 7, 18},     {92, 64, 40, 58, 62, 26, 38, 89, 27},
+        {61, 78, 62, 68, 35, 43, 48, 78, 38},      {227, 255, 240, 255, 255, 224, 234, 255, 240},
+        {47, 1, 83, 39, 51, 104, 12, 107, 82},     {166, 206, 174, 148, 198, 190, 138, 169, 193},
+        {61, 62, 67, 66, 61, 63, 63, 65, 65},      {0, 0, 31, 21, 52, 0, 28, 46, 42},
+        {28, 1, 39, 21, 33, 37, 0, 9, 20},         {5, 0, 0, 12, 0, 42, 1, 0, 47},
+        {37, 2, 71, 0, 59, 61, 0, 72, 10},         {169, 157, 165, 150, 156, 151, 163, 146, 169},
+        {14, 13, 78, 55, 20, 19, 75, 40, 33},      {255, 255, 255, 255, 255, 255, 235, 199, 245},
+        {157, 202, 160, 212, 204, 212, 165, 162, 162}, {117, 116, 158, 153, 126, 134, 151, 135, 157},
+        {201, 196, 237, 175, 255, 255, 255, 216, 255}, {111, 48, 96, 47, 115, 77, 82, 43, 104},
+    };
+    LevelReset reset;
+    const SkinnyFineKernels* plain = KernelsAt(kKernelLevelPlain);
+    // Each pattern in columns 3i .. 3i + 2, read at 3i + 1; the rows repeat so that every pattern
+    // meets every lane, shifted by one column each time.
+    for (int32_t shift = 0; shift < 48; ++shift) {
+        std::vector<uint8_t> rows[3];
+        for (std::vector<uint8_t>& row : rows) row.assign(size_t(shift), 128);
+        for (int32_t repeat = 0; repeat < 3; ++repeat) {
+            for (const auto& p : patterns) {
+                for (int32_t r = 0; r < 3; ++r) rows[r].insert(rows[r].end(), p + 3 * r, p + 3 * r + 3);
+            }
+        }
+        const int32_t width = int32_t(rows[1].size()) - 2;
+        std::vector<uint8_t> expected = GuardedRow(width);
+        plain->fineEdgeShare(rows[0].data(), rows[1].data(), rows[2].data(), expected.data(), width);
+        for (int32_t level : Levels()) {
+            std::vector<uint8_t> got = GuardedRow(width);
+            KernelsAt(level)->fineEdgeShare(rows[0].data(), rows[1].data(), rows[2].data(), got.data(), width);
+            ASSERT_EQ(got, expected) << "level " << level << " shift " << shift;
+        }
+    }
+}
+
+TEST(SkinnyFineKernels, ThinningReportsWhetherTheRowChanged) {
+    // 255 stays 255 and kept edge pixels stay: no change. A value from 230 to 254 becomes 255, and
+    // a removed pixel too: a change.
+    struct Case {
+        std::vector<uint8_t> above, middle, below;
+        int32_t changed;
+        int64_t removed;
+    } cases[] = {
+        {{255, 255, 255, 255, 255}, {255, 255, 255, 255, 255}, {255, 255, 255, 255, 255}, 0, 0},
+        {{255, 255, 255, 255, 255}, {255, 255, 120, 255, 255}, {255, 255, 255, 255, 255}, 0, 0},  // a lone point
+        {{255, 255, 255, 255, 255}, {255, 255, 230, 255, 255}, {255, 255, 255, 255, 255}, 1, 0},
+        {{255, 255, 255, 255, 255}, {255, 254, 255, 255, 255}, {255, 255, 255, 255, 255}, 1, 0},
+        {{240, 240, 240, 255, 255}, {240, 100, 240, 255, 255}, {240, 240, 240, 255, 255}, 1, 1},  // ringed by 240
+    };
+    LevelReset reset;
+    for (int32_t level : Levels()) {
+        const SkinnyFineKernels* kernels = KernelsAt(level);
+        for (const Case& c : cases) {
+            const int32_t width = int32_t(c.middle.size()) - 2;
+            std::vector<uint8_t> out = GuardedRow(width);
+            int64_t removals = 0;
+            EXPECT_EQ(kernels->skinnyThinning(c.above.data(), c.middle.data(), c.below.data(), out.data(), width, &removals),
+                      c.changed)
+                << "level " << level;
+            EXPECT_EQ(removals, c.removed) << "level " << level;
+        }
+    }
+}
+
+TEST(SkinnyFineKernels, ImageRowKernelsMatchThePlainOnes) {
+    LevelReset reset;
+    const SkinnyFineKernels* plain = KernelsAt(kKernelLevelPlain);
+    Random random(77);
+    for (int32_t level : Levels()) {
+        if (level == kKernelLevelPlain) continue;
+        const SkinnyFineKernels* fast = KernelsAt(level);
+        for (Values kind : {Values::kUniform, Values::kThinning, Values::kSparseLines, Values::kSmooth, Values::kFlat}) {
+            for (int32_t width : Widths()) {
+                const std::string where =
+                    "level " + std::to_string(level) + " kind " + std::to_string(int(kind)) + " width " + std::to_string(width);
+                std::vector<uint8_t> rgb(size_t(width) * 3 + 64);
+                for (uint8_t& v : rgb) v = uint8_t(random.Below(256));
+                const std::vector<uint8_t> values = RowOf(kind, width, random);  // thinned values or edge values
+
+                std::vector<uint8_t> expected(size_t(width) + 64, kGuard), got = expected;
+                plain->greyOfRgb(rgb.data(), expected.data(), width);
+                fast->greyOfRgb(rgb.data(), got.data(), width);
+                ASSERT_EQ(got, expected) << "grey, " << where;
+
+                expected.assign(size_t(width) + 64, kGuard);
+                got = expected;
+                plain->skinnyOutputGrey(values.data(), expected.data(), width);
+                fast->skinnyOutputGrey(values.data(), got.data(), width);
+                ASSERT_EQ(got, expected) << "skinny grey output, " << where;
+                plain->fineOutputGrey(values.data(), expected.data(), width);
+                fast->fineOutputGrey(values.data(), got.data(), width);
+                ASSERT_EQ(got, expected) << "fine grey output, " << where;
+
+                std::vector<uint8_t> expectedRgb = rgb, gotRgb = rgb;
+                plain->skinnyOutputRgb(values.data(), expectedRgb.data(), width);
+                fast->skinnyOutputRgb(values.data(), gotRgb.data(), width);
+                ASSERT_EQ(gotRgb, expectedRgb) << "skinny colour output, " << where;
+                expectedRgb = rgb;
+                gotRgb = rgb;
+                plain->fineOutputRgb(values.data(), expectedRgb.data(), width);
+                fast->fineOutputRgb(values.data(), gotRgb.data(), width);
+                ASSERT_EQ(gotRgb, expectedRgb) << "fine colour output, " << where;
+            }
+        }
+    }
+}
+
+// Every Sobel gradient an image can produce, each from a neighbourhood of its own (columns 3i to
+// 3i + 2 of the three rows) read at column 3i + 1: gx + gy = 2 (NE - SW + E - W + N - S) and
+// gx - gy = 2 (SE - NW + E - W + S - N), so with a = NE - SW, b = SE - NW, c = E - W, d = N - S a
+// pair is reachable when a + c + d = (gx + gy) / 2 and b + c - d = (gx - gy) / 2 for some a, b, c,
+// d in -255..255. The integer root decides 255 - m, so every root boundary is crossed.
+TEST(SkinnyFineKernels, SobelRootIsExactForEveryGradient) {
+    std::vector<uint8_t> above, middle, below;
+    std::vector<int32_t> expected;  // per neighbourhood
+    // floor(sqrt(s)) for every s = (gx^2 + gy^2) div 5, by counting.
+    std::vector<int32_t> root(2 * 1020 * 1020 / 5 + 1);
+    for (int32_t s = 0, m = 0; s < int32_t(root.size()); ++s) {
+        while ((m + 1) * (m + 1) <= s) ++m;
+        root[size_t(s)] = m;
+    }
+    auto split = [](int32_t v, uint8_t* plus, uint8_t* minus) {
+        *plus = uint8_t(v > 0 ? v : 0);
+        *minus = uint8_t(v < 0 ? -v : 0);
+    };
+    auto clamp = [](int32_t v) { return v < -255 ? -255 : v > 255 ? 255 : v; };
+    for (int32_t gx = -1020; gx <= 1020; ++gx) {
+        for (int32_t gy = gx & 1 ? -1019 : -1020; gy <= 1020; gy += 2) {
+            const int32_t sum = (gx + gy) / 2, difference = (gx - gy) / 2;
+            // The corners take what they can, the sides the rest (c + d and c - d of one parity).
+            bool found = false;
+            int32_t a = 0, b = 0, c = 0, d = 0;
+            for (int32_t da = 0; da <= 1 && !found; ++da) {
+                a = clamp(sum) - (sum > 0 ? da : -da);
+                b = clamp(difference);
+                const int32_t cPlusD = sum - a, cMinusD = difference - b;
+                if ((cPlusD + cMinusD) % 2 != 0 || a < -255 || a > 255) continue;
+                c = (cPlusD + cMinusD) / 2;
+                d = (cPlusD - cMinusD) / 2;
+                found = c >= -255 && c <= 255 && d >= -255 && d <= 255;
+            }
+            if (!found) continue;
+            uint8_t ne, sw, se, nw, e, w, n, s;
+            split(a, &ne, &sw);
+            split(b, &se, &nw);
+            split(c, &e, &w);
+            split(d, &n, &s);
+            const uint8_t top[3] = {nw, n, ne}, centre[3] = {w, 77, e}, bottom[3] = {sw, s, se};
+            above.insert(above.end(), top, top + 3);
+            middle.insert(middle.end(), centre, centre + 3);
+            below.insert(below.end(), bottom, bottom + 3);
+            const int32_t m = root[size_t((gx * gx + gy * gy) / 5)];
+            expected.push_back(m <= 254 ? 255 - m : 0);
+        }
+    }
+    ASSERT_GT(expected.size(), 1000000u) << "most pairs of equal parity are reachable";
+    // The rows as scratch rows: one border byte in front.
+    for (std::vector<uint8_t>* row : {&above, &middle, &below}) {
+        row->insert(row->begin(), 0);
+        row->push_back(0);
+    }
+    const int32_t width = int32_t(middle.size()) - 2;
+    LevelReset reset;
+    for (int32_t level : Levels()) {
+        const SkinnyFineKernels* kernels = KernelsAt(level);
+        std::vector<uint8_t> out = GuardedRow(width);
+        kernels->skinnyGradient(above.data(), middle.data(), below.data(), out.data(), width);
+        int32_t wrong = 0;
+        for (size_t i = 0; i < expected.size(); ++i) wrong += out[3 * i + 2] != expected[i];
+        EXPECT_EQ(wrong, 0) << "level " << level;
+    }
+}
+
+// ---- whole methods at every level ---------------------------------------------------------------
+
+// Sharp blocks of random levels: bands of gradient several pixels wide that take many sweeps to
+// thin, next to thin lines that are done at once.
+Image Blocky(int32_t width, int32_t height, int32_t planes, uint32_t seed) {
+    Image image = Blank(width, height, planes);
+    Random random(seed);
+    const int32_t block = 3 + random.Below(5);
+    std::vector<uint8_t> levels(size_t((width / block + 1) * (height / block + 1) * planes));
+    for (uint8_t& v : levels) v = uint8_t(random.Below(4) * 85);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            for (int32_t c = 0; c < planes; ++c) {
+                const size_t cell = size_t((y / block) * (width / block + 1) + x / block);
+                image.at(x, y, c) = levels[cell * size_t(planes) + size_t(c)];
+            }
+        }
+    }
+    return image;
+}
+
+struct MethodUnderTest {
+    const char* name;
+    int16_t (*run)(ImageBuffer*, const RunState*, int32_t);
+    Image (*reference)(const Image&);
+};
+
+Image SkinnyReference(const Image& in) { return ReferenceSkinnyLines(in); }
+
+const MethodUnderTest kMethods[] = {
+    {"Skinny lines", FindEdgesSkinnyLines, SkinnyReference},
+    {"Fine detail", FindEdgesFineDetail, ReferenceFineDetail},
+};
+
+Image RunMethod(const MethodUnderTest& m, const Image& in, FakeRun* host) {
+    ImageBuffer* buffer = MakeBuffer(in);
+    EXPECT_NE(buffer, nullptr);
+    EXPECT_EQ(m.run(buffer, &host->run, 1), 0);
+    Image out = ReadBack(buffer);
+    DisposeImageBuffer(buffer);
+    return out;
+}
+
+TEST(SkinnyFineKernels, MethodsMatchTheReferenceAtEveryLevel) {
+    std::vector<std::pair<int32_t, int32_t>> sizes;
+    for (int32_t w = 1; w <= 4; ++w)
+        for (int32_t h = 1; h <= 4; ++h) sizes.emplace_back(w, h);
+    for (int32_t w : {15, 16, 17, 31, 32, 33, 34, 47, 48, 49, 63, 64, 65, 66, 129}) sizes.emplace_back(w, 7);
+    sizes.emplace_back(1, 40);
+    sizes.emplace_back(2, 33);
+    sizes.emplace_back(101, 53);
+    LevelReset reset;
+    for (int32_t level : Levels()) {
+        SetSkinnyFineKernelLevel(level);
+        uint32_t seed = 900;
+        for (const MethodUnderTest& m : kMethods) {
+            for (auto [w, h] : sizes) {
+                for (int32_t planes : {1, 3}) {
+                    for (bool blocky : {false, true}) {
+                        const Image in = blocky ? Blocky(w, h, planes, seed++) : PhotoLike(w, h, planes, seed++);
+                        FakeRun host;
+                        ASSERT_EQ(RunMethod(m, in, &host).bytes, m.reference(in).bytes)
+                            << m.name << " level " << level << " " << w << "x" << h << " planes " << planes
+                            << (blocky ? " blocky" : " photo-like");
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Sweeps after the first visit only rows near the changes of the sweep before; the pictures and
+// the progress (a report and an abort test for every row of every sweep) are those of the plain
+// thinning. Images that need all ten sweeps and images that settle early.
+TEST(SkinnyFineKernels, SkinnyLinesSweepsKeepEveryRowOfProgress) {
+    LevelReset reset;
+    for (int32_t level : Levels()) {
+        SetSkinnyFineKernelLevel(level);
+        int32_t tenSweeps = 0;
+        for (uint32_t seed = 1; seed <= 12; ++seed) {
+            const Image in = seed % 2 ? Blocky(57, 41, 1 + 2 * int32_t(seed % 4 == 1), seed) : PhotoLike(57, 41, 3, seed);
+            int32_t sweeps = 0;
+            const Image expected = ReferenceSkinnyLines(in, &sweeps);
+            tenSweeps += sweeps == 10;
+            FakeRun host;
+            EXPECT_EQ(RunMethod(kMethods[0], in, &host).bytes, expected.bytes) << "level " << level << " seed " << seed;
+            const int32_t h = in.height;
+            std::vector<std::pair<int32_t, int32_t>> steps;
+            for (int32_t k = 0; k < (2 + sweeps) * h; ++k) steps.emplace_back(k, 13 * h);
+            for (int32_t k = 12 * h; k < 13 * h; ++k) steps.emplace_back(k, 13 * h);
+            EXPECT_EQ(host.Steps(), steps) << "level " << level << " seed " << seed;
+            EXPECT_EQ(host.log.abortTests, int32_t(steps.size()));
+        }
+        EXPECT_GE(tenSweeps, 3) << "the images must exercise the later sweeps";
+    }
+}
+
+}  // namespace
