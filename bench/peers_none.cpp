@@ -1,0 +1,10 @@
+// A build without the peer library: the methods are timed alone.
+#include "bench/bench_peers.h"
+
+namespace varnobench {
+
+bool RegisterPeerBenchmark(const std::string&, const BenchPicture*, bool) { return false; }
+
+std::string PeerLibrary() { return std::string(); }
+
+}  // namespace varnobench
