@@ -3,6 +3,7 @@
 #include "cli/host_run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "cli/host_handles.h"
@@ -123,14 +124,20 @@ OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect
     const VRect bounds = {0, 0, port->height, port->width};
     VRect delivered = Intersect(*writeRect, bounds);
     if (port->partial) delivered = LimitDelivery(delivered, active->options->partial);
-    for (int32_t r = delivered.top; r < delivered.bottom; ++r) {
-        const size_t row = size_t(r) * size_t(port->width);
-        for (int32_t c = delivered.left; c < delivered.right; ++c) {
-            uint8_t value;
-            if (port->narrow) value = port->narrow[row + size_t(c)];
-            else if (port->reduce) value = ReduceTo8(port->wide[row + size_t(c)]);
-            else value = uint8_t(port->wide[row + size_t(c)]);
-            *PixelAt(destination, *writeRect, r, c) = value;
+    const int32_t count = delivered.right - delivered.left;
+    const size_t step = size_t(destination->colBits / 8);
+    for (int32_t r = delivered.top; r < delivered.bottom && count > 0; ++r) {
+        const size_t first = size_t(r) * size_t(port->width) + size_t(delivered.left);
+        uint8_t* out = PixelAt(destination, *writeRect, r, delivered.left);
+        if (port->narrow) {
+            if (step == 1) std::memcpy(out, port->narrow + first, size_t(count));
+            else for (int32_t c = 0; c < count; ++c) out[c * step] = port->narrow[first + c];
+        } else if (port->reduce) {
+            for (int32_t c = 0; c < count; ++c) out[c * step] = ReduceTo8(port->wide[first + c]);
+        } else if (step == 1) {
+            for (int32_t c = 0; c < count; ++c) out[c] = uint8_t(port->wide[first + c]);
+        } else {
+            for (int32_t c = 0; c < count; ++c) out[c * step] = uint8_t(port->wide[first + c]);
         }
     }
     if (wroteRect) *wroteRect = delivered;
@@ -145,6 +152,10 @@ OSErr PIAPI WriteBasePixels(PIChannelPort port, const VRect* writeRect, const Pi
     const VRect stored = Intersect(*writeRect, bounds);
     for (int32_t r = stored.top; r < stored.bottom; ++r) {
         uint8_t* row = port->writable + size_t(r) * size_t(port->width);
+        if (source->colBits == 8 && stored.right > stored.left) {
+            std::memcpy(row + stored.left, PixelAt(source, *writeRect, r, stored.left), size_t(stored.right - stored.left));
+            continue;
+        }
         for (int32_t c = stored.left; c < stored.right; ++c) row[c] = *PixelAt(source, *writeRect, r, c);
     }
     if (!Empty(stored)) ++active->report->rowsWritten;
