@@ -8,13 +8,21 @@
 // end pixels repeated three times on each side, and rows below the image repeat the last row, so
 // the operator never looks outside its window. Rows 0, 1 and 2 of the result repeat row 3.
 //
-// Every weight is the single-precision value of its decimal, and each weight times a difference of
-// grey levels is exact in double precision, as is every sum of them (all are multiples of 2^-27
-// below 2^11): the components are exact whatever the order of summation, and the square root and
-// divisions are correctly rounded IEEE operations, so every build computes the same bytes.
+// The operator's weights are single-precision values and every product of a weight and a
+// grey-level difference, and every sum of them, is exact in double precision, so the components
+// do not depend on the order of summation; the kernels (edges/kernels_tsv.h) decide every output
+// as the double-precision arithmetic M = sqrt(Gh^2 + Gv^2), 255 - (M x 255) / peak does, so every
+// build computes the same bytes.
+//
+// Each window row block holds the row's grey levels and its colour samples (a colour image: pass 2
+// recolours row y from them, as the image row is still unchanged then), and what the kernels
+// need of the row, made once as it enters the window: for pass 1 the extremes of every seven
+// neighbouring grey levels, which rule out most pixels as the peak without the operator, for
+// pass 2 the horizontal differences g(x - d) - g(x + d), d = 1 .. reach.
 #include <cmath>
 
 #include "buffers/image_buffer.h"
+#include "edges/kernels_tsv.h"
 #include "edges/methods.h"
 #include "host/plugin.h"
 
@@ -22,114 +30,31 @@ namespace {
 
 constexpr int32_t kWindowRows = 7;
 constexpr int32_t kPad = 3;  // repeated end pixels on each side of a window row
+constexpr int32_t kMaxReach = 3;
 
-// w_d(k) for d = 1 .. reach and k = -reach .. reach, centred at index 3; the vertical component
-// has its own table because one of its weights differs (reach 2, d = 2, k = 0).
-struct Weights {
-    double across[3][7];  // horizontal component: k runs down the operator
-    double down[3][7];    // vertical component: k runs across the operator
+// Every block: W + 6 bytes of levels, then (from `colour`) 3 W colour samples, then (from
+// `extremes`) W largest and W smallest levels, then (from `differences`) three rows of `entries`
+// (W + 6) differences as floats. The out and colour blocks use the first W and 3 W bytes.
+struct Layout {
+    uint32_t colour;
+    uint32_t extremes;
+    uint32_t differences;
+    uint32_t entries;
+    uint32_t blockBytes;
 };
 
-constexpr double F(float w) { return double(w); }
-
-constexpr Weights kReach1 = {
-    {{0, 0, F(0.776f), 1, F(0.776f), 0, 0}},
-    {{0, 0, F(0.776f), 1, F(0.776f), 0, 0}},
-};
-constexpr Weights kReach2 = {
-    {{0, F(0.364f), F(0.562f), 1, F(0.562f), F(0.364f), 0},
-     {0, F(0.267f), F(0.373f), F(0.464f), F(0.373f), F(0.267f), 0}},
-    {{0, F(0.364f), F(0.562f), 1, F(0.562f), F(0.364f), 0},
-     {0, F(0.267f), F(0.373f), F(0.463f), F(0.373f), F(0.267f), 0}},
-};
-// d = 2 is deliberately lopsided: 0.24 at k = -3 (top row of the horizontal operator, left
-// column of the vertical one) against 0.14 at k = +3.
-constexpr Weights kReach3 = {
-    {{F(0.283f), F(0.348f), F(0.579f), 1, F(0.579f), F(0.348f), F(0.283f)},
-     {F(0.24f), F(0.213f), F(0.354f), F(0.463f), F(0.354f), F(0.213f), F(0.14f)},
-     {F(0.073f), F(0.104f), F(0.165f), F(0.195f), F(0.165f), F(0.104f), F(0.073f)}},
-    {{F(0.283f), F(0.348f), F(0.579f), 1, F(0.579f), F(0.348f), F(0.283f)},
-     {F(0.24f), F(0.213f), F(0.354f), F(0.463f), F(0.354f), F(0.213f), F(0.14f)},
-     {F(0.073f), F(0.104f), F(0.165f), F(0.195f), F(0.165f), F(0.104f), F(0.073f)}},
-};
-
-// M at window position p (= 3 + x) of the middle row; win[3 + dy] is the row dy below the centre.
-template <int32_t R>
-inline double Magnitude(uint8_t* const win[kWindowRows], int32_t p, const Weights& w) {
-    double gh = 0.0, gv = 0.0;
-    for (int32_t d = 1; d <= R; ++d) {
-        for (int32_t k = -R; k <= R; ++k) {
-            gh += w.across[d - 1][3 + k] * double(int32_t(win[3 + k][p - d]) - int32_t(win[3 + k][p + d]));
-            gv += w.down[d - 1][3 + k] * double(int32_t(win[3 + d][p + k]) - int32_t(win[3 - d][p + k]));
-        }
-    }
-    return std::sqrt(gh * gh + gv * gv);
+Layout LayoutFor(int32_t width) {
+    Layout layout{};
+    layout.entries = uint32_t(width + 2 * kPad);
+    layout.colour = layout.entries;
+    layout.extremes = layout.colour + 3u * uint32_t(width);
+    layout.differences = (layout.extremes + 2u * uint32_t(width) + 31u) & ~31u;
+    layout.blockBytes = layout.differences + uint32_t(sizeof(float)) * kMaxReach * layout.entries;
+    return layout;
 }
 
-template <int32_t R>
-void PeakOfRow(uint8_t* const win[kWindowRows], int32_t width, const Weights& w, float* peak) {
-    for (int32_t x = 0; x < width; ++x) {
-        const double m = Magnitude<R>(win, kPad + x, w);
-        if (m > *peak) *peak = float(m);
-    }
-}
-
-// out[x] = 255 - 255 M / peak, truncated. An image without any gradient (peak 0) stays white.
-template <int32_t R>
-void ShadeRow(uint8_t* const win[kWindowRows], int32_t width, const Weights& w, float peak, uint8_t* out) {
-    if (!(peak > 0.0f)) {
-        for (int32_t x = 0; x < width; ++x) out[x] = 255;
-        return;
-    }
-    for (int32_t x = 0; x < width; ++x) {
-        const double v = 255.0 - (Magnitude<R>(win, kPad + x, w) * 255.0) / double(peak);
-        out[x] = v <= 0.0 ? 0 : v >= 255.0 ? 255 : uint8_t(int32_t(v));
-    }
-}
-
-struct Operator {
-    const Weights* weights;
-    void (*peakOfRow)(uint8_t* const*, int32_t, const Weights&, float*);
-    void (*shadeRow)(uint8_t* const*, int32_t, const Weights&, float, uint8_t*);
-};
-
-constexpr Operator kOperators[3] = {
-    {&kReach1, PeakOfRow<1>, ShadeRow<1>},
-    {&kReach2, PeakOfRow<2>, ShadeRow<2>},
-    {&kReach3, PeakOfRow<3>, ShadeRow<3>},
-};
-
-inline uint8_t ClampByte(int32_t v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
-
-// Image row `row` (clipped to the last row) as grey levels into the window row `dst`, end pixels
-// repeated; `staging` receives the colour samples of a three-plane row.
-void LoadGreyRow(const ImageBuffer* image, int32_t row, const BufferShape& shape, uint8_t* staging, uint8_t* dst) {
-    const int32_t width = shape.width;
-    if (row > shape.height - 1) row = shape.height - 1;
-    if (shape.planes == 1) {
-        ReadBufferRow(image, 0, row, width, dst + kPad);
-    } else {
-        ReadBufferRow(image, 0, row, width * 3, staging);
-        for (int32_t x = 0; x < width; ++x)
-            dst[kPad + x] = uint8_t((staging[3 * x] + staging[3 * x + 1] + staging[3 * x + 2] + 1) / 3);
-    }
-    for (int32_t i = 0; i < kPad; ++i) {
-        dst[i] = dst[kPad];
-        dst[kPad + width + i] = dst[kPad + width - 1];
-    }
-}
-
-// Gives each colour pixel of `colour` the mean level out[x], keeping its two colour differences.
-void RecolourRow(const uint8_t* out, uint8_t* colour, int32_t width) {
-    for (int32_t x = 0; x < width; ++x) {
-        uint8_t* p = colour + 3 * x;
-        const int32_t r = p[0], g = p[1], b = p[2], c = out[x];
-        const int32_t d = (r + g) / 2 - b;
-        const int32_t e = (r - g) / 2;
-        p[0] = ClampByte(c + d / 3 + e);
-        p[1] = ClampByte(c + d / 3 - e);
-        p[2] = ClampByte(c - (2 * d) / 3);
-    }
+float* DifferenceRow(uint8_t* block, const Layout& layout, int32_t d) {
+    return reinterpret_cast<float*>(block + layout.differences) + size_t(d - 1) * layout.entries;
 }
 
 struct Blocks {
@@ -138,34 +63,87 @@ struct Blocks {
     uint8_t* colour;
 };
 
+struct Operator {
+    const TsvKernels* kernels;
+    int32_t reach;
+    Layout layout;
+};
+
+// Image row `row` (clipped to the last row) into the window block `dst`: grey levels with the end
+// pixels repeated, the colour samples of a three-plane row, and what pass 1 or 2 needs of it.
+void LoadWindowRow(const ImageBuffer* image, int32_t row, int32_t pass, const BufferShape& shape, const Operator& op,
+                   uint8_t* dst) {
+    const int32_t width = shape.width;
+    if (row > shape.height - 1) row = shape.height - 1;
+    if (shape.planes == 1) {
+        ReadBufferRow(image, 0, row, width, dst + kPad);
+    } else {
+        ReadBufferRow(image, 0, row, width * 3, dst + op.layout.colour);
+        op.kernels->brightnessRow(dst + op.layout.colour, width, dst + kPad);
+    }
+    for (int32_t i = 0; i < kPad; ++i) {
+        dst[i] = dst[kPad];
+        dst[kPad + width + i] = dst[kPad + width - 1];
+    }
+    if (pass == 1) {
+        op.kernels->extremesRow(dst, width, dst + op.layout.extremes, dst + op.layout.extremes + width);
+    } else {
+        float* const h[kMaxReach] = {DifferenceRow(dst, op.layout, 1), DifferenceRow(dst, op.layout, 2),
+                                     DifferenceRow(dst, op.layout, 3)};
+        op.kernels->horizontalDifferences(dst, width, op.reach, h);
+    }
+}
+
+// The operator's rows for the output row at the centre of `win`.
+VariableRows WindowRows(uint8_t* const win[kWindowRows], int32_t width, const Operator& op) {
+    VariableRows rows{};
+    rows.stride = int32_t(op.layout.entries);
+    for (int32_t i = 0; i < kWindowRows; ++i) {
+        rows.grey[i] = win[i];
+        rows.most[i] = win[i] + op.layout.extremes;
+        rows.least[i] = win[i] + op.layout.extremes + width;
+        rows.across[i] = DifferenceRow(win[i], op.layout, 1);
+    }
+    return rows;
+}
+
 int16_t RunVariableWidth(ImageBuffer* image, const RunState* run, const Operator& op, bool report,
                          const BufferShape& shape, Blocks b) {
     const int32_t width = shape.width, height = shape.height;
     const int32_t rowBytes = width * shape.planes;
     if (height <= 3) return kNoErr;
 
+    // The peak is the largest M as a 32-bit float. Keeping the largest squared magnitude instead
+    // and rounding once at the end gives the same float: the square root and the rounding to
+    // float are both monotone.
+    double largest = 0.0;
     float peak = -1.0e20f;
     for (int32_t pass = 1; pass <= 2; ++pass) {
         uint8_t* win[kWindowRows];
         for (int32_t i = 0; i < kWindowRows; ++i) win[i] = b.window[i];
-        for (int32_t i = 0; i < kWindowRows - 1; ++i) LoadGreyRow(image, i, shape, b.colour, win[i]);
+        for (int32_t i = 0; i < kWindowRows - 1; ++i) LoadWindowRow(image, i, pass, shape, op, win[i]);
 
         for (int32_t j = 0; j <= height - 4; ++j) {
             if (report) {
                 ReportProgress(run, (pass - 1) * height + j, 2 * height);
                 if (TestAbort(run)) return kErrUserCancelled;
             }
-            LoadGreyRow(image, j + 6, shape, b.colour, win[6]);
+            LoadWindowRow(image, j + 6, pass, shape, op, win[6]);
+            const VariableRows rows = WindowRows(win, width, op);
 
             if (pass == 1) {
-                op.peakOfRow(win, width, *op.weights, &peak);
+                largest = op.kernels->peakOfRow[op.reach - 1](&rows, width, largest);
             } else {
                 const int32_t y = j + 3;
-                op.shadeRow(win, width, *op.weights, peak, b.out);
+                // An image without any gradient (peak 0) stays white.
+                if (peak > 0.0f) {
+                    op.kernels->shadeRow[op.reach - 1](&rows, width, peak, b.out);
+                } else {
+                    for (int32_t x = 0; x < width; ++x) b.out[x] = 255;
+                }
                 const uint8_t* result = b.out;
                 if (shape.planes == 3) {
-                    ReadBufferRow(image, 0, y, rowBytes, b.colour);
-                    RecolourRow(b.out, b.colour, width);
+                    op.kernels->recolourVariableRow(b.out, win[3] + op.layout.colour, b.colour, width);
                     result = b.colour;
                 }
                 WriteBufferRow(image, 0, y, rowBytes, result);
@@ -177,6 +155,7 @@ int16_t RunVariableWidth(ImageBuffer* image, const RunState* run, const Operator
             for (int32_t i = 0; i < kWindowRows - 1; ++i) win[i] = win[i + 1];
             win[6] = oldTop;
         }
+        if (pass == 1) peak = float(std::sqrt(largest));
     }
     return kNoErr;
 }
@@ -190,19 +169,22 @@ int16_t FindEdgesVariableWidth(ImageBuffer* image, const RunState* run, int32_t 
     if (shape.width < 0 || shape.height < 0) return kNoErr;
     if (shape.planes != 1 && shape.planes != 3) return kErrUnsupportedMode;
 
-    const uint32_t blockBytes = 3u * uint32_t(shape.width + 2 * kPad);
+    Operator op{};
+    op.kernels = ChooseTsvKernels();
+    op.reach = lineWidth - 2;
+    op.layout = LayoutFor(shape.width);
     Blocks blocks{};
     bool allocated = true;
     for (uint8_t*& row : blocks.window) {
-        row = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
+        row = static_cast<uint8_t*>(AllocateMemoryBlock(op.layout.blockBytes));
         allocated = allocated && row != nullptr;
     }
-    blocks.out = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
-    blocks.colour = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
+    blocks.out = static_cast<uint8_t*>(AllocateMemoryBlock(op.layout.blockBytes));
+    blocks.colour = static_cast<uint8_t*>(AllocateMemoryBlock(op.layout.blockBytes));
 
     int16_t result = kErrOutOfMemory;
     if (allocated && blocks.out && blocks.colour)
-        result = RunVariableWidth(image, run, kOperators[lineWidth - 3], (flag & 0xFF) != 0, shape, blocks);
+        result = RunVariableWidth(image, run, op, (flag & 0xFF) != 0, shape, blocks);
 
     for (uint8_t* row : blocks.window) FreeMemoryBlock(row);
     FreeMemoryBlock(blocks.out);

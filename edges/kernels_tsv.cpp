@@ -1,0 +1,136 @@
+// The plain (SSE2) level of the Traditional, Smoother and Variable width kernels, and the choice
+// of level: once per method call, from the allowed level and what the processor reports.
+#include <emmintrin.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "edges/kernels_tsv.h"
+
+#if !defined(__SSE2__)
+#error "The edge kernels need SSE2: every x86-64 processor has it, i686 builds pass -msse2."
+#endif
+
+#include "edges/kernels_tsv_simd.h"
+
+namespace {
+
+// SSE2 operations for kernels_tsv_simd.h: eight 16-bit lanes per group, floats in two halves of
+// four. Without fused multiply-adds a product and a sum round separately.
+struct V128 {
+    using I = __m128i;
+    using F = __m128;
+    static constexpr int32_t kLanes = 8;
+    static constexpr int32_t kFloats = 4;
+    static constexpr int32_t kRoundingsPerTerm = 2;
+
+    static I Set16(int16_t v) { return _mm_set1_epi16(v); }
+    static I Widen(const uint8_t* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
+    }
+    static void Narrow(uint8_t* p, I a) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(a, a)); }
+    static I Load32(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store32(int32_t* p, I a) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a); }
+
+    static I Add16(I a, I b) { return _mm_add_epi16(a, b); }
+    static I Sub16(I a, I b) { return _mm_sub_epi16(a, b); }
+    static I Max16(I a, I b) { return _mm_max_epi16(a, b); }
+    static I Min16(I a, I b) { return _mm_min_epi16(a, b); }
+    static I Abs16(I a) { return _mm_max_epi16(a, _mm_sub_epi16(_mm_setzero_si128(), a)); }
+    static I Srli16(I a, int n) { return _mm_srli_epi16(a, n); }
+    static I Srai16(I a, int n) { return _mm_srai_epi16(a, n); }
+    static I Mulhi16(I a, I b) { return _mm_mulhi_epi16(a, b); }
+    static I MulhiU16(I a, I b) { return _mm_mulhi_epu16(a, b); }
+    static I Madd(I a, I b) { return _mm_madd_epi16(a, b); }
+    static I UnpackLo16(I a, I b) { return _mm_unpacklo_epi16(a, b); }
+    static I UnpackHi16(I a, I b) { return _mm_unpackhi_epi16(a, b); }
+    static I Packs32(I a, I b) { return _mm_packs_epi32(a, b); }
+    static I Pack32(I a, I b) { return _mm_packs_epi32(a, b); }
+    static int32_t MaskGt16(I a, I b) {
+        const I greater = _mm_cmpgt_epi16(a, b);
+        return _mm_movemask_epi8(_mm_packs_epi16(greater, greater)) & 0xFF;
+    }
+    static int32_t MaskEq32(I a, I b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))); }
+
+    static F SetF(float v) { return _mm_set1_ps(v); }
+    static F LoadF(const float* p) { return _mm_loadu_ps(p); }
+    static void StoreF(float* p, F a) { _mm_storeu_ps(p, a); }
+    static F CvtF(I a) { return _mm_cvtepi32_ps(a); }
+    static I CvttI(F a) { return _mm_cvttps_epi32(a); }
+    static void FloatsOf16(I a, F halves[2]) {
+        halves[0] = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(a, a), 16));
+        halves[1] = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(a, a), 16));
+    }
+    static F AddF(F a, F b) { return _mm_add_ps(a, b); }
+    static F SubF(F a, F b) { return _mm_sub_ps(a, b); }
+    static F MulF(F a, F b) { return _mm_mul_ps(a, b); }
+    static F FmaF(F a, F b, F c) { return _mm_add_ps(_mm_mul_ps(a, b), c); }
+    static F OrF(F a, F b) { return _mm_or_ps(a, b); }
+    static F SqrtF(F a) { return _mm_sqrt_ps(a); }
+    static int32_t MaskEqF(F a, F b) { return _mm_movemask_ps(_mm_cmpeq_ps(a, b)); }
+    static int32_t MaskGeF(F a, F b) { return _mm_movemask_ps(_mm_cmpge_ps(a, b)); }
+
+    // 32 interleaved pixels (96 bytes) to three planes of 32 bytes and back. A perfect shuffle of
+    // the 96 bytes (unpacking vector j with vector j + 3) takes byte i to 2 i mod 95; five of them
+    // take byte i to 32 i mod 95, which is 32 c + p for byte 3 p + c (pixel p, channel c). Five
+    // inverse shuffles (the even bytes of two vectors, then the odd ones) undo it.
+    static constexpr int32_t kPixelGroup = 32;
+    static constexpr int32_t kPixelVectors = 4;
+    static void LoadPixels(const uint8_t* rgb, I r[4], I g[4], I b[4]) {
+        __m128i v[6];
+        for (int32_t j = 0; j < 6; ++j) v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgb + 16 * j));
+        for (int32_t round = 0; round < 5; ++round) {
+            __m128i next[6];
+            for (int32_t j = 0; j < 3; ++j) {
+                next[2 * j] = _mm_unpacklo_epi8(v[j], v[j + 3]);
+                next[2 * j + 1] = _mm_unpackhi_epi8(v[j], v[j + 3]);
+            }
+            for (int32_t j = 0; j < 6; ++j) v[j] = next[j];
+        }
+        I* planes[3] = {r, g, b};
+        for (int32_t c = 0; c < 3; ++c) {
+            for (int32_t h = 0; h < 2; ++h) {
+                planes[c][2 * h] = _mm_unpacklo_epi8(v[2 * c + h], _mm_setzero_si128());
+                planes[c][2 * h + 1] = _mm_unpackhi_epi8(v[2 * c + h], _mm_setzero_si128());
+            }
+        }
+    }
+    static void StorePixels(uint8_t* rgb, const I r[4], const I g[4], const I b[4]) {
+        const I* planes[3] = {r, g, b};
+        __m128i v[6];
+        for (int32_t c = 0; c < 3; ++c)
+            for (int32_t h = 0; h < 2; ++h) v[2 * c + h] = _mm_packus_epi16(planes[c][2 * h], planes[c][2 * h + 1]);
+        const __m128i low = _mm_set1_epi16(0x00FF);
+        for (int32_t round = 0; round < 5; ++round) {
+            __m128i next[6];
+            for (int32_t j = 0; j < 3; ++j) {
+                const __m128i a = v[2 * j], c = v[2 * j + 1];
+                next[j] = _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(c, low));
+                next[j + 3] = _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(c, 8));
+            }
+            for (int32_t j = 0; j < 6; ++j) v[j] = next[j];
+        }
+        for (int32_t j = 0; j < 6; ++j) _mm_storeu_si128(reinterpret_cast<__m128i*>(rgb + 16 * j), v[j]);
+    }
+};
+
+constexpr TsvKernels kPlainKernels = MakeTsvKernels<V128>(kEdgeKernelPlain);
+
+int32_t allowedLevel = kEdgeKernelAvx2;
+
+}  // namespace
+
+// Defined by kernels_tsv_avx2.cpp, compiled for AVX2; only reached when the processor has it.
+extern const TsvKernels kAvx2Kernels;
+
+void SetEdgeKernelLevel(int32_t level) { allowedLevel = level; }
+
+int32_t EdgeKernelLevel(void) {
+    if (allowedLevel < kEdgeKernelAvx2) return kEdgeKernelPlain;
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? kEdgeKernelAvx2 : kEdgeKernelPlain;
+}
+
+const TsvKernels* ChooseTsvKernels(void) {
+    return EdgeKernelLevel() == kEdgeKernelAvx2 ? &kAvx2Kernels : &kPlainKernels;
+}
