@@ -5,9 +5,10 @@
 // white (255) and edges dark (down to 0). `run` is used only to reach the host through
 // ReportProgress and TestAbort; when the low byte of `flag` is non-zero the method reports
 // progress and tests for abort once per row of every pass, when it is zero (the preview) it does
-// neither. Returns 0 when done, -128 when the host asked to stop, or a non-zero code when its
-// scratch image or row blocks could not be made; every scratch image and block is released on
-// every path.
+// neither. Returns 0 when done (an image with no rows or columns is left as it is), -128 when the
+// host asked to stop, -30700 for a layout other than 1 or 3 planes (or a line width other than 3
+// to 5), and -108 (or the buffer layer's code) when its scratch image or row blocks could not be
+// made, the image then untouched; every scratch image and block is released on every path.
 #pragma once
 
 #include <cstdint>

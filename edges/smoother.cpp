@@ -100,7 +100,7 @@ int16_t FindEdgesSmoother(ImageBuffer* image, const RunState* run, int32_t flag)
     BufferShape shape{};
     GetBufferShape(image, &shape);
     if (shape.width < 0 || shape.height < 0) return kNoErr;
-    if (shape.planes != 1 && shape.planes != 3) return kErrUnsupportedMode;
+    if (shape.planes != 1 && shape.planes != 3) return kErrBadParameters;
 
     // Every block, the image row included, has the scratch row's size: never 0 bytes (an image
     // with no columns), which the heap would refuse.

@@ -167,7 +167,7 @@ int16_t FindEdgesVariableWidth(ImageBuffer* image, const RunState* run, int32_t 
     BufferShape shape{};
     GetBufferShape(image, &shape);
     if (shape.width < 0 || shape.height < 0) return kNoErr;
-    if (shape.planes != 1 && shape.planes != 3) return kErrUnsupportedMode;
+    if (shape.planes != 1 && shape.planes != 3) return kErrBadParameters;
 
     Operator op{};
     op.kernels = ChooseTsvKernels();
