@@ -127,6 +127,25 @@ int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const 
     return result;
 }
 
+// The selection into the mask, the document into the working image, then the method; on success
+// the mask goes back to the host.
+int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry, RowBuffers* rows) {
+    const int32_t width = geometry.width, height = geometry.height;
+    ReadSelection(host, host->documentInfo->selection, rows, block->maskImage, width, height);
+    const ReadChannelDesc* channels = DocumentChannels(host->documentInfo);
+    const int16_t planes = PlanesForImageMode(geometry.imageMode);
+    if (planes == 0) return kErrUnsupportedMode;
+    if (!HasChannelsForMode(channels, geometry.imageMode)) return kErrChannelMissing;
+
+    int16_t result = CreateBackingBuffer(int16_t(width), int16_t(height), planes, &block->workingImage);
+    if (result != kNoErr) return result;
+    ReadDocument(host, channels, geometry.imageMode, rows, block->workingImage, width, height);
+    bool handBack = false;
+    result = ChooseAndRunMethod(block, host, geometry, planes, &handBack);
+    if (handBack) WriteSelectionBack(host, block->maskImage, rows, width, height);
+    return result;
+}
+
 }  // namespace
 
 int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
@@ -136,31 +155,14 @@ int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
     block->runWord = 0;
 
     Geometry geometry = {};
-    RowBuffers rows = {};
     int16_t result = CheckHost(host, &geometry);
     if (result != kNoErr) return result;
-    const int32_t width = geometry.width, height = geometry.height;
 
-    if (!AllocateRowBuffers(&rows, width)) result = kErrOutOfMemory;
-    if (result == kNoErr) result = CreateMaskBuffer(int16_t(width), int16_t(height), 1, &block->maskImage);
-    if (result == kNoErr) {
-        ReadSelection(host, host->documentInfo->selection, &rows, block->maskImage, width, height);
-        const ReadChannelDesc* channels = DocumentChannels(host->documentInfo);
-        const int16_t planes = PlanesForImageMode(geometry.imageMode);
-        if (planes == 0) {
-            result = kErrUnsupportedMode;
-        } else if (!HasChannelsForMode(channels, geometry.imageMode)) {
-            result = kErrChannelMissing;
-        } else {
-            result = CreateBackingBuffer(int16_t(width), int16_t(height), planes, &block->workingImage);
-            if (result == kNoErr) {
-                ReadDocument(host, channels, geometry.imageMode, &rows, block->workingImage, width, height);
-                bool handBack = false;
-                result = ChooseAndRunMethod(block, host, geometry, planes, &handBack);
-                if (handBack) WriteSelectionBack(host, block->maskImage, &rows, width, height);
-            }
-        }
-    }
+    RowBuffers rows = {};
+    if (!AllocateRowBuffers(&rows, geometry.width)) result = kErrOutOfMemory;
+    if (result == kNoErr)
+        result = CreateMaskBuffer(int16_t(geometry.width), int16_t(geometry.height), 1, &block->maskImage);
+    if (result == kNoErr) result = ReadAndRun(block, host, geometry, &rows);
 
     DisposePluginHandle(block->choice);
     if (block->workingImage) DisposeImageBuffer(block->workingImage);
