@@ -172,8 +172,9 @@ inline Image PhotoLike(int32_t width, int32_t height, int32_t planes, uint32_t s
                     const int32_t dx = x - s.cx, dy = y - s.cy;
                     const int32_t d = s.kind ? (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy)
                                              : (dx * dx + dy * dy) / (s.r > 0 ? s.r : 1);
-                    if (d < s.r) v = s.level[c];
-                    else if (d < s.r + s.soft) v = (v + s.level[c]) / 2;
+                    const int32_t level = s.level[c % 3];  // planes beyond three reuse the levels
+                    if (d < s.r) v = level;
+                    else if (d < s.r + s.soft) v = (v + level) / 2;
                 }
                 if ((x + 2 * y) % 23 == 0) v = 255 - v;  // thin diagonal lines
                 v += random.Below(9) - 4;
