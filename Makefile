@@ -28,7 +28,9 @@ check: deps
 	$(MAKE) native native-asan win32 win64
 	$(MAKE) test-native test-native-asan test-win32 test-win64
 
-demo: deps native
+demo:
+	@scripts/install-deps native
+	$(MAKE) native
 	scripts/demo
 
 bench: deps
