@@ -101,6 +101,25 @@ bool TakeValue(const std::vector<std::string>& args, size_t* i, std::string* val
     return true;
 }
 
+// The -m and -r options that select and edges share. Returns 1 when args[*i] was one of them and
+// its value was taken, 0 when it is some other argument, and 2 (the exit code) after reporting a
+// bad value.
+int TakeMethodOrRadius(const std::vector<std::string>& args, size_t* i, int32_t* method, int32_t* radius) {
+    const std::string& arg = args[*i];
+    std::string value;
+    if (arg == "-m") {
+        if (!TakeValue(args, i, &value) || (*method = ParseMethod(value)) == 0)
+            return UsageError("-m takes traditional, skinny, smoother, fine, variable or 3..7");
+        return 1;
+    }
+    if (arg == "-r") {
+        if (!TakeValue(args, i, &value) || (*radius = ParseRadius(value)) == 0)
+            return UsageError("-r takes 1, 2 or 3");
+        return 1;
+    }
+    return 0;
+}
+
 // The selection picture as one 8-bit plane; grey pictures only (an RGB picture whose three
 // channels agree counts as grey).
 std::string SelectionPlane(const Document& picture, const Document& document, std::vector<uint8_t>* plane) {
@@ -122,19 +141,17 @@ std::string SaveText(const std::string& path, const std::string& text) {
 }
 
 int Select(const std::vector<std::string>& args) {
-    std::string input, output, selectionPath, playPath, recordPath, value;
+    std::string input, output, selectionPath, playPath, recordPath;
     int32_t method = 0, radius = 0;
     bool dialog = false, quiet = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-o") {
             if (!TakeValue(args, &i, &output)) return UsageError("-o needs a file name");
-        } else if (arg == "-m") {
-            if (!TakeValue(args, &i, &value) || (method = ParseMethod(value)) == 0)
-                return UsageError("-m takes traditional, skinny, smoother, fine, variable or 3..7");
-        } else if (arg == "-r") {
-            if (!TakeValue(args, &i, &value) || (radius = ParseRadius(value)) == 0)
-                return UsageError("-r takes 1, 2 or 3");
+        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &radius); taken == 2) {
+            return taken;
+        } else if (taken == 1) {
+            continue;
         } else if (arg == "--selection") {
             if (!TakeValue(args, &i, &selectionPath)) return UsageError("--selection needs a file name");
         } else if (arg == "--play") {
@@ -253,19 +270,17 @@ bool MethodPixels(const Document& document, int16_t* planes, std::vector<uint8_t
 }
 
 int Edges(const std::vector<std::string>& args) {
-    std::string input, output, value;
+    std::string input, output;
     int32_t method = kDefaultMethod, radius = kDefaultRadius;
     bool quiet = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-o") {
             if (!TakeValue(args, &i, &output)) return UsageError("-o needs a file name");
-        } else if (arg == "-m") {
-            if (!TakeValue(args, &i, &value) || (method = ParseMethod(value)) == 0)
-                return UsageError("-m takes traditional, skinny, smoother, fine, variable or 3..7");
-        } else if (arg == "-r") {
-            if (!TakeValue(args, &i, &value) || (radius = ParseRadius(value)) == 0)
-                return UsageError("-r takes 1, 2 or 3");
+        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &radius); taken == 2) {
+            return taken;
+        } else if (taken == 1) {
+            continue;
         } else if (arg == "--quiet") {
             quiet = true;
         } else if (!arg.empty() && arg[0] == '-') {
