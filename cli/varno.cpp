@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "buffers/image_buffer.h"
-#include "cli/host_actions.h"
-#include "cli/host_images.h"
-#include "cli/host_messages.h"
-#include "cli/host_platform.h"
-#include "cli/host_run.h"
-#include "cli/host_sample.h"
+#include "hosting/actions.h"
+#include "hosting/images.h"
+#include "hosting/messages.h"
+#include "hosting/platform.h"
+#include "hosting/run.h"
+#include "hosting/sample.h"
 #include "edges/methods.h"
 #include "host/pixels.h"
 #include "host/plugin.h"

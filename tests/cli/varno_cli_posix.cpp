@@ -8,14 +8,14 @@
 #include <cstring>
 
 #include "buffers/image_buffer.h"
-#include "cli/host_images.h"
-#include "cli_support.h"
+#include "hosting/images.h"
+#include "host_fixture.h"
 #include "edges/methods.h"
 #include "host/plugin.h"
 
 namespace {
 
-using clitest::DriveC;
+using hosttest::DriveC;
 using varno::Document;
 
 struct Outcome {
@@ -31,7 +31,7 @@ Outcome Varno(const DriveC& drive, const std::string& arguments) {
     const int raw = std::system(command.c_str());
     Outcome outcome;
     outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const std::vector<uint8_t> o = clitest::ReadBytes(out), e = clitest::ReadBytes(err);
+    const std::vector<uint8_t> o = hosttest::ReadBytes(out), e = hosttest::ReadBytes(err);
     outcome.out.assign(o.begin(), o.end());
     outcome.err.assign(e.begin(), e.end());
     return outcome;
@@ -112,7 +112,7 @@ void WriteTiff(const std::string& path, const Document& d, bool planar = false, 
 // The selection the host library gets for `document` (method and radius played, so the stored
 // settings play no part).
 std::vector<uint8_t> LibraryMask(Document document, int32_t method, int32_t radius) {
-    EXPECT_EQ(clitest::RunLoaded(&document, clitest::Play(method, radius)).result, 0);
+    EXPECT_EQ(hosttest::RunLoaded(&document, hosttest::Play(method, radius)).result, 0);
     return document.selection;
 }
 
@@ -156,22 +156,22 @@ TEST(VarnoProgram, FailuresPrintOneLineAndWriteNothing) {
     DriveC drive;
     const std::string notes = drive.Temp("notes.txt"), indexed = drive.Temp("indexed.tif");
     const std::string output = drive.Temp("out.png");
-    clitest::WriteBytes(notes, {'n', 'o', 't', 'e', 's'});
+    hosttest::WriteBytes(notes, {'n', 'o', 't', 'e', 's'});
     WriteTiff(indexed, varno::MakeTestDocument(2, 12, 8, 1));
 
     Outcome outcome = Varno(drive, "select " + Quote(notes) + " -o " + Quote(output));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "varno: cannot read '" + notes + "': not an image varno can read (PNG, JPEG, BMP or TIFF)\n");
-    EXPECT_FALSE(clitest::Exists(output));
+    EXPECT_FALSE(hosttest::Exists(output));
 
     // A palette picture is an indexed document, which the plug-in refuses; an existing output
     // stays as it was.
-    clitest::WriteBytes(output, {1, 2, 3});
+    hosttest::WriteBytes(output, {1, 2, 3});
     outcome = Varno(drive, "select " + Quote(indexed) + " -o " + Quote(output));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "varno: unsupported image mode (-30915)\n");
-    EXPECT_EQ(clitest::ReadBytes(output), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_FALSE(clitest::Exists(drive.Path("QUENpref.xxx")));
+    EXPECT_EQ(hosttest::ReadBytes(output), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(hosttest::Exists(drive.Path("QUENpref.xxx")));
 
     outcome = Varno(drive, "select " + Quote(drive.Temp("absent.png")));
     EXPECT_EQ(outcome.status, 1);
@@ -184,7 +184,7 @@ TEST(VarnoProgram, FailuresPrintOneLineAndWriteNothing) {
     outcome = Varno(drive, "select " + Quote(picture) + " --selection " + Quote(small) + " -o " + Quote(drive.Temp("x.png")));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("cannot use selection"), std::string::npos) << outcome.err;
-    EXPECT_FALSE(clitest::Exists(drive.Temp("x.png")));
+    EXPECT_FALSE(hosttest::Exists(drive.Temp("x.png")));
 }
 
 TEST(VarnoProgram, CommandLineMistakesExitWithTwo) {
@@ -213,21 +213,21 @@ TEST(VarnoProgram, RecordThenPlayBack) {
     // Default output name: the input's stem with "-selection.png".
     const std::string first = drive.Temp("pic-selection.png");
     EXPECT_EQ(outcome.out, "varno: new selection written to " + first + "\n");
-    const std::vector<uint8_t> text = clitest::ReadBytes(action);
+    const std::vector<uint8_t> text = hosttest::ReadBytes(action);
     EXPECT_EQ(std::string(text.begin(), text.end()), "varno action 1\nEdgM enum rB45 3\nedgR long 3\n");
 
     // Preferences gone: the action alone brings the same selection back.
-    clitest::Remove(drive.Path("QUENpref.xxx"));
+    hosttest::Remove(drive.Path("QUENpref.xxx"));
     const std::string second = drive.Temp("second.png");
     outcome = Varno(drive, "select " + Quote(picture) + " --play " + Quote(action) + " -o " + Quote(second) + " --quiet");
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(GreyPlane(second), GreyPlane(first));
 
-    clitest::WriteBytes(action, {'x'});
+    hosttest::WriteBytes(action, {'x'});
     outcome = Varno(drive, "select " + Quote(picture) + " --play " + Quote(action) + " -o " + Quote(drive.Temp("t.png")));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("cannot play"), std::string::npos);
-    EXPECT_FALSE(clitest::Exists(drive.Temp("t.png")));
+    EXPECT_FALSE(hosttest::Exists(drive.Temp("t.png")));
 }
 
 TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {

@@ -1,0 +1,35 @@
+// Recorded actions as small text files: what `varno select --record` saves and `--play` loads.
+//
+// Format: the first line is "varno action 1"; every further line is one descriptor item, in order:
+//     KEY long INTEGER              KEY doub REAL              KEY UntF UNIT REAL
+//     KEY bool true|false           KEY enum ENUMTYPE VALUE     KEY TEXT "text"
+//     KEY type CLASS                KEY GlbC CLASS              KEY 'cnt ' COUNT
+//     KEY alis HEX                  KEY Objc CLASS HEX          KEY GlbO CLASS HEX
+//     KEY 'obj ' HEX
+// Four-character codes stand bare when they are four printable characters without spaces or
+// quotes, else in single quotes ('obj '), else as 0xXXXXXXXX. HEX is the bytes in hexadecimal, or
+// "-" for none; text escapes \" \\ and \xNN. Blank lines and lines starting with # are ignored.
+// Reals are written with 17 significant digits, so they read back to the same double.
+#pragma once
+
+#include <string>
+
+#include "hosting/descriptor.h"
+
+namespace varno {
+
+std::string FormatAction(const Descriptor& descriptor);
+// Empty on success, else the reason with its line number.
+std::string ParseAction(const std::string& text, Descriptor* descriptor);
+
+// METHOD names (traditional, skinny, smoother, fine, variable) or their values 3..7; 0 when not a
+// method.
+int32_t ParseMethod(const std::string& text);
+// RADIUS 1..3; 0 when not a radius.
+int32_t ParseRadius(const std::string& text);
+
+// The played-back descriptor that -m and -r stand for ('EdgM' as enumeration 'rB45', 'edgR' as
+// integer); a value of 0 leaves that key out. Existing items keep their places.
+void PutEdgeChoice(Descriptor* descriptor, int32_t method, int32_t radius);
+
+}  // namespace varno

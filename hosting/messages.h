@@ -1,0 +1,21 @@
+// What a result code means to a user of a host of the plug-in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace varno {
+
+// A short meaning for any 16-bit result: the classic file and memory codes, the API's plug-in
+// codes, and a general text for codes without one of their own.
+std::string ResultMeaning(int16_t code);
+// The one line varno prints for a non-zero result: "varno: user cancelled (-128)". `reported`
+// replaces the meaning for -30904, where the plug-in supplies its own text.
+std::string ResultLine(int16_t code, const std::string& reported = {});
+
+// A progress bar on stderr, redrawn when its percentage changes; `shown` holds the percentage on
+// screen (-1: none yet). Clearing erases a bar that was drawn.
+void DrawProgressBar(int32_t done, int32_t total, int32_t* shown);
+void ClearProgressBar(int32_t* shown);
+
+}  // namespace varno

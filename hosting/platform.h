@@ -1,0 +1,40 @@
+// What the host library needs from the operating system, one implementation per platform
+// (platform_posix.cpp, platform_win32.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace varno {
+
+// The owner window handed to the plug-in in PlatformData: 0 natively, the desktop window on
+// Windows.
+intptr_t OwnerWindow(void);
+bool StderrIsTerminal(void);
+// Directory of the running program, with a trailing separator.
+std::string ExecutableDirectory(void);
+int32_t ProcessId(void);
+// Renames `from` to `to`, replacing `to` when it exists. Empty on success, else the reason.
+std::string RenameOver(const std::string& from, const std::string& to);
+// Sets (value non-null) or removes an environment variable of this process.
+void SetEnvironment(const char* name, const char* value);
+
+// ---- loading the plug-in like a host ------------------------------------------------------------
+
+// The plug-in library beside the running program: libvarnocketile.so natively,
+// Varnocketile.8bs on Windows.
+std::string DefaultPluginPath(void);
+
+struct PluginModule {
+    void* module = nullptr;
+    void* entry = nullptr;  // the entry point (a PluginEntryProc)
+    std::string entryName;
+};
+
+// Natively dlopen and the symbol "ENTRYPOINT". On Windows LoadLibraryA, then the PiPL resource
+// (type "PIPL", id 16000) names the entry point ('wx86' in 32-bit, '8664' in 64-bit programs); a
+// library without that resource or property is refused. Empty on success, else the reason.
+std::string OpenPluginModule(const std::string& path, PluginModule* plugin);
+void ClosePluginModule(PluginModule* plugin);
+
+}  // namespace varno

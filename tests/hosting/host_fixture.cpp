@@ -1,0 +1,68 @@
+// The plug-in loaded once, drives C made fresh, and file helpers.
+#include "host_fixture.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "hosting/platform.h"
+
+namespace hosttest {
+
+std::string PluginPath() { return PlatformPluginPath(VARNO_PLUGIN_PATH); }
+
+varno::PluginInstance* LoadedPlugin() {
+    static varno::PluginModule module;
+    static varno::PluginInstance instance;
+    static std::string error = varno::OpenPluginModule(PluginPath(), &module);
+    if (!error.empty()) {
+        ADD_FAILURE() << "loading the plug-in: " << error;
+        return &instance;
+    }
+    instance.entry = reinterpret_cast<PluginEntryProc>(module.entry);
+    return &instance;
+}
+
+DriveC::DriveC() {
+    static std::atomic<int> serial{0};
+    temp_ = (std::filesystem::temp_directory_path() /
+             ("varno-cli-" + std::to_string(varno::ProcessId()) + "-" + std::to_string(serial++)))
+                .string();
+    std::error_code error;
+    std::filesystem::remove_all(temp_, error);
+    std::filesystem::create_directories(temp_);
+    PlatformPrepareDrive(temp_, &drive_);
+}
+
+DriveC::~DriveC() {
+    PlatformCleanDrive(drive_);
+    std::error_code error;
+    std::filesystem::remove_all(temp_, error);
+}
+
+std::string DriveC::Path(const std::string& name) const { return drive_ + name; }
+
+std::string DriveC::Temp(const std::string& name) const { return (std::filesystem::path(temp_) / name).string(); }
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+void Remove(const std::string& path) {
+    std::error_code error;
+    std::filesystem::remove(path, error);
+}
+
+}  // namespace hosttest
