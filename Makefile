@@ -4,7 +4,7 @@
 PRESETS := native native-asan win32 win64
 JOBS ?= $(shell nproc)
 
-.PHONY: all native native-asan win32 win64 check deps demo bench clean $(addprefix test-,$(PRESETS))
+.PHONY: all native native-asan win32 win64 fuzz check deps demo bench clean $(addprefix test-,$(PRESETS)) test-fuzz
 
 all: native
 
@@ -14,7 +14,7 @@ deps:
 build/%/build.ninja: CMakeLists.txt CMakePresets.json
 	cmake --preset $* >/dev/null
 
-native native-asan win32 win64: %: build/%/build.ninja
+native native-asan win32 win64 fuzz: %: build/%/build.ninja
 	cmake --build --preset $* -j $(JOBS)
 
 test-native test-native-asan: test-%: %
@@ -24,9 +24,13 @@ test-native test-native-asan: test-%: %
 test-win32 test-win64: test-%: %
 	scripts/with-display ctest --preset $*
 
+# The libFuzzer targets (clang), each run briefly over its seed corpus; long runs: scripts/fuzz long.
+test-fuzz: fuzz
+	scripts/fuzz smoke
+
 check: deps
-	$(MAKE) native native-asan win32 win64
-	$(MAKE) test-native test-native-asan test-win32 test-win64
+	$(MAKE) native native-asan win32 win64 fuzz
+	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz
 
 demo:
 	@scripts/install-deps native

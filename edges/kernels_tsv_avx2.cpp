@@ -10,8 +10,12 @@
 
 #include "edges/kernels_tsv.h"
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,fma"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2,fma")
+#endif
 
 #include "edges/kernels_tsv_simd.h"
 
@@ -160,4 +164,8 @@ struct V256 {
 extern const TsvKernels kAvx2Kernels;
 const TsvKernels kAvx2Kernels = MakeTsvKernels<V256>(kEdgeKernelAvx2);
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif

@@ -35,7 +35,6 @@ enum : int32_t {
 };
 
 constexpr uint32_t kHeaderBytes = kHeaderUnits * kUnitBytes;
-constexpr uint32_t kEntryWords = kUnitBytes / 4;
 
 uint8_t* Bytes(ParameterSet* set) { return reinterpret_cast<uint8_t*>(set); }
 const uint8_t* Bytes(const ParameterSet* set) { return reinterpret_cast<const uint8_t*>(set); }
