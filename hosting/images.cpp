@@ -1,5 +1,5 @@
 // Reading images through stb_image (TIFF through the platform part), writing them through
-// stb_image_write, and the temporary-file-then-rename rule for every output.
+// stb_image_write.
 #include "hosting/images.h"
 
 #include <stb_image.h>
@@ -114,22 +114,6 @@ std::string EncodeImage(const std::string& path, int32_t width, int32_t height, 
     if (!ok) return "the picture could not be encoded";
     *bytes = std::move(out);
     return {};
-}
-
-std::string WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const std::string temporary = path + ".varno-" + std::to_string(ProcessId()) + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) return std::strerror(errno);
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int writeError = ok ? 0 : errno;
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok) {
-        std::remove(temporary.c_str());
-        return writeError ? std::strerror(writeError) : "write error";
-    }
-    std::string error = RenameOver(temporary, path);
-    if (!error.empty()) std::remove(temporary.c_str());
-    return error;
 }
 
 }  // namespace varno

@@ -5,9 +5,9 @@
 // ink), CIE Lab (a and b made unsigned around 128, or 32768 for 16-bit samples), palette images
 // (a one-channel indexed document) and 1-bit images (a bitmap document), with 8- and 16-bit
 // samples. Alpha and other extra channels are dropped. Writing encodes 8-bit grey or RGB pixels as
-// PNG, BMP or JPEG by the file name's extension, and every output goes to a temporary file in the
-// destination's directory that is renamed over the destination only once it is complete. Functions
-// return an empty text on success, else the reason, and leave their outputs alone on failure.
+// PNG, BMP or JPEG by the file name's extension; files are written whole or not at all through
+// output_files.h. Functions return an empty text on success, else the reason, and leave their
+// outputs alone on failure.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "hosting/document.h"
+#include "hosting/output_files.h"
 
 namespace varno {
 
@@ -26,7 +27,6 @@ std::string ReadTiffFile(const std::string& path, Document* document);
 // (.png, .bmp, .jpg/.jpeg; case does not matter).
 std::string EncodeImage(const std::string& path, int32_t width, int32_t height, int32_t channels,
                         const uint8_t* pixels, std::vector<uint8_t>* bytes);
-std::string WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes);
 
 }  // namespace varno

@@ -1,0 +1,47 @@
+// Outputs written whole or not at all, and a registry of the temporary files on the way.
+//
+// Contract: an output is written to a temporary file beside its destination (same directory, so
+// that the final rename stays on one file system) and renamed over the destination only once it is
+// complete; on any failure the temporary file is removed and the destination is left as it was.
+// Every temporary file is registered from before it is created until it is renamed or removed, so
+// that StopOutputs can remove all of them at any moment: after StopOutputs no output is begun or
+// committed any more (both fail with "interrupted"). Safe to use from several threads at once;
+// StopOutputs is for ordinary code (a signal-handling thread, a console control handler), not for
+// a signal handler itself.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace varno {
+
+struct OutputFile {
+    std::FILE* file = nullptr;  // open for writing, binary
+    std::string temporary;
+    std::string destination;
+};
+
+// Empty on success, else the reason (nothing is left behind then).
+std::string BeginOutput(const std::string& destination, OutputFile* output);
+// Closes the file and renames it over the destination. Empty on success, else the reason; on
+// failure the temporary file is gone and the destination untouched.
+std::string CommitOutput(OutputFile* output);
+// Closes and removes the temporary file; the destination stays as it was.
+void AbandonOutput(OutputFile* output);
+
+// Begin, write everything, commit.
+std::string WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Removes every registered temporary file, including those still being written, and refuses all
+// later outputs. Returns how many were removed.
+int32_t StopOutputs(void);
+
+// Platform parts (output_files_posix.cpp, output_files_win32.cpp): a new file opened for writing
+// that can be removed while it is open (none when it exists already or cannot be created; `error`
+// then holds the reason), and removing a file.
+std::FILE* CreateNewFile(const std::string& path, std::string* error);
+bool RemoveFile(const std::string& path);
+
+}  // namespace varno
