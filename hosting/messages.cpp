@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 namespace varno {
 
@@ -45,6 +46,28 @@ std::string ResultLine(int16_t code, const std::string& reported) {
     return "varno: " + meaning + " (" + std::to_string(code) + ")";
 }
 
+namespace {
+
+// The one bar on the terminal, shared by every run and every line printed around it.
+struct Console {
+    std::mutex lock;
+    std::string label;
+    std::string bar;  // the text on screen, empty when no bar is shown
+};
+
+Console& TheConsole() {
+    static Console console;
+    return console;
+}
+
+void EraseBar(Console& console) {
+    if (console.bar.empty()) return;
+    std::fprintf(stderr, "\r%*s\r", int(console.bar.size()), "");
+    std::fflush(stderr);
+}
+
+}  // namespace
+
 void DrawProgressBar(int32_t done, int32_t total, int32_t* shown) {
     const int32_t percent = total > 0 ? int32_t(int64_t(std::clamp(done, 0, total)) * 100 / total) : 0;
     if (percent == *shown) return;
@@ -53,15 +76,43 @@ void DrawProgressBar(int32_t done, int32_t total, int32_t* shown) {
     const int32_t filled = percent * 40 / 100;
     for (int32_t i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
     bar[40] = 0;
-    std::fprintf(stderr, "\r[%s] %3d%%", bar, int(percent));
+    char text[64];
+    std::snprintf(text, sizeof text, "[%s] %3d%%", bar, int(percent));
+    Console& console = TheConsole();
+    std::lock_guard<std::mutex> guard(console.lock);
+    const std::string line = console.label + text;
+    // A shorter line than the last one (a shorter label) would leave the end of the old one.
+    if (line.size() < console.bar.size()) EraseBar(console);
+    console.bar = line;
+    std::fprintf(stderr, "\r%s", line.c_str());
     std::fflush(stderr);
 }
 
 void ClearProgressBar(int32_t* shown) {
     if (*shown < 0) return;
-    std::fprintf(stderr, "\r%50s\r", "");
-    std::fflush(stderr);
     *shown = -1;
+    Console& console = TheConsole();
+    std::lock_guard<std::mutex> guard(console.lock);
+    EraseBar(console);
+    console.bar.clear();
+}
+
+void SetProgressLabel(const std::string& label) {
+    Console& console = TheConsole();
+    std::lock_guard<std::mutex> guard(console.lock);
+    console.label = label;
+}
+
+void PrintLine(std::FILE* stream, const std::string& line) {
+    Console& console = TheConsole();
+    std::lock_guard<std::mutex> guard(console.lock);
+    EraseBar(console);
+    std::fprintf(stream, "%s\n", line.c_str());
+    std::fflush(stream);
+    if (!console.bar.empty()) {
+        std::fprintf(stderr, "%s", console.bar.c_str());
+        std::fflush(stderr);
+    }
 }
 
 }  // namespace varno

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace varno {
@@ -14,8 +15,14 @@ std::string ResultMeaning(int16_t code);
 std::string ResultLine(int16_t code, const std::string& reported = {});
 
 // A progress bar on stderr, redrawn when its percentage changes; `shown` holds the percentage on
-// screen (-1: none yet). Clearing erases a bar that was drawn.
+// screen (-1: none yet). Clearing erases a bar that was drawn. There is one bar per process: the
+// functions below may be called from several threads.
 void DrawProgressBar(int32_t done, int32_t total, int32_t* shown);
 void ClearProgressBar(int32_t* shown);
+// Text drawn before the bar from its next drawing on ("file 3/10 "); empty for none.
+void SetProgressLabel(const std::string& label);
+// One line on `stream` (stdout or stderr) that does not run into the bar: the bar is erased first
+// and drawn again below the line.
+void PrintLine(std::FILE* stream, const std::string& line);
 
 }  // namespace varno

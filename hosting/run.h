@@ -19,7 +19,7 @@
 // new selection.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -55,7 +55,7 @@ struct RunOptions {
     Descriptor descriptor;
     bool descriptorSuites = true;  // false: the record has no descriptorParameters
     int32_t abortAfter = 0;        // abortProc answers stop from its abortAfter-th call on (0: never)
-    const volatile std::sig_atomic_t* interrupt = nullptr;  // non-zero: abortProc answers stop
+    const std::atomic<int>* interrupt = nullptr;  // non-zero: abortProc answers stop
     bool progressBar = false;      // draw a bar on stderr
     PartialDelivery partial;
 };

@@ -318,7 +318,7 @@ TEST(HostCallbacks, AbortAnswersStopFromTheChosenCall) {
     EXPECT_EQ(report.progressCalls, 2);
     EXPECT_FALSE(report.progressWithinTotal);
 
-    volatile std::sig_atomic_t interrupt = 1;
+    const std::atomic<int> interrupt{1};
     RunOptions interrupted;
     interrupted.interrupt = &interrupt;
     answers.clear();
