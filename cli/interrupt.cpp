@@ -1,0 +1,51 @@
+// When a stop request ends the program: at once, or as soon as the plug-in's run returns.
+#include "cli/interrupt.h"
+
+#include <mutex>
+
+#include "hosting/messages.h"
+#include "hosting/output_files.h"
+
+namespace varno {
+
+namespace {
+
+std::atomic<int> stopFlag{0};
+std::mutex lock;
+bool inRun = false;
+int pendingRequest = 0;
+
+[[noreturn]] void EndProgram(int request) {
+    PrintLine(stderr, "varno: interrupted");
+    PlatformEndProgram(request);
+}
+
+}  // namespace
+
+void InstallStopHandling(void) { PlatformInstallStopHandling(); }
+
+const std::atomic<int>* StopFlag(void) { return &stopFlag; }
+
+void OnStopRequest(int request) {
+    std::unique_lock<std::mutex> guard(lock);
+    const bool again = stopFlag.exchange(1) != 0;
+    // No output is completed after the request, even while the end waits for the plug-in.
+    StopOutputs();
+    if (!inRun || again) EndProgram(request);
+    pendingRequest = request;
+}
+
+bool EnterPluginRun(void) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (stopFlag) return false;
+    inRun = true;
+    return true;
+}
+
+void LeavePluginRun(void) {
+    std::unique_lock<std::mutex> guard(lock);
+    inRun = false;
+    if (stopFlag) EndProgram(pendingRequest);
+}
+
+}  // namespace varno

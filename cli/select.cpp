@@ -1,0 +1,281 @@
+// varno select: one picture or a batch of them through the plug-in, as a host runs it.
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+#include "cli/batch.h"
+#include "cli/interrupt.h"
+#include "cli/remembered.h"
+#include "cli/varno.h"
+#include "hosting/actions.h"
+#include "hosting/images.h"
+#include "hosting/messages.h"
+#include "hosting/platform.h"
+#include "hosting/run.h"
+
+namespace varno {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int32_t kMostJobs = 64;
+
+struct SelectCommand {
+    std::vector<std::string> inputs;
+    std::string output, selectionPath, playPath, recordPath;
+    int32_t method = 0, radius = 0, jobs = 1;
+    bool dialog = false, quiet = false;
+};
+
+// One picture of the command: where it goes and, while in progress, its document.
+struct PictureJob {
+    std::string input, output;
+    std::string refusal;  // why the picture is not even read, when it is not
+    Document document;
+};
+
+bool EndsWithSeparator(const std::string& path) {
+    return !path.empty() && (path.back() == '/' || path.back() == '\\');
+}
+
+// -o names a directory: one that exists, or any name ending in a separator.
+bool IntoDirectory(const std::string& output) {
+    std::error_code error;
+    return EndsWithSeparator(output) || fs::is_directory(output, error);
+}
+
+int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string value;
+        if (arg == "-o") {
+            if (!TakeValue(args, &i, &command->output)) return UsageError("-o needs a file or directory name");
+        } else if (const int taken = TakeMethodOrRadius(args, &i, &command->method, &command->radius); taken == 2) {
+            return taken;
+        } else if (taken == 1) {
+            continue;
+        } else if (arg == "-j") {
+            char* end = nullptr;
+            const long jobs = TakeValue(args, &i, &value) ? std::strtol(value.c_str(), &end, 10) : 0;
+            if (value.empty() || *end != 0 || jobs < 1 || jobs > kMostJobs)
+                return UsageError("-j takes a number of pictures at once, 1.." + std::to_string(kMostJobs));
+            command->jobs = int32_t(jobs);
+        } else if (arg == "--selection") {
+            if (!TakeValue(args, &i, &command->selectionPath)) return UsageError("--selection needs a file name");
+        } else if (arg == "--play") {
+            if (!TakeValue(args, &i, &command->playPath)) return UsageError("--play needs a file name");
+        } else if (arg == "--record") {
+            if (!TakeValue(args, &i, &command->recordPath)) return UsageError("--record needs a file name");
+        } else if (arg == "--dialog") {
+            command->dialog = true;
+        } else if (arg == "--quiet") {
+            command->quiet = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option " + arg);
+        } else {
+            command->inputs.push_back(arg);
+        }
+    }
+    const size_t count = command->inputs.size();
+    if (count == 0) return UsageError("select needs an input picture");
+    if (count > 1 && !command->selectionPath.empty()) return UsageError("--selection takes one input picture");
+    if (count > 1 && !command->recordPath.empty()) return UsageError("--record takes one input picture");
+    if (count > 1 && !command->output.empty() && !IntoDirectory(command->output))
+        return UsageError("several pictures need -o DIRECTORY/");
+    return 0;
+}
+
+
+// IN's name without its directory and extension.
+std::string Stem(const std::string& input) {
+    const size_t slash = input.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? input : input.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// IN's path with "-selection.png" in place of its extension.
+std::string BesideInput(const std::string& input) {
+    const size_t slash = input.find_last_of("/\\");
+    const std::string directory = slash == std::string::npos ? std::string() : input.substr(0, slash + 1);
+    return directory + Stem(input) + "-selection.png";
+}
+
+// A path as one spelling, so that two names of one file compare equal.
+std::string Identity(const std::string& path) {
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(path, error), error);
+    return error ? path : canonical.lexically_normal().string();
+}
+
+// Where each picture goes, and the pictures of a batch that would overwrite another's result or
+// a picture of the batch itself: those are refused, one by one, rather than losing a file.
+std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* jobs) {
+    const bool batch = command.inputs.size() > 1;
+    const bool intoDirectory = !command.output.empty() && IntoDirectory(command.output);
+    if (intoDirectory) {
+        std::error_code error;
+        fs::create_directories(command.output, error);
+        if (error) return "cannot create '" + command.output + "': " + error.message();
+    }
+    std::map<std::string, std::string> inputs, outputs;
+    for (const std::string& input : command.inputs) inputs.emplace(Identity(input), input);
+    for (const std::string& input : command.inputs) {
+        PictureJob job;
+        job.input = input;
+        if (command.output.empty()) {
+            job.output = BesideInput(input);
+        } else if (intoDirectory) {
+            job.output = command.output + (EndsWithSeparator(command.output) ? "" : "/") + Stem(input) + "-selection.png";
+        } else {
+            job.output = command.output;
+        }
+        if (batch) {
+            const std::string identity = Identity(job.output);
+            const auto input = inputs.find(identity);
+            const auto [earlier, fresh] = outputs.emplace(identity, job.input);
+            if (input != inputs.end())
+                job.refusal = "its selection '" + job.output + "' would replace the picture '" + input->second + "'";
+            else if (!fresh && Identity(earlier->second) == Identity(job.input))
+                job.refusal = "given twice";
+            else if (!fresh)
+                job.refusal = "its selection '" + job.output + "' is the selection of '" + earlier->second + "' too";
+        }
+        jobs->push_back(std::move(job));
+    }
+    return {};
+}
+
+// The selection picture as one 8-bit plane; grey pictures only (an RGB picture whose three
+// channels agree counts as grey).
+std::string SelectionPlane(const Document& picture, const Document& document, std::vector<uint8_t>* plane) {
+    if (picture.width != document.width || picture.height != document.height)
+        return "it is " + std::to_string(picture.width) + "x" + std::to_string(picture.height) + ", the picture " +
+               std::to_string(document.width) + "x" + std::to_string(document.height);
+    const bool rgb = picture.mode == 3 || picture.mode == 11;
+    if (picture.mode != 1 && picture.mode != 10 && !rgb) return "a selection must be a grey picture";
+    if (rgb && (picture.channels[0] != picture.channels[1] || picture.channels[0] != picture.channels[2]))
+        return "a selection must be a grey picture";
+    const std::vector<uint16_t>& source = picture.channels[0];
+    plane->resize(source.size());
+    for (size_t i = 0; i < source.size(); ++i) plane->at(i) = picture.depth == 16 ? ReduceTo8(source[i]) : uint8_t(source[i]);
+    return {};
+}
+
+// The action the plug-in is to play back, or none (its remembered settings apply). Empty on
+// success, else the reason.
+std::string PlayedAction(const SelectCommand& command, RunOptions* options) {
+    if (!command.playPath.empty()) {
+        std::vector<uint8_t> bytes;
+        std::string error = ReadWholeFile(command.playPath, &bytes);
+        if (error.empty()) error = ParseAction(std::string(bytes.begin(), bytes.end()), &options->descriptor);
+        if (!error.empty()) return "cannot play '" + command.playPath + "': " + error;
+        options->playDescriptor = true;
+    }
+    if (command.method != 0 || command.radius != 0) {
+        PutEdgeChoice(&options->descriptor, command.method, command.radius);
+        options->playDescriptor = true;
+    }
+    if (options->playDescriptor) CompleteEdgeChoice(&options->descriptor);
+    return {};
+}
+
+}  // namespace
+
+int Select(const std::vector<std::string>& args) {
+    SelectCommand command;
+    if (const int status = ParseSelect(args, &command); status != 0) return status;
+    std::vector<PictureJob> jobs;
+    if (std::string error = PlanOutputs(command, &jobs); !error.empty()) return Failure(error);
+    const bool batch = jobs.size() > 1;
+
+    RunOptions options;
+    if (std::string error = PlayedAction(command, &options); !error.empty()) return Failure(error);
+    options.playInfo = command.dialog ? kPlayDialogDisplay : kPlayDialogDontDisplay;
+    options.interrupt = StopFlag();
+    options.progressBar = !command.quiet && StderrIsTerminal();
+
+    PluginModule module;
+    if (std::string error = OpenPluginModule(DefaultPluginPath(), &module); !error.empty())
+        return Failure("cannot load the plug-in: " + error);
+    // The slot a host keeps for the plug-in for as long as it runs: the plug-in's block in it is
+    // the plug-in's to keep, never the host's to free.
+    static PluginInstance plugin;
+    plugin.entry = reinterpret_cast<PluginEntryProc>(module.entry);
+
+    std::mutex lock;
+    size_t failed = 0;
+    RunReport recorded;
+    auto fail = [&](const std::string& line) {
+        PrintLine(stderr, line);
+        std::lock_guard<std::mutex> guard(lock);
+        ++failed;
+        return false;
+    };
+    BatchSteps steps;
+    steps.prepare = [&](size_t i) {
+        PictureJob& job = jobs[i];
+        if (!job.refusal.empty()) return fail("varno: '" + job.input + "': " + job.refusal);
+        if (std::string error = ReadImageFile(job.input, &job.document); !error.empty())
+            return fail("varno: cannot read '" + job.input + "': " + error);
+        if (command.selectionPath.empty()) return true;
+        Document picture;
+        std::vector<uint8_t> plane;
+        std::string error = ReadImageFile(command.selectionPath, &picture);
+        if (error.empty()) error = SelectionPlane(picture, job.document, &plane);
+        if (error.empty()) SetSelection(&job.document, std::move(plane), &error);
+        if (!error.empty()) return fail("varno: cannot use selection '" + command.selectionPath + "': " + error);
+        return true;
+    };
+    steps.run = [&](size_t i) {
+        PictureJob& job = jobs[i];
+        SetProgressLabel(batch ? "file " + std::to_string(i + 1) + "/" + std::to_string(jobs.size()) + " " : "");
+        if (!EnterPluginRun()) return false;
+        RunReport report;
+        RunPlugin(&plugin, &job.document, options, &report);
+        LeavePluginRun();
+        // Only the selection is written from here on.
+        std::vector<std::vector<uint16_t>>().swap(job.document.channels);
+        const int16_t code = report.aboutResult != 0 ? report.aboutResult : report.result;
+        if (code != 0) {
+            const std::string line = ResultLine(code, report.aboutResult != 0 ? std::string() : report.errorString);
+            return fail(batch ? "varno: '" + job.input + "': " + line.substr(7) : line);
+        }
+        if (!batch) recorded = std::move(report);
+        return true;
+    };
+    steps.finish = [&](size_t i) {
+        PictureJob& job = jobs[i];
+        const Document& document = job.document;
+        std::vector<uint8_t> bytes;
+        std::string error =
+            EncodeImage(job.output, document.width, document.height, 1, document.selection.data(), &bytes);
+        if (error.empty()) error = WriteFileAtomically(job.output, bytes);
+        job.document = Document();
+        if (!error.empty()) {
+            fail("varno: cannot write '" + job.output + "': " + error);
+            return;
+        }
+        if (!command.recordPath.empty()) {
+            if (!recorded.recorded) {
+                fail("varno: the plug-in recorded no action; '" + command.recordPath + "' not written");
+                return;
+            }
+            const std::string text = FormatAction(recorded.descriptor);
+            if (std::string failure = WriteFileAtomically(command.recordPath, std::vector<uint8_t>(text.begin(), text.end()));
+                !failure.empty()) {
+                fail("varno: cannot write '" + command.recordPath + "': " + failure);
+                return;
+            }
+        }
+        if (!command.quiet) PrintLine(stdout, "varno: new selection written to " + job.output);
+    };
+    RunBatch(jobs.size(), command.jobs, steps);
+    ClosePluginModule(&module);
+    if (batch && failed > 0)
+        PrintLine(stderr, "varno: " + std::to_string(failed) + " of " + std::to_string(jobs.size()) + " pictures failed");
+    return failed > 0 ? 1 : 0;
+}
+
+}  // namespace varno

@@ -1,0 +1,168 @@
+// varno edges and varno sample: the methods as a tool, and the sample picture.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "buffers/image_buffer.h"
+#include "cli/interrupt.h"
+#include "cli/varno.h"
+#include "edges/methods.h"
+#include "host/pixels.h"
+#include "host/plugin.h"
+#include "hosting/images.h"
+#include "hosting/messages.h"
+#include "hosting/platform.h"
+#include "hosting/sample.h"
+
+namespace varno {
+
+namespace {
+
+// The edges tool's host record: progress on the terminal, Ctrl-C as the stop request.
+int32_t edgesBar = -1;
+bool edgesShowBar = false;
+Boolean PIAPI EdgesAbort(void) { return StopFlag()->load() ? 1 : 0; }
+void PIAPI EdgesProgress(int32_t done, int32_t total) {
+    if (edgesShowBar) DrawProgressBar(done, total, &edgesBar);
+}
+
+// The document as the methods take it: 8-bit grey, or interleaved 8-bit RGB for every colour
+// mode (CMYK and Lab through the plug-in's own conversions).
+bool MethodPixels(const Document& document, int16_t* planes, std::vector<uint8_t>* pixels) {
+    const size_t count = size_t(document.width) * size_t(document.height);
+    auto sample = [&](size_t c, size_t i) {
+        const uint16_t v = document.channels[c][i];
+        return document.depth == 16 ? ReduceTo8(v) : uint8_t(v);
+    };
+    switch (document.mode) {
+        case 1: case 10:
+            *planes = 1;
+            pixels->resize(count);
+            for (size_t i = 0; i < count; ++i) (*pixels)[i] = sample(0, i);
+            return true;
+        case 3: case 11: case 4: case 13: case 9: case 12:
+            *planes = 3;
+            pixels->resize(count * 3);
+            for (size_t i = 0; i < count; ++i) {
+                uint8_t* rgb = &(*pixels)[3 * i];
+                if (document.mode == 4 || document.mode == 13) {
+                    ConvertCmykPixel(sample(0, i), sample(1, i), sample(2, i), sample(3, i), rgb);
+                } else if (document.mode == 9 || document.mode == 12) {
+                    ConvertLabPixel(sample(0, i), sample(1, i), sample(2, i), rgb);
+                } else {
+                    rgb[0] = sample(0, i), rgb[1] = sample(1, i), rgb[2] = sample(2, i);
+                }
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+int Edges(const std::vector<std::string>& args) {
+    std::string input, output;
+    int32_t method = kDefaultMethod, radius = kDefaultRadius;
+    bool quiet = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-o") {
+            if (!TakeValue(args, &i, &output)) return UsageError("-o needs a file name");
+        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &radius); taken == 2) {
+            return taken;
+        } else if (taken == 1) {
+            continue;
+        } else if (arg == "--quiet") {
+            quiet = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option " + arg);
+        } else if (input.empty()) {
+            input = arg;
+        } else {
+            return UsageError("one input picture only");
+        }
+    }
+    if (input.empty()) return UsageError("edges needs an input picture");
+    if (output.empty()) return UsageError("edges needs -o OUT.png");
+
+    Document document;
+    if (std::string error = ReadImageFile(input, &document); !error.empty())
+        return Failure("cannot read '" + input + "': " + error);
+    int16_t planes = 0;
+    std::vector<uint8_t> pixels;
+    if (!MethodPixels(document, &planes, &pixels)) return ResultFailure(kErrUnsupportedMode);
+    if (document.width > 32767 || document.height > 32767)
+        return Failure("'" + input + "' is larger than 32767 pixels on a side");
+    const int32_t width = document.width, height = document.height;
+    const size_t rowBytes = size_t(width) * size_t(planes);
+
+    ImageBuffer* image = nullptr;
+    int16_t result = CreateImageBuffer("varno edges", int16_t(width), int16_t(height), planes, &image);
+    if (result == kNoErr && (!image || !image->mapped)) result = kErrOutOfMemory;
+    std::unique_ptr<RunState, decltype(&std::free)> run(static_cast<RunState*>(std::calloc(1, sizeof(RunState))), std::free);
+    if (result == kNoErr && !run) result = kErrOutOfMemory;
+    SelectionRecord record = {};
+    if (result == kNoErr) {
+        for (int32_t row = 0; row < height; ++row) WriteBufferRow(image, 0, row, int32_t(rowBytes), &pixels[size_t(row) * rowBytes]);
+        record.abortProc = EdgesAbort;
+        record.progressProc = EdgesProgress;
+        record.hostSig = FourCC("8BIM");
+        run->width = int16_t(width);
+        run->height = int16_t(height);
+        run->planes = planes;
+        run->host = &record;
+        edgesShowBar = !quiet && StderrIsTerminal();
+        result = RunEdgeMethod(method, float(radius), image, run.get(), 1);
+        ClearProgressBar(&edgesBar);
+    }
+    if (result == kNoErr)
+        for (int32_t row = 0; row < height; ++row) ReadBufferRow(image, 0, row, int32_t(rowBytes), &pixels[size_t(row) * rowBytes]);
+    if (image) DisposeImageBuffer(image);
+    if (result != kNoErr) return ResultFailure(result);
+
+    std::vector<uint8_t> bytes;
+    std::string error = EncodeImage(output, width, height, planes, pixels.data(), &bytes);
+    if (error.empty()) error = WriteFileAtomically(output, bytes);
+    if (!error.empty()) return Failure("cannot write '" + output + "': " + error);
+    if (!quiet) std::printf("varno: edges written to %s\n", output.c_str());
+    return 0;
+}
+
+int Sample(const std::vector<std::string>& args) {
+    std::string output, value;
+    int32_t width = 640, height = 427;
+    uint32_t seed = 1;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--size") {
+            int w = 0, h = 0;
+            char tail = 0;
+            if (!TakeValue(args, &i, &value) || std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 ||
+                h < 1 || w > 32767 || h > 32767)
+                return UsageError("--size takes WIDTHxHEIGHT, each 1..32767");
+            width = w, height = h;
+        } else if (arg == "--seed") {
+            char* end = nullptr;
+            if (!TakeValue(args, &i, &value) || value.empty()) return UsageError("--seed takes a number");
+            const unsigned long parsed = std::strtoul(value.c_str(), &end, 10);
+            if (*end != 0) return UsageError("--seed takes a number");
+            seed = uint32_t(parsed);
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option " + arg);
+        } else if (output.empty()) {
+            output = arg;
+        } else {
+            return UsageError("one output picture only");
+        }
+    }
+    if (output.empty()) return UsageError("sample needs an output file name");
+    const std::vector<uint8_t> rgb = DrawSample(width, height, seed);
+    std::vector<uint8_t> bytes;
+    std::string error = EncodeImage(output, width, height, 3, rgb.data(), &bytes);
+    if (error.empty()) error = WriteFileAtomically(output, bytes);
+    if (!error.empty()) return Failure("cannot write '" + output + "': " + error);
+    return 0;
+}
+
+}  // namespace varno

@@ -1,0 +1,134 @@
+// varno select on several pictures (failures one by one, -j) and a lone -m or -r.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "varno_program.h"
+
+namespace {
+
+using namespace varnotest;
+
+std::set<std::string> Lines(const std::string& text) {
+    std::set<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.insert(line);
+    return lines;
+}
+
+std::set<std::string> FilesIn(const std::string& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+TEST(VarnoBatch, EachPictureSucceedsOrFailsOnItsOwn) {
+    for (const char* jobs : {"1", "3"}) {
+        DriveC drive;
+        const std::string good1 = drive.Temp("p1.png"), good2 = drive.Temp("p2.jpg"), junk = drive.Temp("junk.png");
+        const std::string indexed = drive.Temp("indexed.tif"), twin = drive.Temp("sub/p1.png");
+        const std::string blocked = drive.Temp("blocked.png"), out = drive.Temp("out/");
+        std::filesystem::create_directories(drive.Temp("sub"));
+        ASSERT_EQ(Varno(drive, "sample " + Quote(good1) + " --size 40x30").status, 0);
+        ASSERT_EQ(Varno(drive, "sample " + Quote(good2) + " --size 30x20 --seed 2").status, 0);
+        ASSERT_EQ(Varno(drive, "sample " + Quote(twin) + " --size 20x20 --seed 3").status, 0);
+        ASSERT_EQ(Varno(drive, "sample " + Quote(blocked) + " --size 25x25 --seed 4").status, 0);
+        hosttest::WriteBytes(junk, {'j', 'u', 'n', 'k'});
+        WriteTiff(indexed, varno::MakeTestDocument(2, 12, 8, 1));
+        // A directory where the selection would go: that picture fails when it is written.
+        std::filesystem::create_directories(out + "blocked-selection.png");
+
+        const Outcome outcome = Varno(drive, "select " + Quote(good1) + " " + Quote(junk) + " " + Quote(indexed) + " " +
+                                                 Quote(good2) + " " + Quote(twin) + " " + Quote(blocked) + " -o " +
+                                                 Quote(out) + " -m fine -r 1 -j " + jobs);
+        EXPECT_EQ(outcome.status, 1) << jobs;
+        const std::set<std::string> expectedOut = {"varno: new selection written to " + out + "p1-selection.png",
+                                                   "varno: new selection written to " + out + "p2-selection.png"};
+        EXPECT_EQ(Lines(outcome.out), expectedOut) << jobs;
+        const std::set<std::string> errors = Lines(outcome.err);
+        EXPECT_EQ(errors.size(), 5u) << outcome.err;
+        for (const std::string& line :
+             {"varno: cannot read '" + junk + "': not an image varno can read (PNG, JPEG, BMP or TIFF)",
+              "varno: '" + indexed + "': unsupported image mode (-30915)",
+              "varno: '" + twin + "': its selection '" + out + "p1-selection.png' is the selection of '" + good1 + "' too",
+              std::string("varno: 4 of 6 pictures failed")})
+            EXPECT_EQ(errors.count(line), 1u) << jobs << ": " << line << "\n" << outcome.err;
+        EXPECT_NE(outcome.err.find("varno: cannot write '" + out + "blocked-selection.png': "), std::string::npos);
+
+        for (const std::string& picture : {good1, good2}) {
+            Document document;
+            ASSERT_EQ(varno::ReadImageFile(picture, &document), "");
+            const std::string name = std::filesystem::path(picture).stem().string() + "-selection.png";
+            EXPECT_EQ(GreyPlane(out + name), LibraryMask(document, 6, 1)) << jobs << ": " << name;
+        }
+        // Nothing else, and no temporary file left over.
+        EXPECT_EQ(FilesIn(out), (std::set<std::string>{"blocked-selection.png", "p1-selection.png", "p2-selection.png"}));
+    }
+}
+
+TEST(VarnoBatch, SeveralPicturesNeedADirectory) {
+    DriveC drive;
+    const Outcome outcome = Varno(drive, "select a.png b.png -o " + Quote(drive.Temp("one.png")));
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.err.find("varno: several pictures need -o DIRECTORY/"), std::string::npos) << outcome.err;
+    for (const char* line : {"select a.png -j 0", "select a.png -j x", "select a.png b.png --record r.txt"})
+        EXPECT_EQ(Varno(drive, line).status, 2) << line;
+}
+
+// The method and radius the plug-in stored after its last run.
+std::pair<float, float> StoredChoice(const DriveC& drive) {
+    const std::vector<uint8_t> bytes = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+    float method = 0, radius = 0;
+    if (bytes.size() < 956) return {-1, -1};
+    std::memcpy(&method, &bytes[948], 4);
+    std::memcpy(&radius, &bytes[952], 4);
+    return {method, radius};
+}
+
+TEST(VarnoChoice, ALoneMethodOrRadiusTakesTheOtherFromThePreferences) {
+    const float kNone = -1;  // no preferences file before the run
+    struct Case {
+        const char* what;
+        const char* before;  // an earlier run
+        float storedMethod, storedRadius;
+        const char* given;
+        float method, radius;  // what the plug-in ran
+    };
+    const float nan = std::nanf("");
+    const Case cases[] = {
+        {"first run, method", "", kNone, kNone, "-m traditional", 3, 2},
+        {"first run, radius", "", kNone, kNone, "-r 3", 5, 3},
+        {"after a run", "-m fine -r 1", kNone, kNone, "-m variable", 7, 1},
+        {"stored method truncated", "", 6.7f, 3.5f, "-r 1", 6, 1},
+        {"stored radius truncated", "", 4.0f, 3.9f, "-m variable", 7, 3},
+        {"stored radius invalid", "", 4.0f, 0.5f, "-m variable", 7, 2},
+        {"stored method invalid", "", 9.0f, 1.0f, "-r 3", 5, 3},
+        {"stored method not a number", "", nan, 1.0f, "-r 1", 5, 1},
+    };
+    for (const Case& c : cases) {
+        DriveC drive;
+        const std::string picture = drive.Temp("pic.png"), output = drive.Temp("out.png");
+        ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 24x16").status, 0);
+        if (c.before[0]) {
+            ASSERT_EQ(Varno(drive, "select " + Quote(picture) + " --quiet " + c.before).status, 0) << c.what;
+        }
+        if (c.storedMethod != kNone) {
+            std::vector<uint8_t> preferences(53248, 0);
+            std::memcpy(&preferences[948], &c.storedMethod, 4);
+            std::memcpy(&preferences[952], &c.storedRadius, 4);
+            hosttest::WriteBytes(drive.Path("QUENpref.xxx"), preferences);
+        }
+        const Outcome outcome = Varno(drive, "select " + Quote(picture) + " -o " + Quote(output) + " --quiet " + c.given);
+        ASSERT_EQ(outcome.status, 0) << c.what << ": " << outcome.err;
+        EXPECT_EQ(StoredChoice(drive), std::make_pair(c.method, c.radius)) << c.what;
+        Document document;
+        ASSERT_EQ(varno::ReadImageFile(picture, &document), "");
+        EXPECT_EQ(GreyPlane(output), LibraryMask(document, int32_t(c.method), int32_t(c.radius))) << c.what;
+    }
+}
+
+}  // namespace

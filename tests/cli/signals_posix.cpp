@@ -1,0 +1,151 @@
+// A stop signal at a chosen moment of varno select: caught by watching the files varno touches,
+// with varno frozen (SIGSTOP) while the signal is sent, so that the moment is known.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "varno_program.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace varnotest;
+
+std::vector<std::string> Temporaries(const std::string& directory) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        if (entry.path().extension() == ".tmp") found.push_back(entry.path().string());
+    return found;
+}
+
+// Starts varno with the stop signals at their defaults (whatever the test runner ignores) and its
+// output streams in `log`.
+pid_t Start(const std::vector<std::string>& arguments, const std::string& log) {
+    std::vector<char*> argv;
+    std::string program = VARNO_PROGRAM_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, signal);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &files, &attributes, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+// Waits for an event of `mask` on a name in `directory` that ends with `suffix`, then freezes
+// `pid` and returns true while `frozenWhile` holds; false once varno has ended.
+template <typename Condition>
+bool FreezeWhen(pid_t pid, const std::string& directory, uint32_t mask, const std::string& suffix, Condition frozenWhile) {
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(watch, directory.c_str(), mask);
+    alignas(inotify_event) char buffer[4096];
+    bool frozen = false;
+    for (int waited = 0; !frozen && waited < 60000;) {
+        pollfd ready = {watch, POLLIN, 0};
+        if (poll(&ready, 1, 10) <= 0) {
+            waited += 10;
+            siginfo_t ended = {};
+            if (waitid(P_PID, id_t(pid), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 || ended.si_pid == pid) break;
+            continue;
+        }
+        const ssize_t length = read(watch, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < length && !frozen;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            const std::string name = event->len ? event->name : "";
+            at += ssize_t(sizeof(inotify_event) + event->len);
+            if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+                continue;
+            kill(pid, SIGSTOP);
+            siginfo_t stopped = {};
+            waitid(P_PID, id_t(pid), &stopped, WSTOPPED | WNOWAIT);
+            if (frozenWhile()) frozen = true;
+            else kill(pid, SIGCONT);
+        }
+    }
+    close(watch);
+    return frozen;
+}
+
+TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
+    struct Case {
+        const char* what;
+        int signal;
+        bool duringRun;  // else while an output is being written
+        int pictures;
+    };
+    const Case cases[] = {
+        {"SIGINT while the plug-in runs", SIGINT, true, 1},
+        {"SIGTERM while writing, two pictures at once", SIGTERM, false, 3},
+    };
+    for (const Case& c : cases) {
+        DriveC drive;
+        const std::string out = drive.Temp("out/"), log = drive.Temp("log.txt");
+        std::filesystem::create_directories(out);
+        std::vector<std::string> arguments = {"select"};
+        std::vector<std::vector<uint8_t>> masks;
+        for (int i = 0; i < c.pictures; ++i) {
+            const std::string picture = drive.Temp("p" + std::to_string(i) + ".png");
+            ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 2400x1800 --seed " + std::to_string(i)).status, 0);
+            hosttest::WriteBytes(out + "p" + std::to_string(i) + "-selection.png", {'o', 'l', 'd'});
+            Document document;
+            ASSERT_EQ(varno::ReadImageFile(picture, &document), "");
+            masks.push_back(LibraryMask(document, 7, 3));
+            arguments.push_back(picture);
+        }
+        for (const char* argument : {"-o", out.c_str(), "-m", "variable", "-r", "3", "-j", "2", "--quiet"})
+            arguments.push_back(argument);
+
+        const pid_t pid = Start(arguments, log);
+        ASSERT_GT(pid, 0);
+        const bool frozen =
+            c.duringRun
+                ? FreezeWhen(pid, drive.Path(""), IN_OPEN | IN_CREATE, "QUENpref.xxx", [] { return true; })
+                : FreezeWhen(pid, out, IN_CREATE, ".tmp", [&] { return !Temporaries(out).empty(); });
+        EXPECT_TRUE(frozen) << c.what << ": the moment passed unseen";
+        kill(pid, c.signal);
+        kill(pid, SIGCONT);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.what << ": status " << status;
+
+        const std::vector<uint8_t> text = hosttest::ReadBytes(log);
+        EXPECT_NE(std::string(text.begin(), text.end()).find("varno: interrupted"), std::string::npos) << c.what;
+        EXPECT_TRUE(Temporaries(out).empty()) << c.what;
+        for (int i = 0; i < c.pictures; ++i) {
+            const std::string output = out + "p" + std::to_string(i) + "-selection.png";
+            const std::vector<uint8_t> bytes = hosttest::ReadBytes(output);
+            // A stop during the run ends before anything is written; one while writing may come
+            // after an output was complete.
+            if (c.duringRun || bytes == std::vector<uint8_t>{'o', 'l', 'd'}) {
+                EXPECT_EQ(bytes, (std::vector<uint8_t>{'o', 'l', 'd'})) << c.what << ": " << output;
+            } else {
+                EXPECT_EQ(GreyPlane(output), masks[size_t(i)]) << c.what << ": " << output;
+            }
+        }
+        // The plug-in's preferences are never cut short: none yet (an empty file) or all of them.
+        const size_t preferences = hosttest::ReadBytes(drive.Path("QUENpref.xxx")).size();
+        EXPECT_TRUE(preferences == 0 || preferences == 53248) << c.what << ": " << preferences;
+    }
+}
+
+}  // namespace
