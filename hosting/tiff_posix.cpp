@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "hosting/images.h"
 
@@ -13,7 +14,8 @@ namespace varno {
 
 namespace {
 
-std::string lastTiffError;
+// libtiff reports errors on the thread that reads, and varno reads several files at once.
+thread_local std::string lastTiffError;
 
 void KeepError(const char*, const char* format, va_list arguments) {
     char text[512];
@@ -113,8 +115,11 @@ std::string ReadYCbCr(TIFF* tiff, const Layout& layout, Document* document) {
 }  // namespace
 
 std::string ReadTiffFile(const std::string& path, Document* document) {
-    TIFFSetWarningHandler(nullptr);
-    TIFFSetErrorHandler(KeepError);
+    static std::once_flag handlers;
+    std::call_once(handlers, [] {
+        TIFFSetWarningHandler(nullptr);
+        TIFFSetErrorHandler(KeepError);
+    });
     lastTiffError.clear();
     std::unique_ptr<TIFF, TiffClose> tiff(TIFFOpen(path.c_str(), "r"));
     if (!tiff) return lastTiffError.empty() ? "cannot open the TIFF file" : lastTiffError;
