@@ -81,6 +81,7 @@ Var DataDir
 !define MUI_DIRECTORYPAGE_TEXT_TOP "The plug-in for 32-bit hosts goes into this folder. Choose another host's plug-ins folder if you like."
 !define MUI_DIRECTORYPAGE_VARIABLE $Dir32
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipUnless32
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckFolders
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -250,6 +251,15 @@ FunctionEnd
 
 Function SkipUnless32
   ${IfNot} ${SectionIsSelected} ${SecX86}
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; Both plug-ins have the same file name: one folder cannot hold both.
+Function CheckFolders
+  ${If} ${SectionIsSelected} ${SecX64}
+  ${AndIf} $Dir32 == $Dir64
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The two plug-ins need two folders: choose another folder for the 32-bit one."
     Abort
   ${EndIf}
 FunctionEnd
