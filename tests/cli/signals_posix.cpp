@@ -52,12 +52,29 @@ pid_t Start(const std::vector<std::string>& arguments, const std::string& log) {
     return pid;
 }
 
-// Waits for an event of `mask` on a name in `directory` that ends with `suffix`, then freezes
-// `pid` and returns true while `frozenWhile` holds; false once varno has ended.
-template <typename Condition>
-bool FreezeWhen(pid_t pid, const std::string& directory, uint32_t mask, const std::string& suffix, Condition frozenWhile) {
+// Whether the process has a file open whose path ends with `suffix`.
+bool HoldsOpen(pid_t pid, const std::string& suffix) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (target.size() >= suffix.size() && target.compare(target.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Events of `mask` in `directory`, watched from before varno starts.
+int Watch(const std::string& directory, uint32_t mask) {
     const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     inotify_add_watch(watch, directory.c_str(), mask);
+    return watch;
+}
+
+// At each watched event on a name ending with `suffix`, freezes `pid` and looks: returns true,
+// leaving it frozen, once `frozenWhile` holds (events arrive late, so the moment is checked on the
+// frozen process itself); false when varno ends first. Closes `watch`.
+template <typename Condition>
+bool FreezeWhen(pid_t pid, int watch, const std::string& suffix, Condition frozenWhile) {
     alignas(inotify_event) char buffer[4096];
     bool frozen = false;
     for (int waited = 0; !frozen && waited < 60000;) {
@@ -92,35 +109,33 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
         int signal;
         bool duringRun;  // else while an output is being written
         int pictures;
+        const char* size;  // large enough for a write to last a moment
     };
     const Case cases[] = {
-        {"SIGINT while the plug-in runs", SIGINT, true, 1},
-        {"SIGTERM while writing, two pictures at once", SIGTERM, false, 3},
+        {"SIGINT while the plug-in runs", SIGINT, true, 1, "1200x800"},
+        {"SIGTERM while writing, two pictures at once", SIGTERM, false, 3, "2400x1800"},
     };
     for (const Case& c : cases) {
         DriveC drive;
         const std::string out = drive.Temp("out/"), log = drive.Temp("log.txt");
         std::filesystem::create_directories(out);
         std::vector<std::string> arguments = {"select"};
-        std::vector<std::vector<uint8_t>> masks;
         for (int i = 0; i < c.pictures; ++i) {
-            const std::string picture = drive.Temp("p" + std::to_string(i) + ".png");
-            ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 2400x1800 --seed " + std::to_string(i)).status, 0);
+            const std::string picture = drive.Temp("p" + std::to_string(i) + ".bmp");
+            ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size " + c.size + " --seed " + std::to_string(i)).status, 0);
             hosttest::WriteBytes(out + "p" + std::to_string(i) + "-selection.png", {'o', 'l', 'd'});
-            Document document;
-            ASSERT_EQ(varno::ReadImageFile(picture, &document), "");
-            masks.push_back(LibraryMask(document, 7, 3));
             arguments.push_back(picture);
         }
         for (const char* argument : {"-o", out.c_str(), "-m", "variable", "-r", "3", "-j", "2", "--quiet"})
             arguments.push_back(argument);
 
+        const int watch = c.duringRun ? Watch(drive.Path(""), IN_OPEN) : Watch(out, IN_CREATE);
         const pid_t pid = Start(arguments, log);
         ASSERT_GT(pid, 0);
-        const bool frozen =
-            c.duringRun
-                ? FreezeWhen(pid, drive.Path(""), IN_OPEN | IN_CREATE, "QUENpref.xxx", [] { return true; })
-                : FreezeWhen(pid, out, IN_CREATE, ".tmp", [&] { return !Temporaries(out).empty(); });
+        // The plug-in holds its preferences file open exactly while it runs.
+        const bool frozen = c.duringRun
+                                ? FreezeWhen(pid, watch, "QUENpref.xxx", [&] { return HoldsOpen(pid, "QUENpref.xxx"); })
+                                : FreezeWhen(pid, watch, ".tmp", [&] { return !Temporaries(out).empty(); });
         EXPECT_TRUE(frozen) << c.what << ": the moment passed unseen";
         kill(pid, c.signal);
         kill(pid, SIGCONT);
@@ -139,7 +154,9 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
             if (c.duringRun || bytes == std::vector<uint8_t>{'o', 'l', 'd'}) {
                 EXPECT_EQ(bytes, (std::vector<uint8_t>{'o', 'l', 'd'})) << c.what << ": " << output;
             } else {
-                EXPECT_EQ(GreyPlane(output), masks[size_t(i)]) << c.what << ": " << output;
+                Document document;
+                ASSERT_EQ(varno::ReadImageFile(arguments[size_t(i) + 1], &document), "");
+                EXPECT_EQ(GreyPlane(output), LibraryMask(document, 7, 3)) << c.what << ": " << output;
             }
         }
         // The plug-in's preferences are never cut short: none yet (an empty file) or all of them.
