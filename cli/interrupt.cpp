@@ -11,7 +11,8 @@ namespace varno {
 namespace {
 
 std::atomic<int> stopFlag{0};
-std::mutex lock;
+// Never destroyed: a request may arrive while the program is already ending.
+std::mutex& lock = *new std::mutex;
 bool inRun = false;
 int pendingRequest = 0;
 

@@ -55,9 +55,10 @@ struct Console {
     std::string bar;  // the text on screen, empty when no bar is shown
 };
 
+// Never destroyed: a stop may print while the program is already ending.
 Console& TheConsole() {
-    static Console console;
-    return console;
+    static Console* console = new Console;
+    return *console;
 }
 
 void EraseBar(Console& console) {

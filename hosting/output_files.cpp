@@ -21,9 +21,10 @@ struct Registry {
     bool stopped = false;
 };
 
+// Never destroyed: a stop may arrive while the program is already ending.
 Registry& TheRegistry() {
-    static Registry registry;
-    return registry;
+    static Registry* registry = new Registry;
+    return *registry;
 }
 
 std::atomic<uint32_t> serial{0};
