@@ -70,15 +70,6 @@ TEST(VarnoBatch, EachPictureSucceedsOrFailsOnItsOwn) {
     }
 }
 
-TEST(VarnoBatch, SeveralPicturesNeedADirectory) {
-    DriveC drive;
-    const Outcome outcome = Varno(drive, "select a.png b.png -o " + Quote(drive.Temp("one.png")));
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_NE(outcome.err.find("varno: several pictures need -o DIRECTORY/"), std::string::npos) << outcome.err;
-    for (const char* line : {"select a.png -j 0", "select a.png -j x", "select a.png b.png --record r.txt"})
-        EXPECT_EQ(Varno(drive, line).status, 2) << line;
-}
-
 // The method and radius the plug-in stored after its last run.
 std::pair<float, float> StoredChoice(const DriveC& drive) {
     const std::vector<uint8_t> bytes = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));

@@ -86,7 +86,8 @@ TEST(VarnoProgram, FailuresPrintOneLineAndWriteNothing) {
 TEST(VarnoProgram, CommandLineMistakesExitWithTwo) {
     DriveC drive;
     const char* const lines[] = {"", "select", "bogus", "select a.png -m 9", "select a.png -r 0", "select a.png -m",
-                                 "select a.png --what", "edges a.png", "select a.png b.png -o c.png", "sample"};
+                                 "select a.png --what", "edges a.png", "select a.png b.png -o c.png", "sample",
+                                 "select a.png -j 0", "select a.png b.png --record r.txt"};
     for (const char* line : lines) {
         const Outcome outcome = Varno(drive, line);
         EXPECT_EQ(outcome.status, 2) << line;
