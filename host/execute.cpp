@@ -115,7 +115,7 @@ int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const 
     *handBack = result == kNoErr;
     if (result == kNoErr) {
         WriteScriptParameters(host, set);
-        WriteRunLog(block, set);
+        WriteRunLog(block->result, set);
         FreeParameterSet(set);
         result = SavePreferences(run, path, preferences);
     } else {
