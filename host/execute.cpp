@@ -6,6 +6,7 @@
 
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
+#include "host/dispatch.h"
 #include "host/pixels.h"
 #include "host/selection_output.h"
 #include "params/parameter_set.h"
