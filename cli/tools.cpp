@@ -113,7 +113,8 @@ int Edges(const std::vector<std::string>& args) {
         run->planes = planes;
         run->host = &record;
         edgesShowBar = !quiet && StderrIsTerminal();
-        result = RunEdgeMethod(method, float(radius), image, run.get(), 1);
+        const ProgressPair progress = RunProgress(run.get());
+        result = RunEdgeMethod(method, float(radius), image, &progress, 1);
         ClearProgressBar(&edgesBar);
     }
     if (result == kNoErr)
