@@ -1,4 +1,5 @@
 // varno select: one picture or a batch of them through the plug-in, as a host runs it.
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
