@@ -305,7 +305,7 @@ void MakePictures(const Options& options, BenchPicture* picture, varno::Document
         for (int c = 0; c < 3; ++c) planes[size_t(c)][i] = p[c];
     }
     std::string error;
-    varno::MakeDocument8(3, options.width, options.height, planes, rgbDocument, &error);
+    varno::MakeDocument8(3, options.width, options.height, std::move(planes), rgbDocument, &error);
     varno::MakeDocument8(1, options.width, options.height, {picture->grey}, greyDocument, &error);
 }
 

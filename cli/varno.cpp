@@ -128,11 +128,17 @@ std::string SelectionPlane(const Document& picture, const Document& document, st
                std::to_string(document.width) + "x" + std::to_string(document.height);
     const bool rgb = picture.mode == 3 || picture.mode == 11;
     if (picture.mode != 1 && picture.mode != 10 && !rgb) return "a selection must be a grey picture";
-    if (rgb && (picture.channels[0] != picture.channels[1] || picture.channels[0] != picture.channels[2]))
-        return "a selection must be a grey picture";
-    const std::vector<uint16_t>& source = picture.channels[0];
+    const bool differ = picture.depth == 16
+                            ? picture.channels16[0] != picture.channels16[1] || picture.channels16[0] != picture.channels16[2]
+                            : picture.channels8[0] != picture.channels8[1] || picture.channels8[0] != picture.channels8[2];
+    if (rgb && differ) return "a selection must be a grey picture";
+    if (picture.depth == 8) {
+        *plane = picture.channels8[0];
+        return {};
+    }
+    const std::vector<uint16_t>& source = picture.channels16[0];
     plane->resize(source.size());
-    for (size_t i = 0; i < source.size(); ++i) plane->at(i) = picture.depth == 16 ? ReduceTo8(source[i]) : uint8_t(source[i]);
+    for (size_t i = 0; i < source.size(); ++i) (*plane)[i] = ReduceTo8(source[i]);
     return {};
 }
 
@@ -240,10 +246,7 @@ void PIAPI EdgesProgress(int32_t done, int32_t total) {
 // mode (CMYK and Lab through the plug-in's own conversions).
 bool MethodPixels(const Document& document, int16_t* planes, std::vector<uint8_t>* pixels) {
     const size_t count = size_t(document.width) * size_t(document.height);
-    auto sample = [&](size_t c, size_t i) {
-        const uint16_t v = document.channels[c][i];
-        return document.depth == 16 ? ReduceTo8(v) : uint8_t(v);
-    };
+    auto sample = [&](size_t c, size_t i) { return Sample8At(document, c, i); };
     switch (document.mode) {
         case 1: case 10:
             *planes = 1;

@@ -76,22 +76,22 @@ std::string ReadImageFile(const std::string& path, Document* document) {
     const int channels = components <= 2 ? 1 : 3;
     const size_t pixels = size_t(width) * size_t(height);
 
-    std::vector<std::vector<uint16_t>> planes(static_cast<size_t>(channels), std::vector<uint16_t>(pixels));
-    int mode = mode8;
+    std::string error;
     if (stbi_is_16_bit_from_memory(data, length)) {
         std::unique_ptr<stbi_us, StbFree> samples(stbi_load_16_from_memory(data, length, &width, &height, &components, 0));
         if (!samples) return stbi_failure_reason();
+        std::vector<std::vector<uint16_t>> planes(static_cast<size_t>(channels), std::vector<uint16_t>(pixels));
         for (size_t i = 0; i < pixels; ++i)
             for (int c = 0; c < channels; ++c) planes[size_t(c)][i] = samples.get()[i * size_t(components) + size_t(c)];
-        mode = mode8 == 1 ? 10 : 11;
-    } else {
-        std::unique_ptr<stbi_uc, StbFree> samples(stbi_load_from_memory(data, length, &width, &height, &components, 0));
-        if (!samples) return stbi_failure_reason();
-        for (size_t i = 0; i < pixels; ++i)
-            for (int c = 0; c < channels; ++c) planes[size_t(c)][i] = samples.get()[i * size_t(components) + size_t(c)];
+        if (!MakeDocument(mode8 == 1 ? 10 : 11, width, height, std::move(planes), document, &error)) return error;
+        return {};
     }
-    std::string error;
-    if (!MakeDocument(mode, width, height, std::move(planes), document, &error)) return error;
+    std::unique_ptr<stbi_uc, StbFree> samples(stbi_load_from_memory(data, length, &width, &height, &components, 0));
+    if (!samples) return stbi_failure_reason();
+    std::vector<std::vector<uint8_t>> planes(static_cast<size_t>(channels), std::vector<uint8_t>(pixels));
+    for (size_t i = 0; i < pixels; ++i)
+        for (int c = 0; c < channels; ++c) planes[size_t(c)][i] = samples.get()[i * size_t(components) + size_t(c)];
+    if (!MakeDocument8(mode8, width, height, std::move(planes), document, &error)) return error;
     return {};
 }
 

@@ -11,9 +11,8 @@
 #include "hosting/platform.h"
 
 struct PIChannelPortDesc {
-    const uint16_t* wide = nullptr;   // document samples (8-bit documents hold 0..255)
-    bool reduce = false;              // 16-bit samples reduced to 8 bits on reading
-    const uint8_t* narrow = nullptr;  // a selection plane
+    const uint16_t* wide = nullptr;   // 16-bit document samples, reduced to 8 bits on reading
+    const uint8_t* narrow = nullptr;  // 8-bit document samples or a selection plane
     uint8_t* writable = nullptr;      // the new selection, for the write port
     int32_t width = 0;
     int32_t height = 0;
@@ -132,12 +131,8 @@ OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect
         if (port->narrow) {
             if (step == 1) std::memcpy(out, port->narrow + first, size_t(count));
             else for (int32_t c = 0; c < count; ++c) out[c * step] = port->narrow[first + c];
-        } else if (port->reduce) {
-            for (int32_t c = 0; c < count; ++c) out[c * step] = ReduceTo8(port->wide[first + c]);
-        } else if (step == 1) {
-            for (int32_t c = 0; c < count; ++c) out[c] = uint8_t(port->wide[first + c]);
         } else {
-            for (int32_t c = 0; c < count; ++c) out[c * step] = uint8_t(port->wide[first + c]);
+            for (int32_t c = 0; c < count; ++c) out[c * step] = ReduceTo8(port->wide[first + c]);
         }
     }
     if (wroteRect) *wroteRect = delivered;
@@ -190,18 +185,19 @@ void BuildRecords(Session* s, Document* document) {
     const VRect bounds = {0, 0, h, w};
     const int32_t depth = document->depth;
 
-    s->composite.resize(document->channels.size());
-    for (size_t i = 0; i < document->channels.size(); ++i) {
+    const size_t channels = ChannelCount(*document);
+    s->composite.resize(channels);
+    for (size_t i = 0; i < channels; ++i) {
         PIChannelPortDesc* port = NewPort(s);
-        port->wide = document->channels[i].data();
-        port->reduce = depth == 16;
+        if (depth == 16) port->wide = document->channels16[i].data();
+        else port->narrow = document->channels8[i].data();
         port->width = w;
         port->height = h;
         port->partial = s->options->partial.composite;
         ReadChannelDesc& channel = s->composite[i];
         channel.minVersion = 0;
         channel.maxVersion = 1;
-        channel.next = i + 1 < document->channels.size() ? &s->composite[i + 1] : nullptr;
+        channel.next = i + 1 < channels ? &s->composite[i + 1] : nullptr;
         channel.port = port;
         channel.bounds = bounds;
         channel.depth = depth;
@@ -345,7 +341,7 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
     report->descriptorTokensLeft = OpenDescriptorTokens() - tokensBefore;
 
     if (report->executed && result == 0) {
-        document->selection = report->newSelection;
+        document->selection = std::move(report->newSelection);
         document->hasSelection = true;
     }
     return result;

@@ -4,11 +4,12 @@
 // channels by mode and the selection channel when the document has one, a new-selection channel
 // with a write port, the channel-port, handle and descriptor suites, platform data, '8BIM'),
 // calls the entry point with About (an AboutRecord) and, when that returns 0, with Execute. On an
-// Execute result of 0 the new selection replaces the document's selection, as a host does; on
-// any other result the document is left exactly as it was. Everything the host allocated for the
-// call is released before it returns; the descriptor the plug-in left (if any) is handed back in
-// the report and disposed of. Not reentrant: one run at a time (the host's callbacks reach the
-// run through a process-wide pointer, as they have no context argument).
+// Execute result of 0 the new selection replaces the document's selection, as a host does (it is
+// moved there from the report); on any other result the document is left exactly as it was.
+// Everything the host allocated for the call is released before it returns; the descriptor the
+// plug-in left (if any) is handed back in the report and disposed of. Not reentrant: one run at a
+// time (the host's callbacks reach the run through a process-wide pointer, as they have no context
+// argument).
 //
 // Channel ports: readPixelsProc serves unscaled 8-bit reads (rowBits, colBits and bitOffset in
 // whole bytes, colBits at least 8): it copies the part of the request that overlaps the channel
@@ -64,8 +65,9 @@ struct RunReport {
     int16_t aboutResult = 0;
     int16_t result = 0;
     bool executed = false;
-    // The new-selection channel as the plug-in left it (zero before it writes), and how many
-    // writeBasePixelsProc calls stored something.
+    // The new-selection channel as the plug-in left it (zero before it writes) when the run failed
+    // (a successful run moves it into the document), and how many writeBasePixelsProc calls stored
+    // something.
     std::vector<uint8_t> newSelection;
     int32_t rowsWritten = 0;
     bool recorded = false;  // the plug-in left a descriptor of its own

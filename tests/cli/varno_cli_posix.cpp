@@ -43,7 +43,7 @@ void WriteTiff(const std::string& path, const Document& d, bool planar = false, 
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
     ASSERT_NE(tiff, nullptr);
     const bool wide = d.depth == 16;
-    const uint16_t samples = uint16_t(d.channels.size());
+    const uint16_t samples = uint16_t(varno::ChannelCount(d));
     uint16_t photometric = PHOTOMETRIC_MINISBLACK;
     if (d.mode == 3 || d.mode == 11) photometric = PHOTOMETRIC_RGB;
     if (d.mode == 4 || d.mode == 13) photometric = PHOTOMETRIC_SEPARATED;
@@ -68,7 +68,7 @@ void WriteTiff(const std::string& path, const Document& d, bool planar = false, 
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
     }
     auto stored = [&](size_t c, size_t i) -> int32_t {
-        const int32_t v = d.channels[c][i], full = wide ? 65535 : 255, centre = wide ? 32768 : 128;
+        const int32_t v = varno::SampleAt(d, c, i), full = wide ? 65535 : 255, centre = wide ? 32768 : 128;
         if (photometric == PHOTOMETRIC_SEPARATED) return full - v;
         if (photometric == PHOTOMETRIC_CIELAB && c > 0) return v - centre;  // signed, two's complement
         return v;
@@ -120,8 +120,8 @@ std::vector<uint8_t> GreyPlane(const std::string& path) {
     Document picture;
     EXPECT_EQ(varno::ReadImageFile(path, &picture), "") << path;
     EXPECT_EQ(picture.mode, 1) << path;
-    if (picture.channels.empty()) return {};
-    return std::vector<uint8_t>(picture.channels[0].begin(), picture.channels[0].end());
+    if (picture.channels8.empty()) return {};
+    return picture.channels8[0];
 }
 
 TEST(VarnoProgram, TiffDocumentsOfEveryKind) {
@@ -143,7 +143,8 @@ TEST(VarnoProgram, TiffDocumentsOfEveryKind) {
         Document read;
         ASSERT_EQ(varno::ReadImageFile(input, &read), "") << c.what;
         EXPECT_EQ(read.mode, c.mode) << c.what;
-        EXPECT_EQ(read.channels, document.channels) << c.what << ": the host reads what the file holds";
+        EXPECT_EQ(read.channels8, document.channels8) << c.what << ": the host reads what the file holds";
+        EXPECT_EQ(read.channels16, document.channels16) << c.what;
 
         const Outcome outcome = Varno(drive, "select " + Quote(input) + " -o " + Quote(output) + " -m fine -r 1 --quiet");
         EXPECT_EQ(outcome.status, 0) << c.what << ": " << outcome.err;
@@ -246,7 +247,7 @@ TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
     ASSERT_EQ(CreateImageBuffer("edges test", 50, 30, 3, &image), 0);
     std::vector<uint8_t> row(150);
     for (int32_t r = 0; r < 30; ++r) {
-        for (int32_t c = 0; c < 150; ++c) row[size_t(c)] = uint8_t(source.channels[size_t(c % 3)][size_t(r * 50 + c / 3)]);
+        for (int32_t c = 0; c < 150; ++c) row[size_t(c)] = source.channels8[size_t(c % 3)][size_t(r * 50 + c / 3)];
         WriteBufferRow(image, 0, r, 150, row.data());
     }
     RunState run = {};
@@ -257,7 +258,7 @@ TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
     for (int32_t r = 0; r < 30; ++r) {
         ReadBufferRow(image, 0, r, 150, row.data());
         for (int32_t c = 0; c < 150; ++c)
-            ASSERT_EQ(row[size_t(c)], edges.channels[size_t(c % 3)][size_t(r * 50 + c / 3)]) << r << "," << c;
+            ASSERT_EQ(row[size_t(c)], edges.channels8[size_t(c % 3)][size_t(r * 50 + c / 3)]) << r << "," << c;
     }
     DisposeImageBuffer(image);
 }
