@@ -13,7 +13,7 @@
 struct PIChannelPortDesc {
     const uint16_t* wide = nullptr;   // 16-bit document samples, reduced to 8 bits on reading
     const uint8_t* narrow = nullptr;  // 8-bit document samples or a selection plane
-    uint8_t* writable = nullptr;      // the new selection, for the write port
+    uint8_t* writable = nullptr;      // the new selection, for the write port (none before the first write)
     int32_t width = 0;
     int32_t height = 0;
     bool partial = false;             // the test option's partial delivery applies
@@ -123,12 +123,15 @@ OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect
     const VRect bounds = {0, 0, port->height, port->width};
     VRect delivered = Intersect(*writeRect, bounds);
     if (port->partial) delivered = LimitDelivery(delivered, active->options->partial);
+    const bool unwritten = port == active->newSelectionReadPort && !active->writePort->writable;
     const int32_t count = delivered.right - delivered.left;
     const size_t step = size_t(destination->colBits / 8);
     for (int32_t r = delivered.top; r < delivered.bottom && count > 0; ++r) {
         const size_t first = size_t(r) * size_t(port->width) + size_t(delivered.left);
         uint8_t* out = PixelAt(destination, *writeRect, r, delivered.left);
-        if (port->narrow) {
+        if (unwritten) {
+            for (int32_t c = 0; c < count; ++c) out[c * step] = 0;
+        } else if (port->narrow) {
             if (step == 1) std::memcpy(out, port->narrow + first, size_t(count));
             else for (int32_t c = 0; c < count; ++c) out[c * step] = port->narrow[first + c];
         } else {
@@ -145,6 +148,14 @@ OSErr PIAPI WriteBasePixels(PIChannelPort port, const VRect* writeRect, const Pi
     if (OSErr error = CheckLayout(source)) return error;
     const VRect bounds = {0, 0, port->height, port->width};
     const VRect stored = Intersect(*writeRect, bounds);
+    if (!port->writable && !Empty(stored)) {
+        // The new selection is made on the first write, not before: while the plug-in computes,
+        // the host holds no plane it does not need yet.
+        std::vector<uint8_t>& plane = active->report->newSelection;
+        plane.assign(size_t(port->width) * size_t(port->height), 0);
+        port->writable = plane.data();
+        active->newSelectionReadPort->narrow = plane.data();
+    }
     for (int32_t r = stored.top; r < stored.bottom; ++r) {
         uint8_t* row = port->writable + size_t(r) * size_t(port->width);
         if (source->colBits == 8 && stored.right > stored.left) {
@@ -226,13 +237,10 @@ void BuildRecords(Session* s, Document* document) {
         s->selection.name = "Selection";
     }
 
-    s->report->newSelection.assign(size_t(w) * size_t(h), 0);
     s->writePort = NewPort(s);
-    s->writePort->writable = s->report->newSelection.data();
     s->writePort->width = w;
     s->writePort->height = h;
     s->newSelectionReadPort = NewPort(s);
-    s->newSelectionReadPort->narrow = s->report->newSelection.data();
     s->newSelectionReadPort->width = w;
     s->newSelectionReadPort->height = h;
     s->newSelection.minVersion = 0;
@@ -341,6 +349,7 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
     report->descriptorTokensLeft = OpenDescriptorTokens() - tokensBefore;
 
     if (report->executed && result == 0) {
+        if (report->newSelection.empty()) report->newSelection.assign(size_t(document->width) * size_t(document->height), 0);
         document->selection = std::move(report->newSelection);
         document->hasSelection = true;
     }

@@ -65,9 +65,9 @@ struct RunReport {
     int16_t aboutResult = 0;
     int16_t result = 0;
     bool executed = false;
-    // The new-selection channel as the plug-in left it (zero before it writes) when the run failed
-    // (a successful run moves it into the document), and how many writeBasePixelsProc calls stored
-    // something.
+    // The new-selection channel as the plug-in left it when the run failed (made, all zero, on the
+    // first write that stores something; empty before), and how many writeBasePixelsProc calls
+    // stored something. A successful run moves it into the document.
     std::vector<uint8_t> newSelection;
     int32_t rowsWritten = 0;
     bool recorded = false;  // the plug-in left a descriptor of its own

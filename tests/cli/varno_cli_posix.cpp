@@ -155,22 +155,24 @@ TEST(VarnoProgram, TiffDocumentsOfEveryKind) {
 
 TEST(VarnoProgram, FailuresPrintOneLineAndWriteNothing) {
     DriveC drive;
-    const std::string notes = drive.Temp("notes.txt"), indexed = drive.Temp("indexed.tif");
+    const std::string notes = drive.Temp("notes.txt"), cut = drive.Temp("cut.png");
     const std::string output = drive.Temp("out.png");
     hosttest::WriteBytes(notes, {'n', 'o', 't', 'e', 's'});
-    WriteTiff(indexed, varno::MakeTestDocument(2, 12, 8, 1));
 
     Outcome outcome = Varno(drive, "select " + Quote(notes) + " -o " + Quote(output));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "varno: cannot read '" + notes + "': not an image varno can read (PNG, JPEG, BMP or TIFF)\n");
     EXPECT_FALSE(hosttest::Exists(output));
 
-    // A palette picture is an indexed document, which the plug-in refuses; an existing output
-    // stays as it was.
+    // A picture cut short is refused before the plug-in runs; an existing output stays as it was.
+    ASSERT_EQ(Varno(drive, "sample " + Quote(cut) + " --size 40x30").status, 0);
+    std::vector<uint8_t> bytes = hosttest::ReadBytes(cut);
+    bytes.resize(bytes.size() / 2);
+    hosttest::WriteBytes(cut, bytes);
     hosttest::WriteBytes(output, {1, 2, 3});
-    outcome = Varno(drive, "select " + Quote(indexed) + " -o " + Quote(output));
+    outcome = Varno(drive, "select " + Quote(cut) + " -o " + Quote(output));
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, "varno: unsupported image mode (-30915)\n");
+    EXPECT_EQ(outcome.err, "varno: cannot read '" + cut + "': the PNG file is truncated\n");
     EXPECT_EQ(hosttest::ReadBytes(output), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(hosttest::Exists(drive.Path("QUENpref.xxx")));
 
