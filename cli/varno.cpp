@@ -393,6 +393,7 @@ int main(int argc, char** argv) {
         std::printf("varno %s\n", VARNO_VERSION);
         return 0;
     }
+    PrepareForLargeBlocks();
     std::signal(SIGINT, OnInterrupt);
     if (command == "select") return Select(args);
     if (command == "edges") return Edges(args);

@@ -1,5 +1,6 @@
 // The host library on POSIX: dlopen for the plug-in, rename(2) for outputs.
 #include <dlfcn.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +26,12 @@ std::string ExecutableDirectory(void) {
 }
 
 int32_t ProcessId(void) { return int32_t(getpid()); }
+
+void PrepareForLargeBlocks(void) {
+    // Setting it turns off glibc's moving threshold, which rises to the size of the largest block
+    // freed so far and then serves even tens of megabytes from a heap that keeps freed memory.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+}
 
 std::string RenameOver(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) == 0) return {};

@@ -1,6 +1,8 @@
 // The varno program itself, run as a user runs it: TIFF documents through libtiff, the messages
 // and exit codes of failures, and no output file unless the run succeeded.
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 
@@ -10,6 +12,7 @@
 #include "buffers/image_buffer.h"
 #include "hosting/images.h"
 #include "host_fixture.h"
+#include "picture_files.h"
 #include "edges/methods.h"
 #include "host/plugin.h"
 
@@ -35,6 +38,28 @@ Outcome Varno(const DriveC& drive, const std::string& arguments) {
     outcome.out.assign(o.begin(), o.end());
     outcome.err.assign(e.begin(), e.end());
     return outcome;
+}
+
+// The peak resident memory of one `varno select IN -o OUT --quiet` run, in bytes; -1 when the
+// run failed. A forked child starts with this process's present resident size as its peak (and
+// posix_spawn's shared-memory child with this process's own peak), so callers keep this process
+// small while they measure.
+int64_t PeakMemoryOfSelect(const std::string& input, const std::string& output) {
+    const std::string program = VARNO_PROGRAM_PATH;
+    std::vector<std::string> words = {program, "select", input, "-o", output, "-m", "smoother", "-r", "2", "--quiet"};
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return int64_t(usage.ru_maxrss) * 1024;
 }
 
 // Writes a TIFF the way other programs store these colours: CMYK as ink amounts (0 = no ink), CIE
@@ -263,6 +288,46 @@ TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
             ASSERT_EQ(row[size_t(c)], edges.channels8[size_t(c % 3)][size_t(r * 50 + c / 3)]) << r << "," << c;
     }
     DisposeImageBuffer(image);
+}
+
+TEST(VarnoProgram, DamagedFilesEndTheRunWithOneLine) {
+    DriveC drive;
+    const std::string output = drive.Temp("out.png");
+    for (const hosttest::DamagedFile& f : hosttest::DamagedFiles()) {
+        const std::string path = drive.Temp(f.name);
+        hosttest::WriteBytes(path, f.bytes);
+        const Outcome outcome = Varno(drive, "select " + Quote(path) + " -o " + Quote(output));
+        EXPECT_EQ(outcome.status, 1) << f.what;
+        EXPECT_EQ(outcome.err, "varno: cannot read '" + path + "': " + f.message + "\n") << f.what;
+        EXPECT_FALSE(hosttest::Exists(output)) << f.what;
+    }
+}
+
+TEST(VarnoProgram, PeakMemoryStaysWithinThreeTimesThePicture) {
+    DriveC drive;
+    const std::string small = drive.Temp("small.png"), output = drive.Temp("out.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(small) + " --size 16x16").status, 0);
+    const int64_t base = PeakMemoryOfSelect(small, output);  // the program and the plug-in themselves
+    ASSERT_GT(base, 0);
+
+    // 8-bit RGB as PNG; 16-bit RGB as a PNG whose samples are the 8-bit ones times 257.
+    const int32_t w = 3000, h = 2000;
+    const std::string narrow = drive.Temp("narrow.png"), wide = drive.Temp("wide.png");
+    {
+        const std::vector<uint8_t> rgb = varno::DrawSample(w, h, 2);
+        std::vector<uint8_t> bytes;
+        ASSERT_EQ(varno::EncodeImage(narrow, w, h, 3, rgb.data(), &bytes), "");
+        hosttest::WriteBytes(narrow, bytes);
+        std::vector<hosttest::Bytes> rows(static_cast<size_t>(h));
+        for (size_t y = 0; y < size_t(h); ++y)
+            for (size_t i = 0; i < size_t(w) * 3; ++i) rows[y].insert(rows[y].end(), 2, rgb[y * size_t(w) * 3 + i]);
+        hosttest::WriteBytes(wide, hosttest::PngFile(uint32_t(w), uint32_t(h), 16, 2, rows));
+    }
+    for (const auto& [path, raw] : {std::pair{narrow, int64_t(w) * h * 3}, std::pair{wide, int64_t(w) * h * 6}}) {
+        const int64_t peak = PeakMemoryOfSelect(path, output);
+        ASSERT_GT(peak, 0) << path;
+        EXPECT_LE(double(peak - base), 3.0 * double(raw)) << path << ": peak " << peak << " bytes, the program alone " << base;
+    }
 }
 
 }  // namespace
