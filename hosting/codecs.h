@@ -48,6 +48,13 @@ std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limi
 std::string DecodeTiff(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
 std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
 
+// The outline of a file, checked before a platform decoder that decodes whole pictures at once or
+// pads what is missing is given it: the sides (as CheckPictureSize), and for PNG every chunk's
+// checksum and the end chunk, for JPEG every segment up to the end marker.
+std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+
 // Encoders of 8-bit grey (channels 1) or interleaved RGB (channels 3) pixels, appending to `out`.
 // EncodeBmp is portable; PNG and JPEG are the platform part.
 std::string EncodePng(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels, bool smaller,

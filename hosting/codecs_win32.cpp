@@ -1,5 +1,6 @@
-// The Windows builds' codecs: the Windows Imaging Component decodes PNG, JPEG, BMP and TIFF and
-// encodes PNG and JPEG.
+// The Windows builds' codecs: the Windows Imaging Component decodes PNG, JPEG and TIFF and encodes
+// PNG and JPEG; BMP goes through the host's own reader, as natively (the platform's BMP decoders
+// differ in the layouts they convert and let a palette index beyond the palette pass).
 //
 // A picture is decoded a strip of rows at a time into the document's planes, converted by WIC to
 // the nearest of the formats a document keeps: 8- or 16-bit grey, 8-bit BGR or 16-bit RGB, 8- or
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 
 #include "hosting/codecs.h"
 
@@ -58,47 +58,56 @@ IWICImagingFactory* Factory(HRESULT* result) {
 
 bool Is(const WICPixelFormatGUID& a, const WICPixelFormatGUID& b) { return IsEqualGUID(a, b) != 0; }
 
-enum class Layout { kGrey8, kGrey16, kBgr8, kRgb16, kCmyk8, kCmyk16 };
-
+// What a document keeps, and the WIC format that gives it most directly.
 struct Target {
-    Layout layout;
-    WICPixelFormatGUID format;
-    size_t channels, bytes;
     int32_t mode;
+    size_t channels, bytes;
+    WICPixelFormatGUID format;
 };
 
-const Target kTargets[] = {
-    {Layout::kGrey8, GUID_WICPixelFormat8bppGray, 1, 1, 1},    {Layout::kGrey16, GUID_WICPixelFormat16bppGray, 1, 2, 10},
-    {Layout::kBgr8, GUID_WICPixelFormat24bppBGR, 3, 1, 3},     {Layout::kRgb16, GUID_WICPixelFormat48bppRGB, 3, 2, 11},
-    {Layout::kCmyk8, GUID_WICPixelFormat32bppCMYK, 4, 1, 4},   {Layout::kCmyk16, GUID_WICPixelFormat64bppCMYK, 4, 2, 13},
-};
+const Target kGrey8 = {1, 1, 1, GUID_WICPixelFormat8bppGray}, kGrey16 = {10, 1, 2, GUID_WICPixelFormat16bppGray};
+const Target kRgb8 = {3, 3, 1, GUID_WICPixelFormat24bppBGR}, kRgb16 = {11, 3, 2, GUID_WICPixelFormat48bppRGB};
+const Target kCmyk8 = {4, 4, 1, GUID_WICPixelFormat32bppCMYK}, kCmyk16 = {13, 4, 2, GUID_WICPixelFormat64bppCMYK};
 
-// The document layout nearest to a decoder's own pixel format.
-Layout Nearest(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, const WICPixelFormatGUID& f) {
+// The document nearest to a decoder's own pixel format.
+const Target& Nearest(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, const WICPixelFormatGUID& f) {
     if (Is(f, GUID_WICPixelFormatBlackWhite) || Is(f, GUID_WICPixelFormat2bppGray) || Is(f, GUID_WICPixelFormat4bppGray) ||
         Is(f, GUID_WICPixelFormat8bppGray))
-        return Layout::kGrey8;
-    if (Is(f, GUID_WICPixelFormat16bppGray)) return Layout::kGrey16;
-    if (Is(f, GUID_WICPixelFormat32bppCMYK) || Is(f, GUID_WICPixelFormat40bppCMYKAlpha)) return Layout::kCmyk8;
-    if (Is(f, GUID_WICPixelFormat64bppCMYK) || Is(f, GUID_WICPixelFormat80bppCMYKAlpha)) return Layout::kCmyk16;
+        return kGrey8;
+    if (Is(f, GUID_WICPixelFormat16bppGray)) return kGrey16;
+    if (Is(f, GUID_WICPixelFormat32bppCMYK) || Is(f, GUID_WICPixelFormat40bppCMYKAlpha)) return kCmyk8;
+    if (Is(f, GUID_WICPixelFormat64bppCMYK) || Is(f, GUID_WICPixelFormat80bppCMYKAlpha)) return kCmyk16;
     if (Is(f, GUID_WICPixelFormat48bppRGB) || Is(f, GUID_WICPixelFormat48bppBGR) || Is(f, GUID_WICPixelFormat64bppRGBA) ||
         Is(f, GUID_WICPixelFormat64bppBGRA) || Is(f, GUID_WICPixelFormat64bppPRGBA) || Is(f, GUID_WICPixelFormat64bppPBGRA))
-        return Layout::kRgb16;
+        return kRgb16;
     if (Is(f, GUID_WICPixelFormat1bppIndexed) || Is(f, GUID_WICPixelFormat2bppIndexed) ||
         Is(f, GUID_WICPixelFormat4bppIndexed) || Is(f, GUID_WICPixelFormat8bppIndexed)) {
+        // Some implementations call only their own fixed grey palettes grey: the colours decide.
         Com<IWICPalette> palette;
-        BOOL grey = FALSE;
+        WICColor colours[256];
+        UINT count = 0;
         if (SUCCEEDED(factory->CreatePalette(&palette)) && SUCCEEDED(frame->CopyPalette(palette.p)) &&
-            SUCCEEDED(palette->IsGrayscale(&grey)) && grey)
-            return Layout::kGrey8;
+            SUCCEEDED(palette->GetColors(256, colours, &count)) && count > 0 &&
+            std::all_of(colours, colours + count, [](WICColor c) { return (c & 0xff) == (c >> 8 & 0xff) && (c & 0xff) == (c >> 16 & 0xff); }))
+            return kGrey8;
     }
-    return Layout::kBgr8;
+    return kRgb8;
 }
 
+// The pixels as `fetched` (channels a pixel, the source of each document channel) into the
+// document's planes, a strip of rows at a time.
+struct Fetch {
+    WICPixelFormatGUID format;
+    size_t channels;
+    size_t from[4];
+    bool invert;  // CMYK: the codecs count ink up from 0, the host down from full
+};
+
 template <typename Sample>
-std::string CopyRows(IWICBitmapSource* source, const Target& target, UINT width, UINT height, Document* document) {
+std::string CopyRows(IWICBitmapSource* source, const Target& target, const Fetch& fetch, UINT width, UINT height,
+                     Document* document) {
     GrowingPlanes<Sample> planes(target.channels, width, height);
-    const UINT stride = UINT(width * target.channels * target.bytes);
+    const UINT stride = UINT(width * fetch.channels * sizeof(Sample));
     std::vector<uint8_t> strip(size_t(stride) * kStripRows);
     for (UINT y = 0; y < height; y += kStripRows) {
         const UINT rows = height - y < kStripRows ? height - y : kStripRows;
@@ -108,18 +117,61 @@ std::string CopyRows(IWICBitmapSource* source, const Target& target, UINT width,
         for (UINT r = 0; r < rows; ++r) {
             const Sample* in = reinterpret_cast<const Sample*>(strip.data() + size_t(r) * stride);
             for (size_t c = 0; c < target.channels; ++c) {
-                // BGR pictures come blue first; CMYK ones count ink up from 0, the host's down from full.
-                const size_t from = target.layout == Layout::kBgr8 ? 2 - c : c;
-                const bool invert = target.layout == Layout::kCmyk8 || target.layout == Layout::kCmyk16;
                 Sample* out = planes.Row(c, y + r);
                 for (size_t x = 0; x < width; ++x) {
-                    const Sample v = in[x * target.channels + from];
-                    out[x] = invert ? Sample(~v) : v;
+                    const Sample v = in[x * fetch.channels + fetch.from[c]];
+                    out[x] = fetch.invert ? Sample(~v) : v;
                 }
             }
         }
     }
     return FinishDocument(target.mode, &planes, document);
+}
+
+// A converter from the frame's format to `format`, or the frame itself when they agree.
+HRESULT Convert(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, const WICPixelFormatGUID& from,
+                const WICPixelFormatGUID& to, Com<IWICFormatConverter>& converter, IWICBitmapSource** source) {
+    *source = frame;
+    if (Is(from, to)) return S_OK;
+    HRESULT result = factory->CreateFormatConverter(&converter);
+    if (SUCCEEDED(result))
+        result = converter->Initialize(frame, to, WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom);
+    if (SUCCEEDED(result)) *source = converter.p;
+    return result;
+}
+
+std::string DecodeWithWic(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document) {
+    HRESULT result;
+    IWICImagingFactory* factory = Factory(&result);
+    if (!factory) return Failed("the Windows Imaging Component is not available", result);
+    Com<IWICStream> stream;
+    Com<IWICBitmapDecoder> decoder;
+    Com<IWICBitmapFrameDecode> frame;
+    result = factory->CreateStream(&stream);
+    if (SUCCEEDED(result)) result = stream->InitializeFromMemory(const_cast<BYTE*>(bytes), DWORD(size));
+    if (SUCCEEDED(result)) result = factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, &decoder);
+    if (SUCCEEDED(result)) result = decoder->GetFrame(0, &frame);
+    if (FAILED(result)) return Failed("the picture could not be opened", result);
+    UINT width = 0, height = 0;
+    WICPixelFormatGUID format;
+    result = frame->GetSize(&width, &height);
+    if (SUCCEEDED(result)) result = frame->GetPixelFormat(&format);
+    if (FAILED(result)) return Failed("the picture's size or format could not be read", result);
+    if (std::string error = CheckPictureSize(width, height, limits); !error.empty()) return error;
+
+    const Target& target = Nearest(factory, frame.p, format);
+    const bool cmyk = target.mode == 4 || target.mode == 13;
+    Fetch fetch = {target.format, target.channels, {0, 1, 2, 3}, cmyk};
+    if (target.mode == 3) fetch.from[0] = 2, fetch.from[2] = 0;  // BGR
+    // 8-bit pictures in a format of their own go through 32-bit BGRA, which every WIC converts to.
+    if (target.bytes == 1 && !cmyk && !Is(format, target.format))
+        fetch = {GUID_WICPixelFormat32bppBGRA, 4, {target.mode == 1 ? size_t(1) : 2, 1, 0, 3}, false};
+    Com<IWICFormatConverter> converter;
+    IWICBitmapSource* source = nullptr;
+    if (FAILED(result = Convert(factory, frame.p, format, fetch.format, converter, &source)))
+        return Failed("the picture's pixel format cannot be converted", result);
+    return target.bytes == 2 ? CopyRows<uint16_t>(source, target, fetch, width, height, document)
+                             : CopyRows<uint8_t>(source, target, fetch, width, height, document);
 }
 
 std::string Encode(const GUID& container, int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
@@ -187,39 +239,18 @@ std::string Encode(const GUID& container, int32_t width, int32_t height, int32_t
 }  // namespace
 
 std::string DecodeImage(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document) {
-    if (SniffFormat(bytes, size) == ImageFormat::kUnknown) return "not an image varno can read (PNG, JPEG, BMP or TIFF)";
     if (size > 0xffffffffu) return "the file is too large";
-    HRESULT result;
-    IWICImagingFactory* factory = Factory(&result);
-    if (!factory) return Failed("the Windows Imaging Component is not available", result);
-    Com<IWICStream> stream;
-    Com<IWICBitmapDecoder> decoder;
-    Com<IWICBitmapFrameDecode> frame;
-    result = factory->CreateStream(&stream);
-    if (SUCCEEDED(result)) result = stream->InitializeFromMemory(const_cast<BYTE*>(bytes), DWORD(size));
-    if (SUCCEEDED(result)) result = factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, &decoder);
-    if (SUCCEEDED(result)) result = decoder->GetFrame(0, &frame);
-    if (FAILED(result)) return Failed("the picture could not be opened", result);
-    UINT width = 0, height = 0;
-    WICPixelFormatGUID format;
-    result = frame->GetSize(&width, &height);
-    if (SUCCEEDED(result)) result = frame->GetPixelFormat(&format);
-    if (FAILED(result)) return Failed("the picture's size or format could not be read", result);
-    if (std::string error = CheckPictureSize(width, height, limits); !error.empty()) return error;
-
-    const Layout layout = Nearest(factory, frame.p, format);
-    const Target& target = *std::find_if(std::begin(kTargets), std::end(kTargets), [&](const Target& t) { return t.layout == layout; });
-    IWICBitmapSource* source = frame.p;
-    Com<IWICFormatConverter> converter;
-    if (!Is(format, target.format)) {
-        result = factory->CreateFormatConverter(&converter);
-        if (SUCCEEDED(result))
-            result = converter->Initialize(frame.p, target.format, WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom);
-        if (FAILED(result)) return Failed("the picture's pixel format cannot be converted", result);
-        source = converter.p;
+    // The outline first: some platform decoders decode the whole picture when they open it, and
+    // pad or ignore what is missing or damaged.
+    std::string error;
+    switch (SniffFormat(bytes, size)) {
+        case ImageFormat::kPng: error = CheckPngOutline(bytes, size, limits); break;
+        case ImageFormat::kJpeg: error = CheckJpegOutline(bytes, size, limits); break;
+        case ImageFormat::kTiff: error = CheckTiffOutline(bytes, size, limits); break;
+        case ImageFormat::kBmp: return DecodeBmp(bytes, size, limits, document);
+        default: return "not an image varno can read (PNG, JPEG, BMP or TIFF)";
     }
-    return target.bytes == 2 ? CopyRows<uint16_t>(source, target, width, height, document)
-                             : CopyRows<uint8_t>(source, target, width, height, document);
+    return error.empty() ? DecodeWithWic(bytes, size, limits, document) : error;
 }
 
 std::string EncodePng(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels, bool smaller,

@@ -264,14 +264,15 @@ std::string MakePlan(TIFF* tiff, uint16_t photometric, Plan* plan) {
             uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
             if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue)) return "the palette TIFF has no colour map";
             const size_t entries = size_t(1) << bits;
-            // Some writers store 8-bit values in the 16-bit colour map; read those as they are.
+            // Colour map entries are 16-bit; their high byte is the colour (as libtiff's own RGBA
+            // reading takes it). Some writers store 8-bit values there; those are taken as they are.
             bool eightBit = true;
             for (size_t i = 0; i < entries; ++i) eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
             bool grey = true;
             plan->palette.resize(entries * 3);
             for (size_t i = 0; i < entries; ++i) {
                 const uint16_t rgb[3] = {red[i], green[i], blue[i]};
-                for (size_t c = 0; c < 3; ++c) plan->palette[i * 3 + c] = eightBit ? uint8_t(rgb[c]) : ReduceTo8(rgb[c]);
+                for (size_t c = 0; c < 3; ++c) plan->palette[i * 3 + c] = uint8_t(eightBit ? rgb[c] : rgb[c] >> 8);
                 grey = grey && plan->palette[i * 3] == plan->palette[i * 3 + 1] && plan->palette[i * 3 + 1] == plan->palette[i * 3 + 2];
             }
             plan->mode = grey ? 1 : 3;
