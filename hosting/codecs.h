@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "hosting/document.h"
+#include "hosting/platform.h"
 
 namespace varno {
 
@@ -65,10 +66,14 @@ std::string EncodeBmp(int32_t width, int32_t height, int32_t channels, const uin
                       std::vector<uint8_t>* out);
 
 // The planes of a picture being decoded, `Sample` uint8_t or uint16_t. Rows are added as they are
-// decoded; each plane grows on its own (planar files deliver one channel after another) by
-// doubling, and stops at exactly width x height samples.
+// decoded; each plane grows on its own (planar files deliver one channel after another) and stops at
+// exactly width x height samples. A plane's first block has room for up to 64 MiB (address space
+// only: its pages are used as rows arrive), so a camera picture's plane is never copied; larger
+// planes double from there.
 template <typename Sample>
 struct GrowingPlanes {
+    static constexpr size_t kFirstBlock = (size_t(64) << 20) / sizeof(Sample);
+
     std::vector<std::vector<Sample>> planes;
     size_t width = 0;
     size_t height = 0;
@@ -82,10 +87,11 @@ struct GrowingPlanes {
         if (plane.size() < needed) {
             if (plane.capacity() < needed) {
                 const size_t total = width * height;
-                size_t grown = plane.capacity() * 2;
+                size_t grown = plane.capacity() ? plane.capacity() * 2 : kFirstBlock;
                 if (grown < needed) grown = needed;
                 if (grown > total) grown = total;
                 plane.reserve(grown);
+                AdviseLargeBlock(plane.data(), plane.capacity() * sizeof(Sample));
             }
             plane.resize(needed);
         }

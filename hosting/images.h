@@ -25,7 +25,7 @@ namespace varno {
 std::string ReadImageFile(const std::string& path, Document* document);
 
 struct EncodeOptions {
-    bool smaller = false;  // PNG: the highest compression level and every filter (slower)
+    bool smaller = false;  // PNG: the default compression level and every filter (smaller, slower)
 };
 
 // `channels` 1 (grey) or 3 (interleaved RGB); the format follows the extension of `path`

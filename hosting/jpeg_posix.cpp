@@ -123,6 +123,13 @@ bool RunJpegDecoder(jpeg_decompress_struct* cinfo, JpegErrors* errors, const uin
         if (channels == 1) continue;
         for (size_t i = 0; i < got; ++i) {
             const uint8_t* in = d->rows[i];
+            if (channels == 3) {  // the common case in one pass
+                uint8_t* r = d->planes.Row(0, y + i);
+                uint8_t* g = d->planes.Row(1, y + i);
+                uint8_t* b = d->planes.Row(2, y + i);
+                for (size_t x = 0; x < width; ++x) r[x] = in[3 * x], g[x] = in[3 * x + 1], b[x] = in[3 * x + 2];
+                continue;
+            }
             for (size_t c = 0; c < channels; ++c) {
                 uint8_t* out = d->planes.Row(c, y + i);
                 if (invert)

@@ -48,6 +48,8 @@ std::string RenameOver(const std::string& from, const std::string& to) {
 
 void PrepareForLargeBlocks(void) {}
 
+void AdviseLargeBlock(void*, size_t) {}
+
 void SetEnvironment(const char* name, const char* value) { _putenv_s(name, value ? value : ""); }
 
 std::string DefaultPluginPath(void) { return ExecutableDirectory() + "Varnocketile.8bs"; }

@@ -28,6 +28,7 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
 }  // namespace
 
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits) {
+    if (SniffFormat(bytes, size) != ImageFormat::kPng) return "not a PNG file";
     size_t at = 8;
     bool first = true;
     while (true) {
@@ -50,6 +51,7 @@ std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits&
 }
 
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits) {
+    if (SniffFormat(bytes, size) != ImageFormat::kJpeg) return "not a JPEG file";
     const std::string truncated = "damaged JPEG data: Premature end of JPEG file";
     size_t at = 2;
     bool sized = false;
@@ -84,7 +86,7 @@ std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits
 }
 
 std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits) {
-    if (size < 8) return "the TIFF file is truncated";
+    if (SniffFormat(bytes, size) != ImageFormat::kTiff || size < 8) return "not a TIFF file";
     const bool little = bytes[0] == 'I';
     auto read = [&](uint64_t at, int count) -> uint64_t {
         uint64_t v = 0;

@@ -290,6 +290,16 @@ TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
     DisposeImageBuffer(image);
 }
 
+TEST(VarnoProgram, SmallerPngHoldsTheSameSelection) {
+    DriveC drive;
+    const std::string picture = drive.Temp("pic.png"), fast = drive.Temp("fast.png"), small = drive.Temp("small.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 300x200").status, 0);
+    ASSERT_EQ(Varno(drive, "select " + Quote(picture) + " -o " + Quote(fast) + " -m fine -r 1 --quiet").status, 0);
+    ASSERT_EQ(Varno(drive, "select " + Quote(picture) + " -o " + Quote(small) + " -m fine -r 1 --smaller-png --quiet").status, 0);
+    EXPECT_EQ(GreyPlane(small), GreyPlane(fast));
+    EXPECT_LT(hosttest::ReadBytes(small).size(), hosttest::ReadBytes(fast).size());
+}
+
 TEST(VarnoProgram, DamagedFilesEndTheRunWithOneLine) {
     DriveC drive;
     const std::string output = drive.Temp("out.png");
