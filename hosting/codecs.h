@@ -10,8 +10,9 @@
 // first row comes out may use at most `DecoderBudget` bytes for it. Alpha and other extra channels
 // are dropped; 16-bit samples stay 16-bit.
 //
-// Native decoders: PNG (libpng), JPEG (libjpeg-turbo), TIFF (libtiff), BMP (our own, every header
-// field checked). The Windows builds decode every format through the Windows Imaging Component.
+// Decoders: PNG (libpng), JPEG (libjpeg-turbo) and TIFF (libtiff) natively, the Windows Imaging
+// Component for those in the Windows builds (after the outline checks below), and BMP through the
+// host's own reader in every build.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +42,7 @@ std::string CheckPictureSize(int64_t width, int64_t height, const ReadLimits& li
 enum class ImageFormat { kUnknown, kPng, kJpeg, kTiff, kBmp };
 ImageFormat SniffFormat(const uint8_t* bytes, size_t size);
 
-// Any format this build reads (the platform part).
+// Any format this build reads (the platform part), chosen by the file's first bytes.
 std::string DecodeImage(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
 // The native build's decoders (DecodeBmp is portable code, the others native only).
 std::string DecodePng(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);

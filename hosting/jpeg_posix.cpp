@@ -81,8 +81,8 @@ struct JpegDecoding {
     jpeg_progress_mgr progress = {};
 };
 
-bool RunJpegDecoder(jpeg_decompress_struct* cinfo, JpegErrors* errors, const uint8_t* bytes, size_t size,
-                    const ReadLimits& limits, JpegDecoding* d) {
+bool ReadJpegHeader(jpeg_decompress_struct* cinfo, JpegErrors* errors, const uint8_t* bytes, size_t size,
+                    JpegDecoding* d) {
     if (setjmp(errors->jump)) return false;
     jpeg_create_decompress(cinfo);
     cinfo->mem->max_memory_to_use = long(errors->budget);
@@ -90,9 +90,11 @@ bool RunJpegDecoder(jpeg_decompress_struct* cinfo, JpegErrors* errors, const uin
     cinfo->progress = &d->progress;
     jpeg_mem_src(cinfo, bytes, static_cast<unsigned long>(size));
     jpeg_read_header(cinfo, TRUE);
-    *errors->message = CheckPictureSize(cinfo->image_width, cinfo->image_height, limits);
-    if (!errors->message->empty()) std::longjmp(errors->jump, 1);
+    return true;
+}
 
+bool RunJpegDecoder(jpeg_decompress_struct* cinfo, JpegErrors* errors, JpegDecoding* d) {
+    if (setjmp(errors->jump)) return false;
     bool invert = false;
     if (cinfo->jpeg_color_space == JCS_GRAYSCALE) {
         cinfo->out_color_space = JCS_GRAYSCALE, d->mode = 1;
@@ -176,7 +178,11 @@ std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limi
     errors.manager.error_exit = OnError;
     errors.manager.emit_message = OnMessage;
     JpegDecoding decoding;
-    const bool decoded = RunJpegDecoder(&cinfo, &errors, bytes, size, limits, &decoding);
+    bool decoded = ReadJpegHeader(&cinfo, &errors, bytes, size, &decoding);
+    if (decoded) {
+        message = CheckPictureSize(cinfo.image_width, cinfo.image_height, limits);
+        decoded = message.empty() && RunJpegDecoder(&cinfo, &errors, &decoding);
+    }
     jpeg_destroy_decompress(&cinfo);
     if (!decoded) return message;
     return FinishDocument(decoding.mode, &decoding.planes, document);

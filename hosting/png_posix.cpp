@@ -40,7 +40,6 @@ void ReadFromMemory(png_structp png, png_bytep out, size_t count) {
 
 // What the reading needs beyond libpng's own state; owned by DecodePng.
 struct PngDecoding {
-    const ReadLimits* limits = nullptr;
     std::vector<uint8_t> row;
     GrowingPlanes<uint8_t> narrow{0, 0, 0};
     GrowingPlanes<uint16_t> wide{0, 0, 0};
@@ -63,17 +62,21 @@ void StoreRow(const uint8_t* row, size_t columns, size_t channels, size_t x0, si
     }
 }
 
-// The decoding proper; an error jumps back here and is returned from `source->error`.
-bool RunPngDecoder(png_structp png, png_infop info, PngSource* source, PngDecoding* d) {
+// The header and the chunks before the pixels; an error jumps back here and is returned from
+// `source->error`.
+bool ReadPngHeader(png_structp png, png_infop info, PngSource* source) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);  // the sides are checked here, with our message
+    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);  // the sides are checked by the caller, with our message
     png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
     png_set_read_fn(png, source, ReadFromMemory);
     png_read_info(png, info);
+    return true;
+}
 
+// The pixels, row by row.
+bool RunPngDecoder(png_structp png, png_infop info, PngDecoding* d) {
+    if (setjmp(png_jmpbuf(png))) return false;
     const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
-    source->error = CheckPictureSize(width, height, *d->limits);
-    if (!source->error.empty()) png_longjmp(png, 1);
     const int colourType = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
     bool grey = (colourType & PNG_COLOR_MASK_COLOR) == 0;
@@ -158,8 +161,11 @@ std::string DecodePng(const uint8_t* bytes, size_t size, const ReadLimits& limit
         return "out of memory";
     }
     PngDecoding decoding;
-    decoding.limits = &limits;
-    const bool decoded = RunPngDecoder(png, info, &source, &decoding);
+    bool decoded = ReadPngHeader(png, info, &source);
+    if (decoded) {
+        source.error = CheckPictureSize(png_get_image_width(png, info), png_get_image_height(png, info), limits);
+        decoded = source.error.empty() && RunPngDecoder(png, info, &decoding);
+    }
     png_destroy_read_struct(&png, &info, nullptr);
     if (!decoded) return source.error;
     if (decoding.mode >= 10) return FinishDocument(decoding.mode, &decoding.wide, document);
