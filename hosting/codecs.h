@@ -51,8 +51,9 @@ std::string DecodeTiff(const uint8_t* bytes, size_t size, const ReadLimits& limi
 std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
 
 // The outline of a file, checked before a platform decoder that decodes whole pictures at once or
-// pads what is missing is given it: the sides (as CheckPictureSize), and for PNG every chunk's
-// checksum and the end chunk, for JPEG every segment up to the end marker.
+// pads what is missing is given it: the sides (as CheckPictureSize), for PNG every chunk's
+// checksum and the end chunk, for JPEG every segment up to the end marker, for TIFF that a strip or
+// tile fits the decoder budget.
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
