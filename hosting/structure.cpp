@@ -100,6 +100,7 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     const uint64_t entries = read(directory, int(countBytes));
     if (entries > (size - directory - countBytes) / entryBytes) return "the TIFF's first directory is outside the file";
     uint64_t width = 0, height = 0, samples = 1, bits = 1, rowsPerStrip = 0, tileWidth = 0, tileHeight = 0;
+    uint64_t photometric = 0, format = 1;
     for (uint64_t e = 0; e < entries; ++e) {
         const uint64_t at = directory + countBytes + e * entryBytes;
         const uint64_t tag = read(at, 2), type = read(at + 2, 2), count = read(at + 4, big ? 8 : 4);
@@ -118,8 +119,14 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
         if (tag == 278) rowsPerStrip = value;
         if (tag == 322) tileWidth = value;
         if (tag == 323) tileHeight = value;
+        if (tag == 262) photometric = value;
+        if (tag == 339) format = value;
     }
     if (std::string error = CheckPictureSize(int64_t(width), int64_t(height), limits); !error.empty()) return error;
+    // As the native reader: signed samples would be read as the wrong values (Lab's a and b are
+    // signed by definition).
+    if (format != 1 && format != 4 && photometric != 8 && photometric != 9)
+        return "TIFF samples that are not unsigned integers are not supported";
     // Strips and tiles are decoded whole: each may ask for no more than the decoder budget.
     const bool tiled = tileWidth > 0;
     const uint64_t blockWidth = tiled ? tileWidth : width;

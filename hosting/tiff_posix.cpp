@@ -235,6 +235,10 @@ std::string MakePlan(TIFF* tiff, uint16_t photometric, Plan* plan) {
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &format);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkSet);
     if (format == SAMPLEFORMAT_IEEEFP) return "floating-point TIFF samples are not supported";
+    // Signed samples would be read as the wrong values (Lab's a and b are signed by definition).
+    const bool lab = photometric == PHOTOMETRIC_CIELAB || photometric == PHOTOMETRIC_ICCLAB;
+    if (format != SAMPLEFORMAT_UINT && format != SAMPLEFORMAT_VOID && !lab)
+        return "TIFF samples that are not unsigned integers are not supported";
     const uint16_t bits = plan->bits;
     const bool small = bits == 1 || bits == 2 || bits == 4;
     if (!small && bits != 8 && bits != 16) return std::to_string(bits) + "-bit TIFF samples are not supported (1, 2, 4, 8 or 16 bits)";

@@ -141,6 +141,7 @@ Bytes TiffFile(const TiffSpec& s) {
         {256, 4, {s.width}}, {257, 4, {s.height}}, {258, 3, std::vector<uint32_t>(s.samples, s.bits)}, {259, 3, {1}},
         {262, 3, {s.photometric}}, {277, 3, {s.samples}}, {284, 3, {s.planar}},
     };
+    if (s.sampleFormat != 1) entries.push_back({339, 3, std::vector<uint32_t>(s.samples, s.sampleFormat)});
     if (tiled) {
         entries.push_back({322, 4, {s.tileWidth}});
         entries.push_back({323, 4, {s.tileHeight}});
@@ -288,6 +289,11 @@ std::vector<DamagedFile> DamagedFiles() {
     strip.width = 8, strip.height = 8, strip.pixels.assign(20, 9), strip.byteCount = 64;
     files.push_back({"TIFF cut inside its strip", "cut.tif", TiffFile(strip),
                      "TIFF: TIFFFillStrip: Read error on strip 0; got 20 bytes, expected 64"});
+    TiffSpec signedGrey;
+    signedGrey.width = 2, signedGrey.height = 1, signedGrey.bits = 16, signedGrey.sampleFormat = 2;
+    signedGrey.pixels = {0xff, 0xff, 0, 0x80};
+    files.push_back({"TIFF of signed 16-bit grey samples", "signed.tif", TiffFile(signedGrey),
+                     "TIFF samples that are not unsigned integers are not supported"});
     return files;
 }
 

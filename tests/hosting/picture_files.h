@@ -46,7 +46,7 @@ Bytes BmpFile(const BmpSpec& spec);
 
 struct TiffSpec {
     uint32_t width = 0, height = 0;
-    uint16_t bits = 8, samples = 1, photometric = 1, planar = 1;
+    uint16_t bits = 8, samples = 1, photometric = 1, planar = 1, sampleFormat = 1;
     uint32_t tileWidth = 0, tileHeight = 0;  // 0: one strip
     std::vector<uint16_t> colourMap;         // 3 x 2^bits entries for palette pictures
     Bytes pixels;                            // the strip (or the one tile) as stored
