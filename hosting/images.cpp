@@ -92,7 +92,10 @@ std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) 
     // One block of the file's size (when it has one), not a chain of ever larger copies.
     std::error_code unknown;
     const std::uintmax_t size = std::filesystem::file_size(path, unknown);
-    if (!unknown && size < std::uintmax_t(SIZE_MAX)) data.reserve(size_t(size));
+    if (!unknown && size < std::uintmax_t(SIZE_MAX)) {
+        data.reserve(size_t(size));
+        AdviseLargeBlock(data.data(), data.capacity());
+    }
     uint8_t chunk[65536];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);

@@ -185,6 +185,7 @@ std::string EncodePng(int32_t width, int32_t height, int32_t channels, const uin
     // Room for the picture unpacked: pages are only used as the encoder fills them, and the output
     // is never copied to a larger block on the way.
     out->reserve(out->size() + (size_t(width) * size_t(channels) + 1) * size_t(height) + 1024);
+    AdviseLargeBlock(out->data(), out->capacity());
     const bool encoded = RunPngEncoder(png, info, width, height, channels, pixels, smaller);
     png_destroy_write_struct(&png, &info);
     return encoded ? std::string() : "the PNG could not be encoded: " + errors.error;

@@ -152,7 +152,10 @@ OSErr PIAPI WriteBasePixels(PIChannelPort port, const VRect* writeRect, const Pi
         // The new selection is made on the first write, not before: while the plug-in computes,
         // the host holds no plane it does not need yet.
         std::vector<uint8_t>& plane = active->report->newSelection;
-        plane.assign(size_t(port->width) * size_t(port->height), 0);
+        const size_t samples = size_t(port->width) * size_t(port->height);
+        plane.reserve(samples);
+        AdviseLargeBlock(plane.data(), samples);
+        plane.assign(samples, 0);
         port->writable = plane.data();
         active->newSelectionReadPort->narrow = plane.data();
     }
