@@ -1,11 +1,14 @@
 // What every image reader's fuzz target shares: small limits, so that each input runs in
-// milliseconds, and the check that a picture a reader accepted is a whole document.
+// milliseconds; a cap on any single allocation, so that a buffer sized by what a file declares
+// rather than by what it holds is a finding; and the check that a picture a reader accepted is a
+// whole document. Included once by each target's one source file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "hosting/codecs.h"
 
@@ -35,3 +38,17 @@ int Read(Decode decode, const uint8_t* data, size_t size) {
 }
 
 }  // namespace fuzzing
+
+// Under the small limits a reader needs a few megabytes at once (the 16 MiB budget at most); 64 MiB
+// in one allocation means a size taken from the file on trust. Given before the command line's
+// own options, which may still change it.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static std::vector<char*> arguments;
+    static char cap[] = "-malloc_limit_mb=64";
+    arguments.assign(*argv, *argv + *argc);
+    arguments.insert(arguments.begin() + 1, cap);
+    arguments.push_back(nullptr);
+    *argc += 1;
+    *argv = arguments.data();
+    return 0;
+}

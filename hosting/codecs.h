@@ -54,7 +54,9 @@ std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limit
 // pads what is missing is given it: the sides (as CheckPictureSize), for PNG every chunk's
 // checksum and the end chunk, for JPEG every segment up to the end marker, for TIFF that a strip or
 // tile fits the decoder budget.
-std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+// The native reader walks a PNG's chunks without their checksums (libpng checks those) before
+// libpng, which sizes some chunks' buffers by their declared length before reading them.
+std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums = true);
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 

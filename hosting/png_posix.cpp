@@ -8,6 +8,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
@@ -66,7 +67,9 @@ void StoreRow(const uint8_t* row, size_t columns, size_t channels, size_t x0, si
 // `source->error`.
 bool ReadPngHeader(png_structp png, png_infop info, PngSource* source) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);  // the sides are checked by the caller, with our message
+    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);  // the sides are checked by the caller
+    // No text or profile needs more than a megabyte unpacked (or the file's size).
+    png_set_chunk_malloc_max(png, std::max<size_t>(source->size, size_t(1) << 20));
     png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
     png_set_read_fn(png, source, ReadFromMemory);
     png_read_info(png, info);
@@ -151,6 +154,7 @@ bool RunPngEncoder(png_structp png, png_infop info, int32_t width, int32_t heigh
 }  // namespace
 
 std::string DecodePng(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document) {
+    if (std::string error = CheckPngOutline(bytes, size, limits, false); !error.empty()) return error;
     PngSource source;
     source.bytes = bytes;
     source.size = size;

@@ -223,6 +223,10 @@ std::vector<DamagedFile> DamagedFiles() {
                      "the PNG file is truncated"});
     files.push_back({"PNG with a row fewer than it declares", "short.png", PngFile(4, 3, 8, 0, greyRows),
                      "Not enough image data"});
+    Bytes longText = withText;
+    const size_t text = FindChunk(withText, "tEXt");
+    longText[text] = 0x73, longText[text + 3] = 3;  // 1.9 GB declared in a file of a hundred bytes
+    files.push_back({"PNG with a text chunk declaring 1.9 GB", "long.png", longText, "the PNG file is truncated"});
     files.push_back({"PNG without its end chunk", "noend.png", Bytes(png.begin(), png.begin() + long(FindChunk(png, "IEND"))),
                      "the PNG file is truncated"});
 
