@@ -106,9 +106,9 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
         const uint64_t at = directory + countBytes + e * entryBytes;
         const uint64_t tag = read(at, 2), type = read(at + 2, 2), count = read(at + 4, big ? 8 : 4);
         uint64_t place = at + 4 + (big ? 8 : 4);
-        // A list too long for the entry lies elsewhere; its first value is enough here.
-        const uint64_t unit = type == 3 ? 2 : type == 16 ? 8 : 4;
-        if (count * unit > (big ? 8u : 4u)) {
+        // A list too long for the entry's own field lies elsewhere; its first value is enough here.
+        const uint64_t unit = type == 3 ? 2 : type == 16 ? 8 : 4, field = big ? 8 : 4;
+        if (unit > field || count * unit > field) {
             place = read(place, big ? 8 : 4);
             if (place >= size || size - place < unit) continue;
         }
