@@ -131,10 +131,11 @@ std::string SelectionPlane(const Document& picture, const Document& document, st
                std::to_string(document.width) + "x" + std::to_string(document.height);
     const bool rgb = picture.mode == 3 || picture.mode == 11;
     if (picture.mode != 1 && picture.mode != 10 && !rgb) return "a selection must be a grey picture";
-    const bool differ = picture.depth == 16
-                            ? picture.channels16[0] != picture.channels16[1] || picture.channels16[0] != picture.channels16[2]
-                            : picture.channels8[0] != picture.channels8[1] || picture.channels8[0] != picture.channels8[2];
-    if (rgb && differ) return "a selection must be a grey picture";
+    const bool differ = rgb && (picture.depth == 16 ? picture.channels16[0] != picture.channels16[1] ||
+                                                          picture.channels16[0] != picture.channels16[2]
+                                                    : picture.channels8[0] != picture.channels8[1] ||
+                                                          picture.channels8[0] != picture.channels8[2]);
+    if (differ) return "a selection must be a grey picture";
     if (picture.depth == 8) {
         *plane = picture.channels8[0];
         return {};

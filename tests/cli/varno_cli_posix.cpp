@@ -286,6 +286,26 @@ TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
     DisposeImageBuffer(image);
 }
 
+TEST(VarnoProgram, ASelectionPictureIsTheCurrentSelection) {
+    DriveC drive;
+    Document document = varno::MakeTestDocument(3, 40, 30, 2);
+    const std::vector<uint8_t> selection = varno::MakeTestSelection(40, 30);
+    std::vector<uint8_t> rgb(40 * 30 * 3), bytes;
+    for (size_t i = 0; i < 40 * 30; ++i)
+        for (size_t c = 0; c < 3; ++c) rgb[i * 3 + c] = document.channels8[c][i];
+    const std::string picture = drive.Temp("pic.png"), mask = drive.Temp("sel.png"), output = drive.Temp("out.png");
+    ASSERT_EQ(varno::EncodeImage(picture, 40, 30, 3, rgb.data(), &bytes), "");
+    hosttest::WriteBytes(picture, bytes);
+    ASSERT_EQ(varno::EncodeImage(mask, 40, 30, 1, selection.data(), &bytes), "");
+    hosttest::WriteBytes(mask, bytes);
+    const Outcome outcome =
+        Varno(drive, "select " + Quote(picture) + " --selection " + Quote(mask) + " -o " + Quote(output) + " -m 3 -r 1 --quiet");
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    std::string error;
+    ASSERT_TRUE(varno::SetSelection(&document, selection, &error)) << error;
+    EXPECT_EQ(GreyPlane(output), LibraryMask(document, 3, 1));
+}
+
 TEST(VarnoProgram, SmallerPngHoldsTheSameSelection) {
     DriveC drive;
     const std::string picture = drive.Temp("pic.png"), fast = drive.Temp("fast.png"), small = drive.Temp("small.png");
