@@ -240,6 +240,14 @@ TEST(WriteBasePixels, StoresWhatOverlapsTheNewSelection) {
     RunReport report = RunScript(&document, [](SelectionRecord* record) -> int16_t {
         WriteBasePixelsProc write = record->channelPortProcs->writeBasePixelsProc;
         PIChannelPort port = record->newSelection->port;
+        // Before anything is written the new selection reads as all zero (the host makes it later).
+        PIChannelPort early = nullptr;
+        EXPECT_EQ(record->channelPortProcs->readPortForWritePortProc(&early, port), 0);
+        uint8_t blank[5] = {9, 9, 9, 9, 9};
+        PixelMemoryDesc blankMemory = {blank, 40, 8, 0, 8};
+        const VRect first = {0, 0, 1, 5};
+        EXPECT_EQ(record->channelPortProcs->readPixelsProc(early, nullptr, &first, &blankMemory, nullptr), 0);
+        EXPECT_EQ(std::vector<uint8_t>(blank, blank + 5), std::vector<uint8_t>(5, 0));
         uint8_t source[6] = {1, 2, 3, 4, 5, 6};
         PixelMemoryDesc memory = {source, 48, 8, 0, 8};
         const VRect clipped = {1, -1, 2, 5};
