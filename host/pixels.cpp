@@ -171,7 +171,9 @@ void ConvertCmykPixel(uint8_t c, uint8_t m, uint8_t y, uint8_t k, uint8_t rgb[3]
     const float e = float(0.0001 + (255 - k) / 255.0);
     const float f = float(1.0 - e);
     auto density = [&](uint8_t v) {
-        double g = e + f * (255 - v) / 255.0;
+        // The product is a real quantity: taken in single precision it lands one level off for
+        // some inputs.
+        double g = e + double(f) * (255 - v) / 255.0;
         if (g > 1.0) g = 1.0;
         return float(255.0 * g);
     };
