@@ -68,11 +68,13 @@ void SetStringSlot(RunState* run, int32_t index, const char* text) {
     DisposeText(run->stringSlots[index]);
     run->stringSlots[index] = nullptr;
     if (!text || !text[0]) return;
-    size_t length = std::strlen(text);
-    int32_t capacity = length + 1 < size_t(kSlotTextCapacity) ? int32_t(length + 1) : kSlotTextCapacity;
-    char* copy = NewText(capacity);
+    // Never looked at beyond the 513 characters a slot keeps: a record read from the file need
+    // not hold a zero byte at all.
+    int32_t length = 0;
+    while (length < kSlotTextCapacity - 1 && text[length] != 0) ++length;
+    char* copy = NewText(length + 1);
     if (!copy) return;
-    CopyTextBounded(text, copy, capacity);
+    std::memcpy(copy, text, size_t(length));
     run->stringSlots[index] = copy;
 }
 
