@@ -70,9 +70,16 @@ int ToDescriptor(FileHandle handle) {
     return handle >= 0 && handle <= 0x7FFFFFFF ? int(handle) : -1;
 }
 
+// Only regular files are files: a FIFO, a device, a socket or a directory at a file's name is
+// never read or written (a FIFO or a terminal would wait for ever, a device never ends).
+bool RegularFile(int fd) {
+    struct stat info;
+    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // Another opener holds the file exclusively: the stand-in for a Windows sharing violation.
 bool LockedElsewhere(const char* path) {
-    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return false;
     bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(fd);
@@ -182,18 +189,19 @@ int16_t FileOpen(const char* name, FileHandle* handle) {
     if (!handle) return -36;
     char path[kNameCapacity];
     if (MapFixedName(name, path, sizeof path, nullptr) != 0) return -37;
-    int fd = open(path, O_RDWR | O_CLOEXEC);
+    // Without blocking: opening a FIFO for reading would otherwise wait for a writer.
+    int fd = open(path, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         int error = errno;
         if (!OpenRetriesReadOnly(error)) return MapOpenError(error);
-        fd = open(path, O_RDONLY | O_CLOEXEC);
+        fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (fd < 0) return -61;
     }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (!RegularFile(fd)) {
         close(fd);
         return -61;
     }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // No sharing: an exclusive lock that a second opener cannot take.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
@@ -211,10 +219,13 @@ int16_t FileCreate(const char* name) {
     if (MapFixedName(name, path, sizeof path, directory) != 0) return -37;
     if (directory[0]) EnsureDirectory(directory);
     // Not truncated through O_TRUNC: a file that another opener holds exclusively stays intact.
-    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return MapCreateError(errno);
+    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    // ENXIO: a FIFO that nobody reads, which is no file either.
+    if (fd < 0) return MapCreateError(errno == ENXIO ? EACCES : errno);
     int16_t result = 0;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (!RegularFile(fd)) {
+        result = MapCreateError(EACCES);
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         result = MapCreateError(errno);
     } else if (ftruncate(fd, 0) != 0) {
         result = MapCreateError(errno);

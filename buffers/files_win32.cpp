@@ -99,6 +99,12 @@ int16_t FileOpen(const char* name, FileHandle* handle) {
                            nullptr);
         if (file == INVALID_HANDLE_VALUE) return -61;
     }
+    // Only files on a disk are files: a pipe or a device at a file's name is never read or
+    // written (a read from either may wait for ever).
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return -61;
+    }
     *handle = reinterpret_cast<FileHandle>(file);
     return 0;
 }
@@ -107,8 +113,9 @@ int16_t FileCreate(const char* name) {
     if (!name) return -37;
     int fd = _open(name, _O_CREAT | _O_TRUNC | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) return MapCreateError(errno);
+    bool disk = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
     _close(fd);
-    return 0;
+    return disk ? 0 : MapCreateError(EACCES);
 }
 
 int16_t FileRead(FileHandle handle, int32_t* count, void* destination) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,13 +157,44 @@ TEST_F(PosixFilesTest, DirectoriesAreNotFiles) {
     EXPECT_EQ(file, kNoFile);
 }
 
-TEST_F(PosixFilesTest, AFullDiskGivesDiskFull) {
+TEST_F(PosixFilesTest, OnlyRegularFilesAreOpenedOrCreated) {
+    // A FIFO would make a read wait for ever and a device never ends: neither is a file.
+    std::string fifo = Root() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string device = Root() + "/device";
+    ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
+    for (const std::string& path : {fifo, device, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        FileHandle file = 1234;
+        EXPECT_EQ(FileOpen(path.c_str(), &file), -61);
+        EXPECT_EQ(file, kNoFile);
+        EXPECT_NE(FileCreate(path.c_str()), 0);
+    }
+    struct stat info;
+    ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "left as it was";
+}
+
+// 0 when writing past the file-size limit, which a full disk looks like to a writer, gives -34.
+int WritePastTheSizeLimit(const std::string& path) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = {8, 8};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 1;
     FileHandle file = kNoFile;
-    ASSERT_EQ(FileOpen("/dev/full", &file), 0);
+    if (FileOpen(path.c_str(), &file) != 0) return 2;
     int32_t count = 16;
-    EXPECT_EQ(FileWrite(file, &count, "sixteen bytes..."), -34);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(FileClose(file), 0);
+    if (FileWrite(file, &count, "sixteen bytes...") != -34) return 3;
+    return count == 8 ? 0 : 4;
+}
+
+TEST_F(PosixFilesTest, AFullDiskGivesDiskFull) {
+    std::string path = Root() + "/full.bin";
+    testenv::WriteBytes(path, "");
+    pid_t child = fork();
+    if (child == 0) _exit(WritePastTheSizeLimit(path));
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

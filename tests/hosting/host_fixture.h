@@ -38,6 +38,20 @@ private:
     std::string temp_;
 };
 
+// Ends the whole test program with a message when it is not destroyed within `seconds`: a test
+// of something that could wait for ever fails instead of hanging.
+class Watchdog {
+public:
+    Watchdog(int seconds, std::string what);
+    ~Watchdog();
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    struct State;
+    State* state_;
+};
+
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool Exists(const std::string& path);
