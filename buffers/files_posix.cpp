@@ -2,6 +2,7 @@
 // codes, fixed names c:\NAME mapped into the directory standing for drive C, and an exclusive
 // advisory lock standing in for an open without sharing.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -184,6 +185,26 @@ int16_t MapDeleteError(int32_t error) {
     }
 }
 
+int16_t MapReplaceError(int32_t error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return -43;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+            return -61;
+        case EBUSY:
+            return -45;
+        case ENOSPC:
+        case EDQUOT:
+            return -34;
+        default:
+            return -36;
+    }
+}
+
 int16_t FileOpen(const char* name, FileHandle* handle) {
     if (handle) *handle = kNoFile;
     if (!handle) return -36;
@@ -258,6 +279,8 @@ int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
     int32_t wanted = *count;
     *count = 0;
     if (wanted < 0 || (wanted > 0 && !source)) return -36;
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
     int fd = ToDescriptor(handle);
     const auto* bytes = static_cast<const uint8_t*>(source);
     while (*count < wanted) {
@@ -288,4 +311,25 @@ int16_t FileDelete(const char* name) {
     if (LockedElsewhere(path)) return -45;
     if (unlink(path) != 0) return MapDeleteError(errno);
     return 0;
+}
+
+bool FileWritable(FileHandle handle) {
+    int flags = fcntl(ToDescriptor(handle), F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
+int16_t FileFlush(FileHandle handle) {
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
+    return fsync(ToDescriptor(handle)) == 0 ? 0 : -36;
+}
+
+int16_t FileReplace(const char* source, const char* target) {
+    char from[kNameCapacity];
+    char to[kNameCapacity];
+    if (MapFixedName(source, from, sizeof from, nullptr) != 0) return -37;
+    if (MapFixedName(target, to, sizeof to, nullptr) != 0) return -37;
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
+    return std::rename(from, to) == 0 ? 0 : MapReplaceError(errno);
 }

@@ -24,18 +24,18 @@ class PosixFilesTest : public DriveTest {};
 TEST(PosixErrorMapping, ErrnoValuesGiveTheLayerCodes) {
     struct Case {
         int error;
-        int16_t open, write, setPos, create, remove;
+        int16_t open, write, setPos, create, remove, replace;
         bool retry;
     };
     const Case cases[] = {
-        {ENOENT, -43, -36, 0, -43, -43, false},   {ENOTDIR, -43, -36, 0, -43, -43, false},
-        {EACCES, -61, -36, 0, -49, -45, true},    {EPERM, -61, -36, 0, -49, -45, true},
-        {EROFS, -61, -36, 0, 0, 0, true},         {EISDIR, -61, -36, 0, 0, 0, false},
-        {EWOULDBLOCK, -49, -36, 0, -49, -45, false}, {EMFILE, -42, -36, 0, -42, 0, false},
-        {ENFILE, -42, -36, 0, -42, 0, false},     {ENAMETOOLONG, -37, -36, 0, 0, 0, false},
-        {EINVAL, -37, -36, -40, 0, 0, false},     {EBADF, -36, -36, -51, 0, 0, false},
-        {ENOSPC, -36, -34, 0, 0, 0, false},       {EDQUOT, -36, -34, 0, 0, 0, false},
-        {EIO, -36, -36, 0, 0, 0, false},          {EBUSY, -36, -36, 0, 0, -45, false},
+        {ENOENT, -43, -36, 0, -43, -43, -43, false},   {ENOTDIR, -43, -36, 0, -43, -43, -43, false},
+        {EACCES, -61, -36, 0, -49, -45, -61, true},    {EPERM, -61, -36, 0, -49, -45, -61, true},
+        {EROFS, -61, -36, 0, 0, 0, -61, true},         {EISDIR, -61, -36, 0, 0, 0, -61, false},
+        {EWOULDBLOCK, -49, -36, 0, -49, -45, -36, false}, {EMFILE, -42, -36, 0, -42, 0, -36, false},
+        {ENFILE, -42, -36, 0, -42, 0, -36, false},     {ENAMETOOLONG, -37, -36, 0, 0, 0, -36, false},
+        {EINVAL, -37, -36, -40, 0, 0, -36, false},     {EBADF, -36, -36, -51, 0, 0, -36, false},
+        {ENOSPC, -36, -34, 0, 0, 0, -34, false},       {EDQUOT, -36, -34, 0, 0, 0, -34, false},
+        {EIO, -36, -36, 0, 0, 0, -36, false},          {EBUSY, -36, -36, 0, 0, -45, -45, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -44,6 +44,7 @@ TEST(PosixErrorMapping, ErrnoValuesGiveTheLayerCodes) {
         EXPECT_EQ(MapSetPosError(c.error), c.setPos);
         EXPECT_EQ(MapCreateError(c.error), c.create);
         EXPECT_EQ(MapDeleteError(c.error), c.remove);
+        EXPECT_EQ(MapReplaceError(c.error), c.replace);
         EXPECT_EQ(OpenRetriesReadOnly(c.error), c.retry);
     }
 }
@@ -121,6 +122,7 @@ int AsOrdinaryUser(int (*body)(const std::string&), const std::string& path) {
 int OpenReadOnlyFile(const std::string& path) {
     FileHandle file = kNoFile;
     if (FileOpen(path.c_str(), &file) != 0) return 1;
+    if (FileWritable(file)) return 5;
     char buffer[8] = {};
     int32_t count = 8;
     if (FileRead(file, &count, buffer) != 0 || count != 4) return 2;
