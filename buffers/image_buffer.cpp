@@ -58,7 +58,7 @@ int16_t CreateImageBuffer(const char* name, int16_t width, int16_t height, int16
     uint64_t rowBytes = sound ? uint64_t(width) * uint64_t(planes) : 0;
     uint64_t size = rowBytes * uint64_t(sound ? height : 0) + kHeaderBytes;
     record->rowBytes = uint32_t(rowBytes);
-    if (sound && size <= 0xFFFFFFFFu) {
+    if (sound && size <= 0xFFFFFFFFu && !MappingFails()) {
         record->mappingSize = uint32_t(size);
         record->view = MapAnonymous(size, &record->mapping);
     }

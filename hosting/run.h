@@ -25,6 +25,7 @@
 
 #include "hosting/descriptor.h"
 #include "hosting/document.h"
+#include "hosting/faults.h"
 #include "host/host_api.h"
 
 namespace varno {
@@ -58,6 +59,7 @@ struct RunOptions {
     const volatile std::sig_atomic_t* interrupt = nullptr;  // non-zero: abortProc answers stop
     bool progressBar = false;      // draw a bar on stderr
     PartialDelivery partial;
+    CallbackFailure fail;          // a host callback that fails on purpose (none by default)
 };
 
 struct RunReport {
@@ -77,6 +79,7 @@ struct RunReport {
     int32_t handlesLeft = 0;          // host handles the call left behind, the descriptor excepted
     int32_t descriptorTokensLeft = 0;
     std::string errorString;          // the plug-in's text when the result is -30904
+    int32_t callbackCalls[int32_t(HostCallback::kCount)] = {};  // calls of each kind the run made
 };
 
 int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& options, RunReport* report);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "hosting/platform.h"
+#include "host/plugin.h"
 
 namespace hosttest {
 
@@ -27,6 +28,12 @@ varno::PluginInstance* LoadedPlugin() {
         return &instance;
     }
     instance.entry = reinterpret_cast<PluginEntryProc>(module.entry);
+    return &instance;
+}
+
+varno::PluginInstance* LinkedPlugin() {
+    static varno::PluginInstance instance;
+    instance.entry = ENTRYPOINT;
     return &instance;
 }
 
