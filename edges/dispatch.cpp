@@ -41,6 +41,5 @@ int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choi
 
     int16_t result = RunEdgeMethod(method, radius, image, run, 1);
     if (result != kNoErr) return result;
-    ConvertIntoMask(image, run->maskImage, run->width, run->height);
-    return kNoErr;
+    return ConvertIntoMask(image, run->maskImage, run->width, run->height);
 }

@@ -47,5 +47,6 @@ int16_t RunEdgeMethod(int32_t method, float radius, ImageBuffer* image, const Ru
 
 // Validates the choice (defaults method 5 / radius 2), records it in the set and the
 // SettingsArea, runs the method with the full-run flag and, on success, turns the picture into
-// the inverted one-plane mask image of the run.
+// the inverted one-plane mask image of the run. The method's code, or -108 when the mask could
+// not be made.
 int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choice, ParameterSet* set);

@@ -84,11 +84,13 @@ int16_t RunDialogStep(ImageBuffer* image, RunState* run, PluginHandle** slot, Pa
     return kNoErr;
 }
 
-// Settings, parameters, dialog and method, with the success and failure paths that follow them.
-// Returns the run's result. *handBack is set when the method succeeded and the mask is to go to
-// the host: a failed preferences save is the run's result, but the selection is still the user's.
-int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry, int16_t planes,
-                           bool* handBack) {
+// Settings, parameters, dialog and method, then the new selection to the host; with the success
+// and failure paths that follow them. Returns the run's result: the first failure of the method,
+// the mask or the host, or 0. Only once the host has the whole selection are the action recorded,
+// the run logged and the preferences saved; the save is the last step and does its best: the
+// selection is the user's whether or not the preferences could be written.
+int16_t ChooseRunAndHandBack(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry,
+                             int16_t planes, RowBuffers* rows) {
     RunState* run = static_cast<RunState*>(AllocateMemoryBlock(sizeof(RunState)));
     char* path = static_cast<char*>(AllocateMemoryBlock(kPathCapacity));
     if (!run || !path) {
@@ -111,13 +113,13 @@ int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const 
         result = RunDialogStep(block->workingImage, run, &block->choice, set, skipDialog);
     }
     if (result == kNoErr) result = DispatchEdgeMethod(block->workingImage, run, block->choice, set);
+    if (result == kNoErr) result = WriteSelectionBack(host, block->maskImage, rows, geometry.width, geometry.height);
 
-    *handBack = result == kNoErr;
     if (result == kNoErr) {
         WriteScriptParameters(host, set);
         WriteRunLog(block, set);
         FreeParameterSet(set);
-        result = SavePreferences(run, path, preferences);
+        SavePreferences(run, path, preferences);
     } else {
         AbandonPreferences(run, preferences);
         FreeParameterSet(set);
@@ -128,22 +130,21 @@ int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const 
 }
 
 // The selection into the mask, the document into the working image, then the method; on success
-// the mask goes back to the host.
+// the mask goes back to the host. A read the host refuses ends the run with its code.
 int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry, RowBuffers* rows) {
     const int32_t width = geometry.width, height = geometry.height;
-    ReadSelection(host, host->documentInfo->selection, rows, block->maskImage, width, height);
+    int16_t result = ReadSelection(host, host->documentInfo->selection, rows, block->maskImage, width, height);
+    if (result != kNoErr) return result;
     const ReadChannelDesc* channels = DocumentChannels(host->documentInfo);
     const int16_t planes = PlanesForImageMode(geometry.imageMode);
     if (planes == 0) return kErrUnsupportedMode;
     if (!HasChannelsForMode(channels, geometry.imageMode)) return kErrChannelMissing;
 
-    int16_t result = CreateBackingBuffer(int16_t(width), int16_t(height), planes, &block->workingImage);
+    result = CreateBackingBuffer(int16_t(width), int16_t(height), planes, &block->workingImage);
     if (result != kNoErr) return result;
-    ReadDocument(host, channels, geometry.imageMode, rows, block->workingImage, width, height);
-    bool handBack = false;
-    result = ChooseAndRunMethod(block, host, geometry, planes, &handBack);
-    if (handBack) WriteSelectionBack(host, block->maskImage, rows, width, height);
-    return result;
+    result = ReadDocument(host, channels, geometry.imageMode, rows, block->workingImage, width, height);
+    if (result != kNoErr) return result;
+    return ChooseRunAndHandBack(block, host, geometry, planes, rows);
 }
 
 }  // namespace
