@@ -6,6 +6,7 @@
 
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
+#include "host/dispatch.h"
 #include "host/pixels.h"
 #include "host/selection_output.h"
 #include "params/parameter_set.h"
@@ -117,7 +118,7 @@ int16_t ChooseRunAndHandBack(PersistentBlock* block, SelectionRecord* host, cons
 
     if (result == kNoErr) {
         WriteScriptParameters(host, set);
-        WriteRunLog(block, set);
+        WriteRunLog(block->result, set);
         FreeParameterSet(set);
         SavePreferences(run, path, preferences);
     } else {
