@@ -62,9 +62,9 @@ const ReadChannelDesc* DocumentChannels(const ReadImageDocumentDesc* document) {
     return document->alphaChannels;
 }
 
-// Puts method and radius into the EdgeChoice (defaults when either is 0) and, unless scripting
-// asked for no dialog, lets the user change them. 0 to go on, -128 when the dialog was cancelled
-// or could not be shown.
+// Puts method and radius into the EdgeChoice (defaults when either is 0, or the method is none of
+// the five) and, unless scripting asked for no dialog, lets the user change them. 0 to go on,
+// -128 when the dialog was cancelled or could not be shown.
 int16_t RunDialogStep(ImageBuffer* image, RunState* run, PluginHandle** slot, ParameterSet* set, bool skipDialog) {
     PluginHandle* handle = CreatePluginHandle(sizeof(EdgeChoice));
     if (!handle) return kErrOutOfMemory;
@@ -72,7 +72,8 @@ int16_t RunDialogStep(ImageBuffer* image, RunState* run, PluginHandle** slot, Pa
     EdgeChoice* choice = static_cast<EdgeChoice*>(handle->data);
     choice->method = GetIntegerParameter(set, 0);
     choice->radius = GetIntegerParameter(set, 1);
-    if (choice->method == 0 || choice->radius == 0) {
+    // A method that names none of the five (a damaged preferences file) counts as none chosen.
+    if (!IsEdgeMethod(choice->method) || choice->radius == 0) {
         choice->method = kDefaultMethod;
         choice->radius = kDefaultRadius;
     }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <map>
 
 #include "hosting/actions.h"
@@ -238,6 +239,31 @@ float RealAt(const std::vector<uint8_t>& bytes, size_t offset) {
     float value;
     std::memcpy(&value, &bits, 4);
     return value;
+}
+
+TEST_F(EndToEnd, StoredMethodsOutsideTheRangeFallBackToTheDefaults) {
+    // A damaged preferences file may hold any real as the last method: outside 3..7 it counts as
+    // none stored, so the run is Smoother with radius 2, and only those are saved and recorded.
+    Document reference = Doc(3);
+    ASSERT_EQ(RunLoaded(&reference, Play(5, 2)).result, 0);
+    std::vector<uint8_t> stored = hosttest::ReadBytes(Preferences());
+    ASSERT_EQ(stored.size(), 53248u);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float method : {2.0f, 8.0f, 99.0f, -5.0f, 2.9f, 7.5e9f, inf, -inf}) {
+        for (float radius : {3.0f, 0.0f}) {
+            std::memcpy(&stored[948], &method, 4);
+            std::memcpy(&stored[952], &radius, 4);
+            hosttest::WriteBytes(Preferences(), stored);
+            Document document = Doc(3);
+            const RunReport report = RunLoaded(&document);
+            ASSERT_EQ(report.result, 0) << method;
+            EXPECT_EQ(document.selection, reference.selection) << method << " " << radius;
+            EXPECT_EQ(Recorded(report), std::make_pair(int64_t(5), int64_t(2))) << method;
+            const std::vector<uint8_t> saved = hosttest::ReadBytes(Preferences());
+            EXPECT_EQ(RealAt(saved, 948), 5.0f) << method;
+            EXPECT_EQ(RealAt(saved, 952), 2.0f) << method;
+        }
+    }
 }
 
 TEST_F(EndToEnd, PreferencesRememberTheLastRun) {
