@@ -142,7 +142,7 @@ int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry
     if (planes == 0) return kErrUnsupportedMode;
     if (!HasChannelsForMode(channels, geometry.imageMode)) return kErrChannelMissing;
 
-    result = CreateBackingBuffer(int16_t(width), int16_t(height), planes, &block->workingImage);
+    result = CreateBackingBuffer(width, height, planes, &block->workingImage);
     if (result != kNoErr) return result;
     result = ReadDocument(host, channels, geometry.imageMode, rows, block->workingImage, width, height);
     if (result != kNoErr) return result;
@@ -164,7 +164,7 @@ int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
     RowBuffers rows = {};
     if (!AllocateRowBuffers(&rows, geometry.width)) result = kErrOutOfMemory;
     if (result == kNoErr)
-        result = CreateMaskBuffer(int16_t(geometry.width), int16_t(geometry.height), 1, &block->maskImage);
+        result = CreateMaskBuffer(geometry.width, geometry.height, 1, &block->maskImage);
     if (result == kNoErr) result = ReadAndRun(block, host, geometry, &rows);
 
     DisposePluginHandle(block->choice);

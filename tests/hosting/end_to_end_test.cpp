@@ -94,6 +94,21 @@ TEST_F(EndToEnd, EveryReadableModeAndDepthGivesASelection) {
     EXPECT_NE(masks[1], masks[3]);
 }
 
+TEST_F(EndToEnd, DocumentsAsWideOrHighAsAHostDescribesWorkWithEveryMethod) {
+    const struct {
+        int32_t mode, width, height;
+    } sizes[] = {{1, 32767, 1}, {3, 32766, 1}, {3, 1, 32767}, {1, 1, 32766}, {1, 32767, 2}};
+    for (const auto& size : sizes) {
+        for (int32_t method = 3; method <= 7; ++method) {
+            Document document = Doc(size.mode, false, size.width, size.height, 9);
+            const RunReport report = RunLoaded(&document, Play(method, 2));
+            EXPECT_EQ(report.result, 0) << size.width << "x" << size.height << ", method " << method;
+            EXPECT_EQ(report.rowsWritten, size.height);
+            EXPECT_FALSE(Uniform(document.selection)) << size.width << "x" << size.height << ", method " << method;
+        }
+    }
+}
+
 TEST_F(EndToEnd, UndeliveredGreyPixelsCountAsWhite) {
     // The host leaves out columns 25 and on and every fourth row; the plug-in takes what it did
     // not get as white, so the result is that of a document white there.
