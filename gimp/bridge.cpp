@@ -25,16 +25,19 @@ bool DocumentFromSamples(const void* samples, int32_t width, int32_t height, int
         return false;
     }
     const size_t count = size_t(width) * size_t(height);
-    std::vector<std::vector<uint16_t>> planes(size_t(channels), std::vector<uint16_t>(count, 0));
-    const auto* bytes = static_cast<const uint8_t*>(samples);
-    const auto* words = static_cast<const uint16_t*>(samples);
-    for (size_t i = 0; i < count; ++i)
-        for (size_t c = 0; c < size_t(channels); ++c) {
-            const size_t at = i * size_t(channels) + c;
-            planes[c][i] = wide ? words[at] : bytes[at];
-        }
     const int32_t mode = channels == 1 ? (wide ? 10 : 1) : (wide ? 11 : 3);
-    return MakeDocument(mode, width, height, std::move(planes), document, error);
+    if (wide) {
+        const auto* words = static_cast<const uint16_t*>(samples);
+        std::vector<std::vector<uint16_t>> planes(size_t(channels), std::vector<uint16_t>(count, 0));
+        for (size_t i = 0; i < count; ++i)
+            for (size_t c = 0; c < size_t(channels); ++c) planes[c][i] = words[i * size_t(channels) + c];
+        return MakeDocument(mode, width, height, std::move(planes), document, error);
+    }
+    const auto* bytes = static_cast<const uint8_t*>(samples);
+    std::vector<std::vector<uint8_t>> planes(size_t(channels), std::vector<uint8_t>(count, 0));
+    for (size_t i = 0; i < count; ++i)
+        for (size_t c = 0; c < size_t(channels); ++c) planes[c][i] = bytes[i * size_t(channels) + c];
+    return MakeDocument8(mode, width, height, std::move(planes), document, error);
 }
 
 Placement PlaceDrawable(int32_t imageWidth, int32_t imageHeight, int32_t offsetX, int32_t offsetY, int32_t width,
