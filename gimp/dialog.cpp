@@ -53,7 +53,7 @@ bool ShowGimpDialog(int32_t drawable, GimpChoice* choice) {
     state.choice = *choice;
 
     GtkWidget* dialog = gimp_dialog_new("Edges (Varnocketile)", "varnocketile", nullptr, GtkDialogFlags(0),
-                                        gimp_standard_help_func, kGimpProcedure,
+                                        nullptr, nullptr,
                                         "_Cancel", GTK_RESPONSE_CANCEL, "_OK", GTK_RESPONSE_OK, nullptr);
     gtk_dialog_set_alternative_button_order(GTK_DIALOG(dialog), GTK_RESPONSE_OK, GTK_RESPONSE_CANCEL, -1);
     gimp_window_set_transient(GTK_WINDOW(dialog));
