@@ -1,7 +1,8 @@
 // The plug-in's dialog inside GIMP, driven on a virtual display as a user drives it: opened, a
 // method chosen (the preview redraws), cancelled (the image keeps its selection); opened again,
 // Variable width with radius 1 chosen and accepted (the selection is varno's for that choice, and
-// the next run with last values plays it). The screenshot it takes is docs/gimp-dialog.png.
+// the next run with last values plays it); then a run asked to stop half way (the image keeps its
+// selection). The screenshot it takes is docs/gimp-dialog.png.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <cstdlib>
 #include <thread>
 
@@ -64,6 +66,24 @@ std::vector<uint8_t> PreviewPixels(const hosttest::DriveC& drive, const std::str
     return hosttest::ReadBytes(pixels);
 }
 
+// The plug-in's process of this test's GIMP (the one whose program is the copy in the test's own
+// profile), or 0 when none shows within a minute.
+pid_t PluginProcess(const hosttest::DriveC& drive) {
+    const std::string program = drive.Temp("gimp-profile") + "/plug-ins/varnocketile/varnocketile";
+    for (int attempt = 0; attempt < 6000; ++attempt) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            const std::vector<uint8_t> line = hosttest::ReadBytes(entry.path().string() + "/cmdline");
+            if (std::string(line.begin(), std::find(line.begin(), line.end(), uint8_t(0))) == program)
+                return pid_t(std::atol(name.c_str()));
+        }
+        Pause(10);
+    }
+    return 0;
+}
+
 TEST(GimpDialog, CancelKeepsTheSelectionAndOkRunsTheChoice) {
     if (const std::string why = gimptest::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (the test gimp_dialog runs this under scripts/with-display)";
@@ -75,7 +95,8 @@ TEST(GimpDialog, CancelKeepsTheSelectionAndOkRunsTheChoice) {
     hosttest::DriveC drive;
     gimptest::MakeProfile(drive);
     const std::string before = drive.Temp("before.raw"), cancelled = drive.Temp("cancelled.raw"),
-                      accepted = drive.Temp("accepted.raw"), last = drive.Temp("last.raw");
+                      accepted = drive.Temp("accepted.raw"), last = drive.Temp("last.raw"),
+                      stopBefore = drive.Temp("stop-before.raw"), stopAfter = drive.Temp("stop-after.raw");
     const std::string script =
         "(let ((image (vt-load \"" + astronaut + "\")))"
         " (vt-ellipse image 100 60 300 200 \"" + before + "\")"
@@ -83,7 +104,16 @@ TEST(GimpDialog, CancelKeepsTheSelectionAndOkRunsTheChoice) {
         " (vt-dump image \"" + cancelled + "\")"
         " (plug-in-varnocketile-select RUN-INTERACTIVE image (vt-drawable image) 0 0)"
         " (vt-dump image \"" + accepted + "\"))"
-        "(let ((image (vt-load \"" + coffee + "\"))) (vt-last image \"" + last + "\"))\n";
+        "(let ((image (vt-load \"" + coffee + "\"))) (vt-last image \"" + last + "\"))"
+        // A run asked to stop (SIGTERM reaches the module's abort callback) on a picture large
+        // enough to be stopped half way.
+        "(let ((image (vt-load \"" + coffee + "\")))"
+        " (gimp-image-scale image 7200 4800)"
+        " (gimp-image-select-rectangle image CHANNEL-OP-REPLACE 100 100 2000 1000)"
+        " (vt-dump image \"" + stopBefore + "\")"
+        " (gimp-message (if (eq? (catch 'failed (plug-in-varnocketile-select RUN-NONINTERACTIVE image"
+        "  (vt-drawable image) 6 2)) 'failed) \"the stopped run failed\" \"the stopped run returned\"))"
+        " (vt-dump image \"" + stopAfter + "\"))\n";
     hosttest::WriteBytes(drive.Temp("dialog.scm"), std::vector<uint8_t>(script.begin(), script.end()));
     const std::string log = drive.Temp("gimp.log");
     const std::string command = gimptest::GimpCommand(drive, drive.Temp("dialog.scm"), log, true);
@@ -118,6 +148,18 @@ TEST(GimpDialog, CancelKeepsTheSelectionAndOkRunsTheChoice) {
             Keys(second, "alt+o");
         }
     }
+    for (int waited = 0; waited < 1200 && !hosttest::Exists(stopBefore); ++waited) Pause(100);
+    const pid_t stopped = PluginProcess(drive);
+    EXPECT_GT(stopped, 0) << "the run to stop did not start";
+    // Once the module is loaded the picture has been read and the run is under way.
+    bool loaded = false;
+    for (int polls = 0; stopped > 0 && !loaded && polls < 12000; ++polls) {
+        const std::vector<uint8_t> maps = hosttest::ReadBytes("/proc/" + std::to_string(stopped) + "/maps");
+        loaded = std::string(maps.begin(), maps.end()).find("libvarnocketile.so") != std::string::npos;
+        if (!loaded) Pause(5);
+    }
+    EXPECT_TRUE(loaded) << "the run to stop never loaded the module";
+    if (loaded) kill(stopped, SIGTERM);
     int status = -1;
     for (int waited = 0; waited < 240 && waitpid(gimp, &status, WNOHANG) == 0; ++waited) Pause(500);
     if (waitpid(gimp, &status, WNOHANG) == 0) {
@@ -137,6 +179,14 @@ TEST(GimpDialog, CancelKeepsTheSelectionAndOkRunsTheChoice) {
     EXPECT_TRUE(chosen.bytes == gimptest::VarnoSelection(drive, astronaut, 7, 1).bytes);
     ASSERT_TRUE(gimptest::ReadDump(last, 600, 400, Samples::kU8, &again, &error)) << error;
     EXPECT_TRUE(again.bytes == gimptest::VarnoSelection(drive, coffee, 7, 1).bytes);
+
+    const std::string logText(logBytes.begin(), logBytes.end());
+    // Returned (as cancelled: a run that ended otherwise would have changed the selection), not
+    // failed as a plug-in that was killed fails.
+    EXPECT_NE(logText.find("the stopped run returned"), std::string::npos) << logText;
+    const std::vector<uint8_t> stopKept = hosttest::ReadBytes(stopBefore);
+    EXPECT_EQ(stopKept.size(), size_t(7200 * 4800));
+    EXPECT_TRUE(hosttest::ReadBytes(stopAfter) == stopKept) << "a stopped run changed the selection";
 }
 
 }  // namespace
