@@ -64,6 +64,14 @@ bool ShowGimpDialog(int32_t drawable, GimpChoice* choice) {
 
     state.preview = gimp_zoom_preview_new_from_drawable_id(drawable);
     gtk_box_pack_start(GTK_BOX(box), state.preview, TRUE, TRUE, 0);
+    // The preview draws an indexed drawable itself (with Preview off) through the palette.
+    if (gimp_drawable_is_indexed(drawable)) {
+        gint colours = 0;
+        guchar* palette = gimp_image_get_colormap(gimp_item_get_image(drawable), &colours);
+        gimp_preview_area_set_colormap(GIMP_PREVIEW_AREA(gimp_preview_get_area(GIMP_PREVIEW(state.preview))), palette,
+                                       colours);
+        g_free(palette);
+    }
     g_signal_connect(state.preview, "invalidated", G_CALLBACK(DrawPreview), &state);
 
     GtkWidget* methods = gimp_int_radio_group_new(
