@@ -1,10 +1,11 @@
 # The two commands: `make demo` runs the main job, `make check` runs every test suite.
-# `make` builds the native release; `make win32` / `make win64` cross-build the Windows plug-ins.
+# `make` builds the native release; `make win32` / `make win64` cross-build the Windows plug-ins;
+# `make dist` packs both into the installer and the zip in build/dist/.
 
 PRESETS := native native-asan win32 win64
 JOBS ?= $(shell nproc)
 
-.PHONY: all native native-asan win32 win64 fuzz check deps demo bench install-gimp clean $(addprefix test-,$(PRESETS)) test-fuzz
+.PHONY: all native native-asan win32 win64 fuzz dist check deps demo bench install-gimp clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist
 
 all: native
 
@@ -28,9 +29,17 @@ test-win32 test-win64: test-%: %
 test-fuzz: fuzz
 	scripts/fuzz smoke
 
+# The installer (NSIS) and the zip, from both Windows builds.
+dist: win32 win64
+	dist/package
+
+# Installs, runs and uninstalls the release in a fresh 64-bit wine prefix; runs the zip's plug-ins.
+test-dist: dist
+	tests/dist/release_test
+
 check: deps
-	$(MAKE) native native-asan win32 win64 fuzz
-	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz
+	$(MAKE) native native-asan win32 win64 fuzz dist
+	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz test-dist
 
 demo:
 	@scripts/install-deps native

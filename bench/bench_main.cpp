@@ -31,12 +31,12 @@
 #include "bench/bench_peers.h"
 #include "bench/bench_table.h"
 #include "buffers/image_buffer.h"
+#include "edges/methods.h"
+#include "host/plugin.h"
 #include "hosting/document.h"
 #include "hosting/platform.h"
 #include "hosting/run.h"
 #include "hosting/sample.h"
-#include "edges/methods.h"
-#include "host/plugin.h"
 
 namespace varnobench {
 
@@ -114,12 +114,13 @@ void TimeMethod(benchmark::State& state, const BenchPicture* picture, const Meth
     run.height = int16_t(picture->height);
     run.planes = int16_t(planes);
     run.host = &record;
+    const ProgressPair progress = RunProgress(&run);
 
     bool failed = false;
     for (auto _ : state) {
         LoadPicture(image, pixels, picture->width, picture->height, planes);
         const auto start = std::chrono::steady_clock::now();
-        const int16_t result = RunEdgeMethod(c.method, float(c.radius), image, &run, 1);
+        const int16_t result = RunEdgeMethod(c.method, float(c.radius), image, &progress, 1);
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(Seconds(start, end));
         if (result != kNoErr) {

@@ -2,9 +2,10 @@
 // names, clipped row access, and disposal that removes any stale file of a fixed name.
 #include <cstring>
 
+#include "base/memory.h"
+#include "base/results.h"
 #include "buffers/files.h"
 #include "buffers/image_buffer.h"
-#include "host/plugin.h"
 
 namespace {
 

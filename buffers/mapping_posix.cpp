@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
+#include "base/memory.h"
 #include "buffers/image_buffer.h"
-#include "host/plugin.h"
 
 namespace {
 constexpr uint64_t kHugePageThreshold = uint64_t(2) << 20;

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
+#include "base/memory.h"
 #include "buffers/image_buffer.h"
-#include "host/plugin.h"
 
 uint8_t* MapAnonymous(uint64_t size, intptr_t* mapping) {
     *mapping = 0;

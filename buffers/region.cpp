@@ -2,8 +2,9 @@
 // time through a single row block.
 #include "buffers/region.h"
 
+#include "base/memory.h"
+#include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "host/plugin.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Terminated-string utilities and text blocks.
 #include <cstring>
 
+#include "base/memory.h"
 #include "buffers/files.h"
-#include "host/plugin.h"
 
 void CopyTextBounded(const char* source, char* destination, int32_t capacity) {
     if (!destination || capacity < 1) return;

@@ -18,15 +18,15 @@
 #include <vector>
 
 #include "buffers/image_buffer.h"
+#include "edges/methods.h"
+#include "host/pixels.h"
+#include "host/plugin.h"
 #include "hosting/actions.h"
 #include "hosting/images.h"
 #include "hosting/messages.h"
 #include "hosting/platform.h"
 #include "hosting/run.h"
 #include "hosting/sample.h"
-#include "edges/methods.h"
-#include "host/pixels.h"
-#include "host/plugin.h"
 
 #ifndef VARNO_VERSION
 #define VARNO_VERSION "0"
@@ -321,7 +321,8 @@ int Edges(const std::vector<std::string>& args) {
         run->planes = planes;
         run->host = &record;
         edgesShowBar = !quiet && StderrIsTerminal();
-        result = RunEdgeMethod(method, float(radius), image, run.get(), 1);
+        const ProgressPair progress = RunProgress(run.get());
+        result = RunEdgeMethod(method, float(radius), image, &progress, 1);
         ClearProgressBar(&edgesBar);
     }
     if (result == kNoErr)

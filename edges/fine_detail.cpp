@@ -5,10 +5,12 @@
 // pixel replaced while its two colour differences stay). The per-row work is done by the kernels
 // of kernels_sf.h, chosen once per call; the edge value comes from the compile-time step tables of
 // fine_detail.h.
+#include "base/memory.h"
+#include "base/progress.h"
+#include "base/results.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels_sf.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ inline void Rotate(Ring& ring) {
 struct FineDetail {
     ImageBuffer* image;
     ImageBuffer* scratch;
-    const RunState* run;
+    const ProgressPair* progress;
     const SkinnyFineKernels* kernels;
     bool report;
     int32_t width;
@@ -39,11 +41,11 @@ struct FineDetail {
     uint8_t* line;    // one image row
 };
 
-// Reports step k of the method's 3 x height and asks the host whether to stop.
+// Reports step k of the method's 3 x height and asks whether to stop.
 inline bool StopRequested(const FineDetail& m, int32_t k) {
     if (!m.report) return false;
-    ReportProgress(m.run, k, 3 * m.height);
-    return TestAbort(m.run) != 0;
+    ReportStep(m.progress, k, 3 * m.height);
+    return AbortRequested(m.progress) != 0;
 }
 
 // Pass 1: the brightness of every pixel into the scratch image, the border repeating the nearest
@@ -111,7 +113,7 @@ int16_t RunPasses(FineDetail& m) {
 
 }  // namespace
 
-int16_t FindEdgesFineDetail(ImageBuffer* image, const RunState* run, int32_t flag) {
+int16_t FindEdgesFineDetail(ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
     BufferShape shape{};
     GetBufferShape(image, &shape);
     if (shape.width <= 0 || shape.height <= 0) return kNoErr;
@@ -120,7 +122,7 @@ int16_t FindEdgesFineDetail(ImageBuffer* image, const RunState* run, int32_t fla
 
     FineDetail m{};
     m.image = image;
-    m.run = run;
+    m.progress = progress;
     m.kernels = ChooseSkinnyFineKernels();
     m.report = (flag & 0xFF) != 0;
     m.width = shape.width;

@@ -1,22 +1,20 @@
-// The edge-finding methods and their dispatcher.
+// The edge-finding methods, and the one call that runs a method by its number.
 //
-// Method contract: method(image, run, flag) changes `image` (1 plane grey or 3 interleaved planes
-// R, G, B, 8 bits per sample) in place into a picture of the same shape in which flat areas are
-// white (255) and edges dark (down to 0). `run` is used only to reach the host through
-// ReportProgress and TestAbort; when the low byte of `flag` is non-zero the method reports
-// progress and tests for abort once per row of every pass, when it is zero (the preview) it does
-// neither. Returns 0 when done (an image with no rows or columns is left as it is), -128 when the
-// host asked to stop, -30700 for a layout other than 1 or 3 planes (or a line width other than 3
-// to 5), and -108 (or the buffer layer's code) when its scratch image or row blocks could not be
-// made, the image then untouched; every scratch image and block is released on every path.
+// Method contract: method(image, progress, flag) changes `image` (1 plane grey or 3 interleaved
+// planes R, G, B, 8 bits per sample) in place into a picture of the same shape in which flat areas
+// are white (255) and edges dark (down to 0). When the low byte of `flag` is non-zero the method
+// reports its steps to `progress` and asks it whether to stop once per row of every pass (a null
+// pair reports nothing and never stops); when it is zero (the preview) it does neither. Returns 0
+// when done (an image with no rows or columns is left as it is), -128 when asked to stop, -30700
+// for a layout other than 1 or 3 planes (or a line width other than 3 to 5), and -108 (or the
+// buffer layer's code) when its scratch image or row blocks could not be made, the image then
+// untouched; every scratch image and block is released on every path.
 #pragma once
 
 #include <cstdint>
 
 struct ImageBuffer;
-struct RunState;
-struct PluginHandle;
-struct ParameterSet;
+struct ProgressPair;
 
 enum : int32_t {
     kMethodTraditional = 3,
@@ -28,24 +26,15 @@ enum : int32_t {
     kDefaultRadius = 2,
 };
 
-// The data block of a PluginHandle: the method and radius chosen for a run.
-struct EdgeChoice {
-    int32_t method;
-    int32_t radius;
-};
-
-int16_t FindEdgesTraditional(ImageBuffer* image, const RunState* run, int32_t flag);
-int16_t FindEdgesSkinnyLines(ImageBuffer* image, const RunState* run, int32_t flag);
-int16_t FindEdgesSmoother(ImageBuffer* image, const RunState* run, int32_t flag);
-int16_t FindEdgesFineDetail(ImageBuffer* image, const RunState* run, int32_t flag);
+int16_t FindEdgesTraditional(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
+int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
+int16_t FindEdgesSmoother(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
+int16_t FindEdgesFineDetail(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
 // lineWidth n = 3, 4 or 5 gives the operator's reach n - 2.
-int16_t FindEdgesVariableWidth(ImageBuffer* image, const RunState* run, int32_t lineWidth, int32_t flag);
+int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress, int32_t lineWidth, int32_t flag);
 
-// Runs `method` on `image` (the preview and the dispatcher share this); a method value outside
-// 3..7 runs nothing and returns 0.
-int16_t RunEdgeMethod(int32_t method, float radius, ImageBuffer* image, const RunState* run, int32_t flag);
+// Runs `method` on `image` (the preview, the dispatch and the tools share this); a method value
+// outside 3..7 runs nothing and returns 0. Variable width gets the
+// line width of the rounded radius + 2.
+int16_t RunEdgeMethod(int32_t method, float radius, ImageBuffer* image, const ProgressPair* progress, int32_t flag);
 
-// Validates the choice (defaults method 5 / radius 2), records it in the set and the
-// SettingsArea, runs the method with the full-run flag and, on success, turns the picture into
-// the inverted one-plane mask image of the run.
-int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choice, ParameterSet* set);

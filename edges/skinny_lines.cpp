@@ -14,10 +14,12 @@
 // nothing from it: a removal is a change). Progress and abort tests still come once per row of
 // every sweep.
 
+#include "base/memory.h"
+#include "base/progress.h"
+#include "base/results.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels_sf.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
 
 namespace {
 
@@ -40,7 +42,7 @@ inline void Rotate(Ring& ring) {
 struct SkinnyLines {
     ImageBuffer* image;
     ImageBuffer* scratch;
-    const RunState* run;
+    const ProgressPair* progress;
     const SkinnyFineKernels* kernels;
     bool report;
     int32_t width;
@@ -52,11 +54,11 @@ struct SkinnyLines {
     uint8_t* changedNow;   // per scratch row: changed in this sweep
 };
 
-// Reports step k of the method's 13 x height and asks the host whether to stop.
+// Reports step k of the method's 13 x height and asks whether to stop.
 inline bool StopRequested(const SkinnyLines& m, int32_t k) {
     if (!m.report) return false;
-    ReportProgress(m.run, k, kStagesOfProgress * m.height);
-    return TestAbort(m.run) != 0;
+    ReportStep(m.progress, k, kStagesOfProgress * m.height);
+    return AbortRequested(m.progress) != 0;
 }
 
 // Grey levels of the image into the scratch image, the border repeating the nearest pixel.
@@ -176,7 +178,7 @@ int16_t RunStages(SkinnyLines& m) {
 
 }  // namespace
 
-int16_t FindEdgesSkinnyLines(ImageBuffer* image, const RunState* run, int32_t flag) {
+int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
     BufferShape shape{};
     GetBufferShape(image, &shape);
     if (shape.width <= 0 || shape.height <= 0) return kNoErr;
@@ -185,7 +187,7 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const RunState* run, int32_t fl
 
     SkinnyLines m{};
     m.image = image;
-    m.run = run;
+    m.progress = progress;
     m.kernels = ChooseSkinnyFineKernels();
     m.report = (flag & 0xFF) != 0;
     m.width = shape.width;

@@ -12,10 +12,12 @@
 //      pass 3 and pass 3 writes each row only after reading it. The differences are therefore
 //      taken from the image row itself rather than carried through the scratch image, which so
 //      needs one plane instead of three.
+#include "base/memory.h"
+#include "base/progress.h"
+#include "base/results.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels_tsv.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ void RepeatEnds(uint8_t* row, int32_t width) {
     row[width + 1] = row[width];
 }
 
-int16_t RunSmoother(ImageBuffer* image, ImageBuffer* scratch, const RunState* run, bool report,
+int16_t RunSmoother(ImageBuffer* image, ImageBuffer* scratch, const ProgressPair* progress, bool report,
                     const BufferShape& shape, Blocks b) {
     const int32_t width = shape.width, height = shape.height, planes = shape.planes;
     const int32_t rowBytes = width * planes;
@@ -42,8 +44,8 @@ int16_t RunSmoother(ImageBuffer* image, ImageBuffer* scratch, const RunState* ru
 
     for (int32_t y = 0; y < height; ++y) {
         if (report) {
-            ReportProgress(run, y, 3 * height);
-            if (TestAbort(run)) return kErrUserCancelled;
+            ReportStep(progress, y, 3 * height);
+            if (AbortRequested(progress)) return kErrUserCancelled;
         }
         if (planes == 3) {
             ReadBufferRow(image, 0, y, rowBytes, b.line);
@@ -61,8 +63,8 @@ int16_t RunSmoother(ImageBuffer* image, ImageBuffer* scratch, const RunState* ru
     ReadBufferRow(scratch, 0, 1, scratchBytes, b.middle);
     for (int32_t y = 1; y <= height; ++y) {
         if (report) {
-            ReportProgress(run, height + y - 1, 3 * height);
-            if (TestAbort(run)) return kErrUserCancelled;
+            ReportStep(progress, height + y - 1, 3 * height);
+            if (AbortRequested(progress)) return kErrUserCancelled;
         }
         ReadBufferRow(scratch, 0, y + 1, scratchBytes, b.below);
         // The border pixels pass through unchanged; pixels 1 .. W get their edge values.
@@ -79,8 +81,8 @@ int16_t RunSmoother(ImageBuffer* image, ImageBuffer* scratch, const RunState* ru
 
     for (int32_t y = 0; y < height; ++y) {
         if (report) {
-            ReportProgress(run, 2 * height + y, 3 * height);
-            if (TestAbort(run)) return kErrUserCancelled;
+            ReportStep(progress, 2 * height + y, 3 * height);
+            if (AbortRequested(progress)) return kErrUserCancelled;
         }
         ReadBufferRow(scratch, 0, y + 1, scratchBytes, b.above);
         if (planes == 3) {
@@ -96,7 +98,7 @@ int16_t RunSmoother(ImageBuffer* image, ImageBuffer* scratch, const RunState* ru
 
 }  // namespace
 
-int16_t FindEdgesSmoother(ImageBuffer* image, const RunState* run, int32_t flag) {
+int16_t FindEdgesSmoother(ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
     BufferShape shape{};
     GetBufferShape(image, &shape);
     if (shape.width < 0 || shape.height < 0) return kNoErr;
@@ -117,7 +119,7 @@ int16_t FindEdgesSmoother(ImageBuffer* image, const RunState* run, int32_t flag)
     if (blocks.above && blocks.middle && blocks.below && blocks.output && blocks.line) {
         result = CreateScratchBuffer("Kirsch", shape.width, shape.height, 1, &scratch);
         if (result == kNoErr && !scratch) result = kErrOutOfMemory;
-        if (result == kNoErr) result = RunSmoother(image, scratch, run, (flag & 0xFF) != 0, shape, blocks);
+        if (result == kNoErr) result = RunSmoother(image, scratch, progress, (flag & 0xFF) != 0, shape, blocks);
     }
 
     DisposeImageBuffer(scratch);

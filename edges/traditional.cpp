@@ -1,10 +1,12 @@
 // Traditional: every interior sample of every channel becomes 255 minus the Sobel gradient
 // magnitude at that sample (divided by 5 before the square root), in place, one pass over a
 // three-row ring. The outermost rows and columns keep their input values.
+#include "base/memory.h"
+#include "base/progress.h"
+#include "base/results.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels_tsv.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
 
 namespace {
 
@@ -15,7 +17,7 @@ struct Ring {
     uint8_t* output;
 };
 
-int16_t RunTraditional(ImageBuffer* image, const RunState* run, bool report, const BufferShape& shape, Ring ring) {
+int16_t RunTraditional(ImageBuffer* image, const ProgressPair* progress, bool report, const BufferShape& shape, Ring ring) {
     const int32_t width = shape.width, height = shape.height, planes = shape.planes;
     const int32_t rowBytes = width * planes;
     if (height < 3) return kNoErr;
@@ -25,8 +27,8 @@ int16_t RunTraditional(ImageBuffer* image, const RunState* run, bool report, con
     ReadBufferRow(image, 0, 1, rowBytes, ring.middle);
     for (int32_t h = 0; h <= height - 3; ++h) {
         if (report) {
-            ReportProgress(run, h, height);
-            if (TestAbort(run)) return kErrUserCancelled;
+            ReportStep(progress, h, height);
+            if (AbortRequested(progress)) return kErrUserCancelled;
         }
         ReadBufferRow(image, 0, h + 2, rowBytes, ring.below);
         // Columns 0 and W - 1 keep their input values (the whole row when W < 3); columns
@@ -50,7 +52,7 @@ int16_t RunTraditional(ImageBuffer* image, const RunState* run, bool report, con
 
 }  // namespace
 
-int16_t FindEdgesTraditional(ImageBuffer* image, const RunState* run, int32_t flag) {
+int16_t FindEdgesTraditional(ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
     BufferShape shape{};
     GetBufferShape(image, &shape);
     if (shape.width < 0 || shape.height < 0 || shape.planes < 1) return kNoErr;
@@ -64,7 +66,7 @@ int16_t FindEdgesTraditional(ImageBuffer* image, const RunState* run, int32_t fl
 
     int16_t result = kErrOutOfMemory;
     if (ring.above && ring.middle && ring.below && ring.output)
-        result = RunTraditional(image, run, (flag & 0xFF) != 0, shape, ring);
+        result = RunTraditional(image, progress, (flag & 0xFF) != 0, shape, ring);
 
     FreeMemoryBlock(ring.above);
     FreeMemoryBlock(ring.middle);

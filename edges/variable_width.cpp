@@ -21,10 +21,12 @@
 // pass 2 the horizontal differences g(x - d) - g(x + d), d = 1 .. reach.
 #include <cmath>
 
+#include "base/memory.h"
+#include "base/progress.h"
+#include "base/results.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels_tsv.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
 
 namespace {
 
@@ -107,7 +109,7 @@ VariableRows WindowRows(uint8_t* const win[kWindowRows], int32_t width, const Op
     return rows;
 }
 
-int16_t RunVariableWidth(ImageBuffer* image, const RunState* run, const Operator& op, bool report,
+int16_t RunVariableWidth(ImageBuffer* image, const ProgressPair* progress, const Operator& op, bool report,
                          const BufferShape& shape, Blocks b) {
     const int32_t width = shape.width, height = shape.height;
     const int32_t rowBytes = width * shape.planes;
@@ -125,8 +127,8 @@ int16_t RunVariableWidth(ImageBuffer* image, const RunState* run, const Operator
 
         for (int32_t j = 0; j <= height - 4; ++j) {
             if (report) {
-                ReportProgress(run, (pass - 1) * height + j, 2 * height);
-                if (TestAbort(run)) return kErrUserCancelled;
+                ReportStep(progress, (pass - 1) * height + j, 2 * height);
+                if (AbortRequested(progress)) return kErrUserCancelled;
             }
             LoadWindowRow(image, j + 6, pass, shape, op, win[6]);
             const VariableRows rows = WindowRows(win, width, op);
@@ -162,7 +164,7 @@ int16_t RunVariableWidth(ImageBuffer* image, const RunState* run, const Operator
 
 }  // namespace
 
-int16_t FindEdgesVariableWidth(ImageBuffer* image, const RunState* run, int32_t lineWidth, int32_t flag) {
+int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress, int32_t lineWidth, int32_t flag) {
     if (lineWidth < 3 || lineWidth > 5) return kErrBadParameters;
     BufferShape shape{};
     GetBufferShape(image, &shape);
@@ -184,7 +186,7 @@ int16_t FindEdgesVariableWidth(ImageBuffer* image, const RunState* run, int32_t 
 
     int16_t result = kErrOutOfMemory;
     if (allocated && blocks.out && blocks.colour)
-        result = RunVariableWidth(image, run, op, (flag & 0xFF) != 0, shape, blocks);
+        result = RunVariableWidth(image, progress, op, (flag & 0xFF) != 0, shape, blocks);
 
     for (uint8_t* row : blocks.window) FreeMemoryBlock(row);
     FreeMemoryBlock(blocks.out);

@@ -4,7 +4,7 @@
 
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
+#include "base/results.h"
 
 namespace varno {
 

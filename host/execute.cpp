@@ -6,6 +6,7 @@
 
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
+#include "host/dispatch.h"
 #include "host/pixels.h"
 #include "host/selection_output.h"
 #include "params/parameter_set.h"
@@ -115,7 +116,7 @@ int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const 
     *handBack = result == kNoErr;
     if (result == kNoErr) {
         WriteScriptParameters(host, set);
-        WriteRunLog(block, set);
+        WriteRunLog(block->result, set);
         FreeParameterSet(set);
         result = SavePreferences(run, path, preferences);
     } else {

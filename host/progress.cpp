@@ -12,6 +12,13 @@ int32_t TestAbort(const RunState* run) {
     return run->host->abortProc() ? 1 : 0;
 }
 
+namespace {
+void ReportRunProgress(void* run, int32_t k, int32_t n) { ReportProgress(static_cast<const RunState*>(run), k, n); }
+int32_t TestRunAbort(void* run) { return TestAbort(static_cast<const RunState*>(run)); }
+}  // namespace
+
+ProgressPair RunProgress(RunState* run) { return {ReportRunProgress, TestRunAbort, run}; }
+
 const ReadChannelDesc* FindChannel(const ReadChannelDesc* list, int16_t type) {
     for (; list; list = list->next) {
         if (list->channelType == type) return list;

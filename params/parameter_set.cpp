@@ -6,7 +6,8 @@
 // the documented layout is exactly what callers see.
 #include "params/parameter_set.h"
 
-#include "host/plugin.h"
+#include "base/memory.h"
+#include "params/run_state.h"
 #include "params/settings.h"
 
 namespace {

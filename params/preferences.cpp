@@ -8,9 +8,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/memory.h"
+#include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "host/plugin.h"
 #include "params/parameter_set.h"
+#include "params/run_state.h"
 #include "params/settings.h"
 
 namespace {

@@ -3,8 +3,9 @@
 // rule. Every failure is silent and never touches the run's result.
 #include "params/run_log.h"
 
+#include "base/memory.h"
+#include "base/results.h"
 #include "buffers/text_output.h"
-#include "host/plugin.h"
 #include "params/parameter_set.h"
 
 namespace {
@@ -65,7 +66,7 @@ int16_t OpenForAppend(const char* path, FileHandle* handle, int32_t* lineCount) 
     return kNoErr;
 }
 
-void WriteRunLog(const PersistentBlock* block, const ParameterSet* set) {
+void WriteRunLog(int16_t result, const ParameterSet* set) {
     if (!set) return;
     FileHandle file = kNoFile;
     int32_t lines = 0;
@@ -90,6 +91,6 @@ void WriteRunLog(const PersistentBlock* block, const ParameterSet* set) {
         for (int32_t j = 0; j < outputs; ++j) WriteEntry(file, set, j, inputs + j);
     }
     WriteText(file, "Result = ", false, false);
-    WriteInteger(file, block ? block->result : 0, false, true);
+    WriteInteger(file, result, false, true);
     FileClose(file);
 }

@@ -6,11 +6,11 @@
 
 #include "buffers/files.h"
 
-struct PersistentBlock;
 struct ParameterSet;
 
 constexpr const char* kRunLogName = "c:\\VEXAlog.txt";
 
-void WriteRunLog(const PersistentBlock* block, const ParameterSet* set);
+// `result` is the plug-in block's result word, printed as the record's last line.
+void WriteRunLog(int16_t result, const ParameterSet* set);
 // Opens an existing file for reading and writing, positioned at its end; counts carriage returns.
 int16_t OpenForAppend(const char* path, FileHandle* handle, int32_t* lineCount);

@@ -5,7 +5,8 @@
 // newer one, simply gets the dialog and no recorded descriptor.
 #include "params/scripting.h"
 
-#include "host/plugin.h"
+#include "base/memory.h"
+#include "base/results.h"
 #include "params/parameter_set.h"
 
 namespace {

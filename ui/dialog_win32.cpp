@@ -12,6 +12,7 @@
 #include "buffers/image_buffer.h"
 #include "buffers/region.h"
 #include "edges/methods.h"
+#include "host/dispatch.h"
 #include "host/execute.h"
 #include "host/module_win32.h"
 #include "ui/controls_win32.h"
@@ -175,7 +176,7 @@ void Paint(HWND dialog) {
             if (state.proxy != nullptr && state.proxy->mapped && state.image != nullptr) {
                 CopyBufferRegion(state.image, state.proxy, state.view, 0, 0);
                 if (state.previewOn && IsMethod(state.method)) {
-                    RunEdgeMethod(state.method, PreviewRadius(), state.proxy, state.run, 0);
+                    RunEdgeMethod(state.method, PreviewRadius(), state.proxy, nullptr, 0);
                     ++state.previewRuns;
                 }
             }

@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "buffers/image_buffer.h"
-#include "hosting/images.h"
-#include "host_fixture.h"
 #include "edges/methods.h"
 #include "host/plugin.h"
+#include "host_fixture.h"
+#include "hosting/images.h"
 
 namespace {
 
@@ -249,11 +249,7 @@ TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
         for (int32_t c = 0; c < 150; ++c) row[size_t(c)] = uint8_t(source.channels[size_t(c % 3)][size_t(r * 50 + c / 3)]);
         WriteBufferRow(image, 0, r, 150, row.data());
     }
-    RunState run = {};
-    run.width = 50;
-    run.height = 30;
-    run.planes = 3;
-    ASSERT_EQ(RunEdgeMethod(7, 3.0f, image, &run, 0), 0);
+    ASSERT_EQ(RunEdgeMethod(7, 3.0f, image, nullptr, 0), 0);
     for (int32_t r = 0; r < 30; ++r) {
         ReadBufferRow(image, 0, r, 150, row.data());
         for (int32_t c = 0; c < 150; ++c)

@@ -172,10 +172,8 @@ std::vector<uint32_t> ExpectedPreview(ImageBuffer* document, const EdgeDialogPro
     EXPECT_EQ(CreateImageBuffer("Expected", viewWidth, viewHeight, 3, &proxy), 0);
     CopyBufferRegion(document, proxy, state.view, 0, 0);
     if (state.previewOn) {
-        RunState run;
-        std::memset(&run, 0, sizeof(run));
         float radius = state.radius >= 1 && state.radius <= 3 ? float(state.radius) : float(kDefaultRadius);
-        RunEdgeMethod(state.method, radius, proxy, &run, 0);
+        RunEdgeMethod(state.method, radius, proxy, nullptr, 0);
     }
     int32_t stride = PixelBlockStride(frameWidth);
     std::vector<uint8_t> block(static_cast<size_t>(frameHeight + 1) * stride, 0);

@@ -14,6 +14,7 @@
 #include "buffers/image_buffer.h"
 #include "buffers/region.h"
 #include "edges/methods.h"
+#include "host/dispatch.h"
 #include "host/plugin.h"
 #include "ui/dialog.h"
 

@@ -98,13 +98,15 @@ inline Boolean PIAPI FakeAbort(void) {
     return currentHostLog->abortAtCall > 0 && currentHostLog->abortTests >= currentHostLog->abortAtCall;
 }
 
-// A RunState whose host record reaches the fake callbacks; the log lives as long as the object.
+// A run whose host record reaches the fake callbacks, and the progress pair a method is given for
+// it; the log lives as long as the object.
 // The callbacks report to the most recently made FakeRun still alive; when it goes, the one made
 // before it becomes current again.
 struct FakeRun {
     HostLog log;
     SelectionRecord record{};
     RunState run{};
+    ProgressPair progress{};
     HostLog* previous;
 
     explicit FakeRun(int32_t abortAtCall = 0) : previous(currentHostLog) {
@@ -112,6 +114,7 @@ struct FakeRun {
         record.abortProc = FakeAbort;
         record.progressProc = FakeProgress;
         run.host = &record;
+        progress = RunProgress(&run);
         currentHostLog = &log;
     }
     ~FakeRun() {

@@ -25,7 +25,7 @@ Image RunFine(const Image& in, int32_t flag, int16_t* code, FakeRun* host = null
     }
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
-    *code = FindEdgesFineDetail(buffer, &host->run, flag);
+    *code = FindEdgesFineDetail(buffer, &host->progress, flag);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     return out;

@@ -17,7 +17,7 @@ using namespace edgetest;
 
 struct MethodCase {
     const char* name;
-    int16_t (*run)(ImageBuffer*, const RunState*, int32_t);
+    int16_t (*run)(ImageBuffer*, const ProgressPair*, int32_t);
     Image (*reference)(const Image&);
     int32_t allocations;   // row blocks plus the scratch image's record
     int32_t stagesBefore;  // rows of progress before the one stage that writes the image, in heights
@@ -38,7 +38,7 @@ Image Apply(const MethodCase& m, const Image& in, int32_t flag, int16_t* code, F
     }
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
-    *code = m.run(buffer, &host->run, flag);
+    *code = m.run(buffer, &host->progress, flag);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     return out;
@@ -106,7 +106,7 @@ TEST_P(SkinnyFine, StopAtAnyRowReleasesEverything) {
             ImageBuffer* buffer = MakeBuffer(in);
             ASSERT_NE(buffer, nullptr);
             const LiveResources withImage = CountLiveResources();
-            EXPECT_EQ(m.run(buffer, &fake.run, 1), kErrUserCancelled) << call;
+            EXPECT_EQ(m.run(buffer, &fake.progress, 1), kErrUserCancelled) << call;
             EXPECT_TRUE(SameLive(CountLiveResources(), withImage)) << call;
             EXPECT_EQ(fake.log.abortTests, call);
             const Image out = ReadBack(buffer);
@@ -133,7 +133,7 @@ TEST_P(SkinnyFine, FailedAllocationsLeakNothingAndLeaveTheImage) {
                 ASSERT_NE(buffer, nullptr);
                 const LiveResources before = CountLiveResources();
                 FailMemoryBlocksAfter(failing, sticky);
-                code = m.run(buffer, &fake.run, 1);
+                code = m.run(buffer, &fake.progress, 1);
                 FailMemoryBlocksAfter(0, false);
                 EXPECT_TRUE(SameLive(CountLiveResources(), before)) << failing;
                 const Image out = ReadBack(buffer);
@@ -179,7 +179,7 @@ TEST_P(SkinnyFine, UnusablePixelLayoutsAndEmptyImages) {
     }
     // No image, or one without rows or columns: nothing to do, no host calls.
     FakeRun fake;
-    EXPECT_EQ(m.run(nullptr, &fake.run, 1), 0);
+    EXPECT_EQ(m.run(nullptr, &fake.progress, 1), 0);
     int16_t code = -1;
     EXPECT_EQ(Apply(m, Blank(0, 4, 1), 1, &code, &fake).bytes.size(), 0u);
     EXPECT_EQ(code, 0);

@@ -375,7 +375,7 @@ Image Blocky(int32_t width, int32_t height, int32_t planes, uint32_t seed) {
 
 struct MethodUnderTest {
     const char* name;
-    int16_t (*run)(ImageBuffer*, const RunState*, int32_t);
+    int16_t (*run)(ImageBuffer*, const ProgressPair*, int32_t);
     Image (*reference)(const Image&);
 };
 
@@ -389,7 +389,7 @@ const MethodUnderTest kMethods[] = {
 Image RunMethod(const MethodUnderTest& m, const Image& in, FakeRun* host) {
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
-    EXPECT_EQ(m.run(buffer, &host->run, 1), 0);
+    EXPECT_EQ(m.run(buffer, &host->progress, 1), 0);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     return out;

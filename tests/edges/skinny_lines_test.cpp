@@ -23,7 +23,7 @@ Image RunSkinny(const Image& in, int32_t flag, int16_t* code, FakeRun* host = nu
     }
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
-    *code = FindEdgesSkinnyLines(buffer, &host->run, flag);
+    *code = FindEdgesSkinnyLines(buffer, &host->progress, flag);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     return out;

@@ -14,7 +14,7 @@ using namespace edgetest;
 Image RunSmoother(const Image& in, int32_t flag, int16_t* code, FakeRun* fake) {
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
-    *code = FindEdgesSmoother(buffer, &fake->run, flag);
+    *code = FindEdgesSmoother(buffer, &fake->progress, flag);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     return out;
@@ -96,7 +96,7 @@ TEST(Smoother, StopLeavesTheImageAloneUntilThePassThatWritesIt) {
         FakeRun fake(stopAt);
         ImageBuffer* buffer = MakeBuffer(in);
         const LiveResources before = CountLiveResources();
-        EXPECT_EQ(FindEdgesSmoother(buffer, &fake.run, 1), kErrUserCancelled);
+        EXPECT_EQ(FindEdgesSmoother(buffer, &fake.progress, 1), kErrUserCancelled);
         const LiveResources after = CountLiveResources();
         EXPECT_EQ(after.memoryBlocks, before.memoryBlocks) << stopAt;
         EXPECT_EQ(after.mappings, before.mappings) << stopAt;
@@ -120,7 +120,7 @@ TEST(Smoother, DocumentTooWideForTheScratchImageIsRefusedUntouched) {
             ImageBuffer* buffer = MakeBuffer(in);
             ASSERT_NE(buffer, nullptr);
             const LiveResources before = CountLiveResources();
-            EXPECT_NE(FindEdgesSmoother(buffer, &fake.run, 1), 0) << width;
+            EXPECT_NE(FindEdgesSmoother(buffer, &fake.progress, 1), 0) << width;
             const LiveResources after = CountLiveResources();
             EXPECT_EQ(after.memoryBlocks, before.memoryBlocks);
             EXPECT_EQ(after.mappings, before.mappings);

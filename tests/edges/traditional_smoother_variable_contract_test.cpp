@@ -29,10 +29,10 @@ const MethodCase kMethods[] = {
 
 void PrintTo(const MethodCase& m, std::ostream* os) { *os << m.name; }
 
-int16_t RunMethod(const MethodCase& m, ImageBuffer* image, const RunState* run, int32_t flag) {
-    if (m.method == kMethodTraditional) return FindEdgesTraditional(image, run, flag);
-    if (m.method == kMethodSmoother) return FindEdgesSmoother(image, run, flag);
-    return FindEdgesVariableWidth(image, run, m.reach + 2, flag);
+int16_t RunMethod(const MethodCase& m, ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
+    if (m.method == kMethodTraditional) return FindEdgesTraditional(image, progress, flag);
+    if (m.method == kMethodSmoother) return FindEdgesSmoother(image, progress, flag);
+    return FindEdgesVariableWidth(image, progress, m.reach + 2, flag);
 }
 
 Image Reference(const MethodCase& m, const Image& in) {
@@ -48,7 +48,7 @@ Image Apply(const MethodCase& m, const Image& in, int32_t flag, int16_t* code, F
     FakeRun& fake = host ? *host : *local;
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
-    *code = RunMethod(m, buffer, &fake.run, flag);
+    *code = RunMethod(m, buffer, &fake.progress, flag);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     return out;
@@ -138,7 +138,7 @@ TEST_P(GradientMethod, FailedAllocationReleasesEverythingAndLeavesImageAlone) {
         ASSERT_NE(buffer, nullptr);
         const LiveResources before = CountLiveResources();
         FailMemoryBlocksAfter(nth, false);
-        const int16_t code = RunMethod(m, buffer, &fake.run, 1);
+        const int16_t code = RunMethod(m, buffer, &fake.progress, 1);
         FailMemoryBlocksAfter(0, false);
         const LiveResources after = CountLiveResources();
         EXPECT_EQ(after.memoryBlocks, before.memoryBlocks) << nth;
@@ -163,7 +163,7 @@ TEST_P(GradientMethod, EmptyImagesPassThrough) {
             ImageBuffer* buffer = nullptr;
             CreateImageBuffer("EdgeTest", int16_t(size.first), int16_t(size.second), int16_t(planes), &buffer);
             const LiveResources before = CountLiveResources();
-            EXPECT_EQ(RunMethod(m, buffer, &fake.run, 1), 0);
+            EXPECT_EQ(RunMethod(m, buffer, &fake.progress, 1), 0);
             const LiveResources after = CountLiveResources();
             EXPECT_EQ(after.memoryBlocks, before.memoryBlocks);
             EXPECT_EQ(after.mappings, before.mappings);

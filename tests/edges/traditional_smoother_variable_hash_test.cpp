@@ -20,9 +20,9 @@ uint64_t HashOfMethod(int32_t method, int32_t lineWidth, int32_t planes) {
     EXPECT_NE(buffer, nullptr);
     FakeRun fake;
     int16_t code = -1;
-    if (method == kMethodTraditional) code = FindEdgesTraditional(buffer, &fake.run, 1);
-    if (method == kMethodSmoother) code = FindEdgesSmoother(buffer, &fake.run, 1);
-    if (method == kMethodVariableWidth) code = FindEdgesVariableWidth(buffer, &fake.run, lineWidth, 1);
+    if (method == kMethodTraditional) code = FindEdgesTraditional(buffer, &fake.progress, 1);
+    if (method == kMethodSmoother) code = FindEdgesSmoother(buffer, &fake.progress, 1);
+    if (method == kMethodVariableWidth) code = FindEdgesVariableWidth(buffer, &fake.progress, lineWidth, 1);
     EXPECT_EQ(code, 0);
     const Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);

@@ -13,7 +13,7 @@ using namespace edgetest;
 Image RunTraditional(const Image& in, int32_t flag, int16_t* code, FakeRun* fake) {
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
-    *code = FindEdgesTraditional(buffer, &fake->run, flag);
+    *code = FindEdgesTraditional(buffer, &fake->progress, flag);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     return out;
@@ -108,7 +108,7 @@ TEST(Traditional, StopAtARowKeepsEarlierRowsAndReleasesEverything) {
         FakeRun fake(stopAt);
         ImageBuffer* buffer = MakeBuffer(in);
         const LiveResources before = CountLiveResources();
-        EXPECT_EQ(FindEdgesTraditional(buffer, &fake.run, 1), kErrUserCancelled);
+        EXPECT_EQ(FindEdgesTraditional(buffer, &fake.progress, 1), kErrUserCancelled);
         const LiveResources after = CountLiveResources();
         EXPECT_EQ(after.memoryBlocks, before.memoryBlocks);
         EXPECT_EQ(after.mappings, before.mappings);

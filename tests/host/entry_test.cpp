@@ -85,6 +85,30 @@ TEST(HostWrappers, ProgressFillsTheMiddleTwoThirdsAndAbortPassesThrough) {
     EXPECT_EQ(reports.size(), 3u);
 }
 
+TEST(HostWrappers, TheRunsPairGoesThroughTheHostAndAMissingPairOrCallbackDoesNothing) {
+    SelectionRecord host = {};
+    host.progressProc = Record;
+    host.abortProc = Answer;
+    RunState run = {};
+    run.host = &host;
+    reports.clear();
+    const ProgressPair pair = RunProgress(&run);
+    ReportStep(&pair, 3, 7);
+    EXPECT_EQ(reports, (std::vector<std::pair<int32_t, int32_t>>{{19, 42}}));
+    abortAnswer = 1;
+    EXPECT_NE(AbortRequested(&pair), 0);
+    abortAnswer = 0;
+    EXPECT_EQ(AbortRequested(&pair), 0);
+
+    abortAnswer = 1;
+    const ProgressPair empty = {nullptr, nullptr, &run};
+    for (const ProgressPair* none : {&empty, static_cast<const ProgressPair*>(nullptr)}) {
+        ReportStep(none, 1, 2);
+        EXPECT_EQ(AbortRequested(none), 0);
+    }
+    EXPECT_EQ(reports.size(), 1u);
+}
+
 TEST(ChannelLookup, FirstChannelOfTheTypeAlongTheList) {
     ReadChannelDesc c[3] = {};
     c[0].channelType = kChannelRed;

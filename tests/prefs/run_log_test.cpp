@@ -35,22 +35,20 @@ std::string Record(int method, int radius, int result = 0) {
 }
 
 TEST_F(RunLogTest, NoLogFileMeansNoLog) {
-    PersistentBlock block{};
     ParameterSet* set = EdgeSet(5, 2);
-    WriteRunLog(&block, set);
+    WriteRunLog(0, set);
     FreeParameterSet(set);
     EXPECT_FALSE(testenv::Exists(LogPath()));
 }
 
 TEST_F(RunLogTest, EachRunAppendsSixLines) {
     testenv::WriteBytes(LogPath(), "");
-    PersistentBlock block{};
     ParameterSet* first = EdgeSet(6, 3);
-    WriteRunLog(&block, first);
+    WriteRunLog(0, first);
     FreeParameterSet(first);
     EXPECT_EQ(testenv::ReadString(LogPath()), Record(6, 3));
     ParameterSet* second = EdgeSet(3, 1);
-    WriteRunLog(&block, second);
+    WriteRunLog(0, second);
     FreeParameterSet(second);
     EXPECT_EQ(testenv::ReadString(LogPath()), Record(6, 3) + Record(3, 1));
 }
@@ -59,10 +57,8 @@ TEST_F(RunLogTest, ExistingTextIsKeptAndTheResultFieldPrinted) {
     std::string earlier(70000, 'x');
     for (size_t i = 5; i < earlier.size(); i += 9) earlier[i] = '\r';
     testenv::WriteBytes(LogPath(), earlier);
-    PersistentBlock block{};
-    block.result = -5;
     ParameterSet* set = EdgeSet(7, 2);
-    WriteRunLog(&block, set);
+    WriteRunLog(-5, set);
     FreeParameterSet(set);
     EXPECT_EQ(testenv::ReadString(LogPath()), earlier + Record(7, 2, -5));
 }
@@ -73,7 +69,7 @@ TEST_F(RunLogTest, FlagsAndTypesOfAnotherSet) {
     ASSERT_NE(set, nullptr);
     InitParameterSet(set, 0x41424344, 1, 1);
     AddIntegerParameter(set, 0x6B657931, -10, 10, -7);
-    WriteRunLog(nullptr, set);
+    WriteRunLog(0, set);
     FreeParameterSet(set);
     EXPECT_EQ(testenv::ReadString(LogPath()),
               "-----------------------------\r\n"
@@ -87,12 +83,11 @@ TEST_F(RunLogTest, TheLogNameIsNotResolvedAgainstTheInstallDirectory) {
     std::string install = MakeDirectory("install");
     testenv::SetInstallKey(install.c_str());
     testenv::WriteBytes(install + "VEXAlog.txt", "");
-    PersistentBlock block{};
     ParameterSet* set = EdgeSet(5, 2);
-    WriteRunLog(&block, set);
+    WriteRunLog(0, set);
     EXPECT_EQ(testenv::ReadString(install + "VEXAlog.txt"), "");
     testenv::WriteBytes(LogPath(), "");
-    WriteRunLog(&block, set);
+    WriteRunLog(0, set);
     FreeParameterSet(set);
     EXPECT_EQ(testenv::ReadString(LogPath()), Record(5, 2));
 }
@@ -126,10 +121,9 @@ TEST_F(RunLogTest, OpenForAppendCountsCarriageReturnsAndEndsAtTheEnd) {
 
 TEST_F(RunLogTest, NoChunkMeansNoAppendAndTheLogIsKept) {
     testenv::WriteBytes(LogPath(), "kept\r\n");
-    PersistentBlock block{};
     ParameterSet* set = EdgeSet(5, 2);
     FailMemoryBlocksAfter(1, false);
-    WriteRunLog(&block, set);
+    WriteRunLog(0, set);
     FreeParameterSet(set);
     EXPECT_EQ(testenv::ReadString(LogPath()), "kept\r\n");
 }

@@ -1,28 +1,13 @@
 // Method dispatch: validate and record the chosen method and radius, run the method on the
 // working image, and turn its picture into the run's mask.
+#include "host/dispatch.h"
+
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
 #include "host/plugin.h"
 #include "host/selection_output.h"
 #include "params/parameter_set.h"
 #include "params/settings.h"
-
-int16_t RunEdgeMethod(int32_t method, float radius, ImageBuffer* image, const RunState* run, int32_t flag) {
-    switch (method) {
-        case kMethodTraditional:
-            return FindEdgesTraditional(image, run, flag);
-        case kMethodSkinnyLines:
-            return FindEdgesSkinnyLines(image, run, flag);
-        case kMethodSmoother:
-            return FindEdgesSmoother(image, run, flag);
-        case kMethodFineDetail:
-            return FindEdgesFineDetail(image, run, flag);
-        case kMethodVariableWidth:
-            return FindEdgesVariableWidth(image, run, int32_t(radius + 2.5f), flag);
-        default:
-            return kNoErr;
-    }
-}
 
 int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choice, ParameterSet* set) {
     const EdgeChoice* picked = static_cast<const EdgeChoice*>(choice->data);
@@ -39,7 +24,8 @@ int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choi
     SetSettingReal(run->settings, kSettingMethod, float(method));
     SetSettingReal(run->settings, kSettingRadius, radius);
 
-    int16_t result = RunEdgeMethod(method, radius, image, run, 1);
+    const ProgressPair progress = RunProgress(run);
+    int16_t result = RunEdgeMethod(method, radius, image, &progress, 1);
     if (result != kNoErr) return result;
     ConvertIntoMask(image, run->maskImage, run->width, run->height);
     return kNoErr;

@@ -2,7 +2,7 @@
 // that owns the pointer.
 #include <windows.h>
 
-#include "host/memory_platform.h"
+#include "base/memory_platform.h"
 
 void* PlatformAllocateZeroed(uint32_t size) {
     HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);

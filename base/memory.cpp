@@ -1,7 +1,7 @@
 // Memory blocks and the plug-in's handles, over the platform's heap primitives, with live counts
 // and an injectable failure for tests.
-#include "host/memory_platform.h"
-#include "host/plugin.h"
+#include "base/memory.h"
+#include "base/memory_platform.h"
 
 namespace {
 LiveResources live;
