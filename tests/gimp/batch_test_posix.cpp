@@ -1,11 +1,12 @@
 // The plug-in run by GIMP itself: one headless gimp-console batch on a private profile, every
 // method and radius on grey and colour photographs at GIMP's precisions, with and without a
-// current selection, a layer at an offset, an indexed picture, varying alpha, runs with last
-// values and refused arguments; every selection GIMP ends up with is compared with the one
+// current selection, layers at offsets, an indexed picture, varying alpha, runs with last values
+// and refused arguments; every selection GIMP ends up with is compared with the one
 // `varno select` writes for the same picture.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
-#include <fstream>
+#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -16,141 +17,66 @@ namespace {
 using gimptest::Plane;
 using gimptest::Samples;
 
-// One selection GIMP dumps, and how to get what it must hold from varno.
-struct Expectation {
-    std::string dump;
+struct Case {
+    std::string name;     // of the dumps: NAME.raw, and NAME-before.raw (the selection it starts from)
+    std::string picture;  // what GIMP loads and varno reads
+    std::string prepare;  // Script-Fu on `image` before the run
+    int32_t method = 0;   // 0: every method with every radius, NAME-M-R.raw each
+    int32_t radius = 0;
+    bool last = false;    // a run with last values, which must play method and radius
     Samples samples = Samples::kU8;
-    std::string input;  // the picture varno reads
-    int32_t method = 0, radius = 0;
-    std::string selection;  // a dump of the selection before the run, handed to varno ("" none)
-    // The drawable's place on its canvas: the canvas is canvasWidth x canvasHeight (0: the
-    // picture's own size) with the picture at (x, y).
-    int32_t canvasWidth = 0, canvasHeight = 0, x = 0, y = 0;
-    std::string sameAs;  // instead: the dump must equal this other dump
+    int32_t canvasWidth = 0, canvasHeight = 0, x = 0, y = 0;  // the picture as a layer on a canvas
 };
 
-class Batch {
-public:
-    explicit Batch(const hosttest::DriveC& drive) : drive_(drive) {}
+std::string Q(const std::string& text) { return "\"" + text + "\""; }
 
-    std::string Dump(const std::string& name) const { return drive_.Temp(name + ".raw"); }
-    std::string Quoted(const std::string& text) const { return "\"" + text + "\""; }
-
-    // Every method with every radius on a picture loaded at a precision (0: as loaded).
-    void AllMethods(const std::string& stem, const std::string& picture, const std::string& precision, Samples samples) {
-        script_ += "(vt-case " + Quoted(stem) + " (lambda () (let ((image (vt-load " + Quoted(picture) + ")))" +
-                   (precision.empty() ? "" : " (gimp-image-convert-precision image " + precision + ")") +
-                   " (vt-all image " + Quoted(drive_.Temp(stem)) + ") (gimp-image-delete image))))\n";
-        for (int32_t method = 3; method <= 7; ++method)
-            for (int32_t radius = 1; radius <= 3; ++radius) {
-                Expectation e;
-                e.dump = Dump(stem + "-" + std::to_string(method) + "-" + std::to_string(radius));
-                e.samples = samples;
-                e.input = picture;
-                e.method = method;
-                e.radius = radius;
-                expected_.push_back(e);
-            }
-    }
-
-    // A case of its own: `prepare` makes `image` ready (Script-Fu), `run` ends with the dump.
-    void Case(const std::string& name, const std::string& open, const std::string& run, Expectation e) {
-        script_ += "(vt-case " + Quoted(name) + " (lambda () (let ((image " + open + ")) " + run +
-                   " (gimp-image-delete image))))\n";
-        expected_.push_back(e);
-    }
-
-    void Raw(const std::string& text) { script_ += text + "\n"; }
-    const std::string& Script() const { return script_; }
-    const std::vector<Expectation>& Expected() const { return expected_; }
-
-private:
-    const hosttest::DriveC& drive_;
-    std::string script_;
-    std::vector<Expectation> expected_;
-};
-
-// The selection the canvas must have: varno's selection of the picture where the picture lies,
-// nothing elsewhere.
-Plane OnCanvas(const Plane& selection, const Expectation& e) {
-    if (e.canvasWidth == 0) return selection;
-    Plane canvas;
-    canvas.width = e.canvasWidth;
-    canvas.height = e.canvasHeight;
-    canvas.bytes.assign(size_t(e.canvasWidth) * size_t(e.canvasHeight), 0);
-    for (int32_t y = 0; y < canvas.height; ++y)
-        for (int32_t x = 0; x < canvas.width; ++x) {
-            const int32_t px = x - e.x, py = y - e.y;
-            if (px >= 0 && py >= 0 && px < selection.width && py < selection.height)
-                canvas.bytes[size_t(y) * size_t(canvas.width) + size_t(x)] =
-                    selection.bytes[size_t(py) * size_t(selection.width) + size_t(px)];
-        }
-    return canvas;
+std::string Script(const Case& c, const std::string& dumps) {
+    const std::string open = c.canvasWidth ? "(vt-layered " + Q(c.picture) + " " + std::to_string(c.canvasWidth) + " " +
+                                                 std::to_string(c.canvasHeight) + " " + std::to_string(c.x) + " " +
+                                                 std::to_string(c.y) + ")"
+                                           : "(vt-load " + Q(c.picture) + ")";
+    std::string run = "(vt-all image " + Q(dumps) + ")";
+    if (c.last)
+        run = "(vt-last image " + Q(dumps + ".raw") + ")";
+    else if (c.method)
+        run = "(vt-select image " + std::to_string(c.method) + " " + std::to_string(c.radius) + " " + Q(dumps + ".raw") + ")";
+    return "(vt-case " + Q(c.name) + " (lambda () (let ((image " + open + ")) " + c.prepare + " (vt-dump image " +
+           Q(dumps + "-before.raw") + ") " + run + " (gimp-image-delete image))))\n";
 }
 
-// The part of a canvas-sized plane that lies under the picture.
-Plane UnderPicture(const Plane& canvas, const Expectation& e, int32_t width, int32_t height) {
-    Plane part;
-    part.width = width;
-    part.height = height;
-    part.bytes.assign(size_t(width) * size_t(height), 0);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x) {
-            const int32_t cx = x + e.x, cy = y + e.y;
-            if (cx >= 0 && cy >= 0 && cx < canvas.width && cy < canvas.height)
-                part.bytes[size_t(y) * size_t(width) + size_t(x)] = canvas.bytes[size_t(cy) * size_t(canvas.width) + size_t(cx)];
+// A plane of a canvas's size with `picture` at (x, y), or the part of a canvas under it.
+Plane Place(const Plane& from, int32_t width, int32_t height, int32_t x, int32_t y) {
+    Plane to{width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 0)};
+    for (int32_t row = 0; row < height; ++row)
+        for (int32_t column = 0; column < width; ++column) {
+            const int32_t fx = column - x, fy = row - y;
+            if (fx >= 0 && fy >= 0 && fx < from.width && fy < from.height)
+                to.bytes[size_t(row) * size_t(width) + size_t(column)] = from.bytes[size_t(fy) * size_t(from.width) + size_t(fx)];
         }
-    return part;
+    return to;
 }
 
-// varno's selections, each computed once.
-class Expected {
-public:
-    explicit Expected(const hosttest::DriveC& drive) : drive_(drive) {}
-
-    const Plane& Of(const Expectation& x) {
-        Plane& picture = planes_[{x.input, x.method, x.radius, x.selection}];
-        if (!picture.bytes.empty()) return picture;
-        std::string selectionPicture;
-        if (!x.selection.empty()) {
-            // The selection GIMP had, over the picture's part of the canvas.
-            const Plane size = gimptest::VarnoSelection(drive_, x.input, x.method, x.radius);
-            const int32_t width = x.canvasWidth ? x.canvasWidth : size.width;
-            const int32_t height = x.canvasWidth ? x.canvasHeight : size.height;
-            Plane before;
-            std::string error;
-            if (!gimptest::ReadDump(x.selection, width, height, Samples::kU8, &before, &error)) {
-                ADD_FAILURE() << error;
-                return picture;
-            }
-            selectionPicture = drive_.Temp("selection-before.png");
-            gimptest::WritePicture(selectionPicture, UnderPicture(before, x, size.width, size.height));
-        }
-        picture = gimptest::VarnoSelection(drive_, x.input, x.method, x.radius, selectionPicture);
-        return picture;
-    }
-
-private:
-    const hosttest::DriveC& drive_;
-    std::map<std::tuple<std::string, int32_t, int32_t, std::string>, Plane> planes_;
-};
-
-void Check(const Expectation& x, Expected* varno) {
-    SCOPED_TRACE(x.dump);
-    Plane got, want;
+// What one dump must hold: varno's selection of the picture (given the selection GIMP had over
+// the picture's area, if any), on the canvas.
+void Check(const hosttest::DriveC& drive, const Case& c, const std::string& dump, int32_t method, int32_t radius) {
+    SCOPED_TRACE(dump);
+    static std::map<std::tuple<std::string, int32_t, int32_t>, Plane> known;  // varno's, without a selection
+    Plane& alone = known[{c.picture, method, radius}];
+    if (alone.bytes.empty()) alone = gimptest::VarnoSelection(drive, c.picture, method, radius);
+    ASSERT_FALSE(alone.bytes.empty());
+    const int32_t width = c.canvasWidth ? c.canvasWidth : alone.width, height = c.canvasWidth ? c.canvasHeight : alone.height;
+    Plane before, got;
     std::string error;
-    if (!x.sameAs.empty()) {
-        // The camera photograph is 512 x 512.
-        ASSERT_TRUE(gimptest::ReadDump(x.sameAs, 512, 512, Samples::kU8, &want, &error)) << error;
-        ASSERT_TRUE(gimptest::ReadDump(x.dump, 512, 512, Samples::kU8, &got, &error)) << error;
-        EXPECT_NE(want.bytes, std::vector<uint8_t>(want.bytes.size(), 0)) << "the selection to keep is empty";
-        EXPECT_TRUE(got.bytes == want.bytes);
-        return;
+    // The selection before the run need not be 8-bit values: the module gets the nearest ones.
+    ASSERT_TRUE(gimptest::ReadDump(c.name + "-before.raw", width, height, c.samples, &before, &error, false)) << error;
+    Plane want = alone;
+    if (before.bytes != std::vector<uint8_t>(before.bytes.size(), 0)) {
+        const std::string selection = drive.Temp("selection-before.png");
+        gimptest::WritePicture(selection, Place(before, alone.width, alone.height, -c.x, -c.y));
+        want = gimptest::VarnoSelection(drive, c.picture, method, radius, selection);
     }
-    const Plane& picture = varno->Of(x);
-    ASSERT_FALSE(picture.bytes.empty());
-    want = OnCanvas(picture, x);
-    ASSERT_TRUE(gimptest::ReadDump(x.dump, want.width, want.height, x.samples, &got, &error)) << error;
+    want = Place(want, width, height, c.x, c.y);
+    ASSERT_TRUE(gimptest::ReadDump(dump, width, height, c.samples, &got, &error)) << error;
     size_t differing = 0;
     for (size_t i = 0; i < got.bytes.size(); ++i) differing += got.bytes[i] != want.bytes[i];
     EXPECT_EQ(differing, 0u) << "of " << got.bytes.size() << " pixels";
@@ -165,117 +91,73 @@ TEST(GimpBatch, EverySelectionIsTheOneVarnoWrites) {
 
     hosttest::DriveC drive;
     gimptest::MakeProfile(drive);
-    // What the module remembers before GIMP has kept anything: a run with last values plays
+    // What the module remembers before GIMP keeps anything: the first run with last values plays
     // nothing, so this decides it.
     gimptest::VarnoSelection(drive, coffee, 4, 1);
 
-    Batch batch(drive);
-    Expectation e;
-    e = {};
-    e.dump = batch.Dump("last-first"), e.input = coffee, e.method = 4, e.radius = 1;
-    batch.Case("last values from the preferences file", "(vt-load " + batch.Quoted(coffee) + ")",
-               "(vt-last image " + batch.Quoted(e.dump) + ")", e);
-
-    batch.AllMethods("camera-8", camera, "", Samples::kU8);
-    batch.AllMethods("astronaut-8", astronaut, "", Samples::kU8);
-    batch.AllMethods("camera-16", camera, "PRECISION-U16-GAMMA", Samples::kU16);
-    batch.AllMethods("astronaut-16", astronaut, "PRECISION-U16-GAMMA", Samples::kU16);
-
-    // The other precisions, each on one method.
-    const struct {
-        const char* precision;
-        Samples samples;
-        int32_t method, radius;
-    } precisions[] = {{"PRECISION-U16-LINEAR", Samples::kU16, 3, 1},     {"PRECISION-U32-GAMMA", Samples::kU32, 4, 2},
-                      {"PRECISION-HALF-LINEAR", Samples::kHalf, 5, 3},  {"PRECISION-FLOAT-LINEAR", Samples::kFloat, 6, 1},
-                      {"PRECISION-DOUBLE-GAMMA", Samples::kDouble, 7, 3}};
-    for (const auto& p : precisions) {
-        e = {};
-        e.dump = batch.Dump(std::string("coffee-") + p.precision), e.samples = p.samples, e.input = coffee;
-        e.method = p.method, e.radius = p.radius;
-        batch.Case(p.precision, "(vt-load " + batch.Quoted(coffee) + ")",
-                   std::string("(gimp-image-convert-precision image ") + p.precision + ") (vt-select image " +
-                       std::to_string(p.method) + " " + std::to_string(p.radius) + " " + batch.Quoted(e.dump) + ")",
-                   e);
-    }
-
-    // Indexed colours reach the module through the palette; alpha is dropped, whatever it is.
-    for (int32_t method : {4, 7}) {
-        e = {};
-        e.dump = batch.Dump("palette-" + std::to_string(method)), e.input = palette, e.method = method, e.radius = 2;
-        batch.Case("indexed", "(vt-load " + batch.Quoted(palette) + ")",
-                   "(vt-select image " + std::to_string(method) + " 2 " + batch.Quoted(e.dump) + ")", e);
-        e.dump = batch.Dump("alpha-" + std::to_string(method)), e.input = astronaut;
-        batch.Case("alpha", "(vt-load " + batch.Quoted(astronaut) + ")",
-                   "(vt-vary-alpha image) (vt-select image " + std::to_string(method) + " 2 " + batch.Quoted(e.dump) + ")", e);
-    }
-
-    // A current selection, soft-edged, handed over with the picture.
-    for (int32_t method : {5, 7}) {
-        e = {};
-        e.dump = batch.Dump("selected-" + std::to_string(method)), e.selection = batch.Dump("selected-before-" + std::to_string(method));
-        e.input = astronaut, e.method = method, e.radius = 3;
-        batch.Case("current selection", "(vt-load " + batch.Quoted(astronaut) + ")",
-                   "(vt-ellipse image 100 60 300 200 " + batch.Quoted(e.selection) + ") (vt-select image " +
-                       std::to_string(method) + " 3 " + batch.Quoted(e.dump) + ")",
-                   e);
-    }
-
-    // Layers at an offset: partly off the canvas; inside it, with a current selection.
-    const struct {
-        std::string picture;
-        int32_t width, height, x, y, method, radius;
-        bool selected;
-    } layers[] = {{coffee, 700, 600, 150, -50, 7, 3, false}, {coffee, 700, 600, -40, 250, 4, 1, false},
-                  {camera, 640, 640, 60, 90, 5, 2, true}};
-    int serial = 0;
-    for (const auto& l : layers) {
-        e = {};
-        const std::string name = "layer-" + std::to_string(serial++);
-        e.dump = batch.Dump(name), e.input = l.picture, e.method = l.method, e.radius = l.radius;
-        e.canvasWidth = l.width, e.canvasHeight = l.height, e.x = l.x, e.y = l.y;
-        if (l.selected) e.selection = batch.Dump(name + "-before");
-        batch.Case("layer at an offset",
-                   "(vt-layered " + batch.Quoted(l.picture) + " " + std::to_string(l.width) + " " + std::to_string(l.height) +
-                       " " + std::to_string(l.x) + " " + std::to_string(l.y) + ")",
-                   (l.selected ? "(vt-ellipse image 0 0 400 500 " + batch.Quoted(e.selection) + ") " : std::string()) +
-                       "(vt-select image " + std::to_string(l.method) + " " + std::to_string(l.radius) + " " +
-                       batch.Quoted(e.dump) + ")",
-                   e);
-    }
-
-    // The last run's choice is what a run with last values plays, on another picture.
-    e = {};
-    e.dump = batch.Dump("last-kept"), e.input = astronaut, e.method = 6, e.radius = 3;
-    batch.Raw("(vt-case \"choice to keep\" (lambda () (let ((image (vt-load " + batch.Quoted(coffee) +
-              "))) (vt-select image 6 3 " + batch.Quoted(batch.Dump("kept")) + "))))");
-    batch.Case("last values kept by GIMP", "(vt-load " + batch.Quoted(astronaut) + ")",
-               "(vt-last image " + batch.Quoted(e.dump) + ")", e);
-
-    // Refused arguments change nothing.
-    e = {};
-    e.dump = batch.Dump("refused-after"), e.sameAs = batch.Dump("refused-before");
-    batch.Case("refused arguments", "(vt-load " + batch.Quoted(camera) + ")",
-               "(gimp-image-select-rectangle image CHANNEL-OP-REPLACE 10 20 100 50) (vt-dump image " +
-                   batch.Quoted(e.sameAs) + ") (catch #f (vt-select image 9 2 \"\")) (catch #f (vt-select image 5 0 \"\"))" +
-                   " (catch #f (vt-select image 2 4 \"\")) (vt-dump image " + batch.Quoted(e.dump) + ")",
-               e);
-
-    const std::string script = drive.Temp("cases.scm"), log = drive.Temp("gimp.log");
-    hosttest::WriteBytes(script, std::vector<uint8_t>(batch.Script().begin(), batch.Script().end()));
-    const int raw = std::system(gimptest::GimpCommand(drive, script, log).c_str());
+    const std::string u16 = "(gimp-image-convert-precision image PRECISION-U16-GAMMA)";
+    const std::string ellipse = "(gimp-context-set-feather TRUE) (gimp-context-set-feather-radius 24 24)"
+                                " (gimp-image-select-ellipse image CHANNEL-OP-REPLACE 100 60 300 200)"
+                                " (gimp-context-set-feather FALSE)";
+    const std::vector<Case> cases = {
+        {"last-first", coffee, "", 4, 1, true},
+        {"camera-8", camera, ""},
+        {"astronaut-8", astronaut, ""},
+        {"camera-16", camera, u16, 0, 0, false, Samples::kU16},
+        {"astronaut-16", astronaut, u16, 0, 0, false, Samples::kU16},
+        {"u16-linear", coffee, "(gimp-image-convert-precision image PRECISION-U16-LINEAR)", 3, 1, false, Samples::kU16},
+        {"u32", coffee, "(gimp-image-convert-precision image PRECISION-U32-GAMMA)", 4, 2, false, Samples::kU32},
+        {"half", coffee, "(gimp-image-convert-precision image PRECISION-HALF-LINEAR)", 5, 3, false, Samples::kHalf},
+        {"float", coffee, "(gimp-image-convert-precision image PRECISION-FLOAT-LINEAR)", 6, 1, false, Samples::kFloat},
+        {"double", coffee, "(gimp-image-convert-precision image PRECISION-DOUBLE-GAMMA)", 7, 3, false, Samples::kDouble},
+        // Indexed colours reach the module through the palette; alpha is dropped, whatever it is.
+        {"indexed", palette, "", 7, 2},
+        {"alpha", astronaut, "(vt-vary-alpha image)", 4, 2},
+        {"selected", astronaut, ellipse, 5, 3},
+        {"selected-16", astronaut, u16 + " " + ellipse, 7, 1, false, Samples::kU16},
+        // Layers at offsets: off the canvas's top and right edges, its left and bottom edges, inside it.
+        {"layer-top-right", coffee, "", 7, 3, false, Samples::kU8, 700, 600, 150, -50},
+        {"layer-bottom-left", coffee, "", 4, 1, false, Samples::kU8, 700, 600, -40, 250},
+        {"layer-selected", camera, ellipse, 5, 2, false, Samples::kU8, 640, 640, 60, 90},
+        // GIMP keeps the choice of the last run ("layer-selected": Smoother, radius 2).
+        {"last-kept", astronaut, "", 5, 2, true},
+    };
+    std::string script;
+    for (const Case& c : cases) script += Script(c, drive.Temp(c.name));
+    // Refused arguments leave the selection alone.
+    const std::string refusedBefore = drive.Temp("refused-before.raw"), refused = drive.Temp("refused.raw");
+    script += "(let ((image (vt-load " + Q(camera) + "))) (gimp-image-select-rectangle image CHANNEL-OP-REPLACE 10 20 100 50)"
+              " (vt-dump image " + Q(refusedBefore) + ") (catch #f (vt-select image 9 2 \"\"))"
+              " (catch #f (vt-select image 5 0 \"\")) (catch #f (vt-select image 2 4 \"\")) (vt-dump image " + Q(refused) + "))\n";
+    const std::string scriptPath = drive.Temp("cases.scm"), log = drive.Temp("gimp.log");
+    hosttest::WriteBytes(scriptPath, std::vector<uint8_t>(script.begin(), script.end()));
+    const int raw = std::system(gimptest::GimpCommand(drive, scriptPath, log).c_str());
     const std::vector<uint8_t> logBytes = hosttest::ReadBytes(log);
     const std::string logText(logBytes.begin(), logBytes.end());
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << logText;
     EXPECT_EQ(logText.find("case failed"), std::string::npos) << logText;
-    // The three refusals, each with its reason.
+
+    for (const Case& c : cases) {
+        const std::string dumps = drive.Temp(c.name);
+        Case located = c;
+        located.name = dumps;
+        if (c.method == 0) {
+            for (int32_t method = 3; method <= 7; ++method)
+                for (int32_t radius = 1; radius <= 3; ++radius)
+                    Check(drive, located, dumps + "-" + std::to_string(method) + "-" + std::to_string(radius) + ".raw",
+                          method, radius);
+        } else {
+            Check(drive, located, dumps + ".raw", c.method, c.radius);
+        }
+    }
+
     size_t refusals = 0;
-    for (size_t at = logText.find("method must be 3..7"); at != std::string::npos; at = logText.find("method must be 3..7", at + 1))
+    for (size_t at = logText.find("method must be 3..7"); at != std::string::npos; at = logText.find("method must be", at + 1))
         ++refusals;
     EXPECT_EQ(refusals, 3u) << logText;
-
-    Expected varno(drive);
-    for (const Expectation& x : batch.Expected()) Check(x, &varno);
+    const std::vector<uint8_t> kept = hosttest::ReadBytes(refusedBefore);
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), 255), 100 * 50);
+    EXPECT_TRUE(hosttest::ReadBytes(refused) == kept);
 }
 
 }  // namespace

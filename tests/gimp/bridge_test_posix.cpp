@@ -57,34 +57,6 @@ TEST(GimpDocument, UnusableShapesAreRefused) {
     }
 }
 
-// GIMP hands a picture converted to 16 bits over as v x 257, give or take what a round trip
-// through linear light or floating point moves; the module must find the selection of the 8-bit
-// original all the same.
-TEST(GimpDocument, SixteenBitSamplesSelectLikeTheirEightBitOriginal) {
-    hosttest::DriveC drive;
-    const int32_t width = 61, height = 37;
-    const std::vector<uint8_t> rgb = DrawSample(width, height, 7);
-    std::vector<uint16_t> exact(rgb.size()), nudged(rgb.size());
-    for (size_t i = 0; i < rgb.size(); ++i) {
-        exact[i] = uint16_t(rgb[i] * 257);
-        nudged[i] = uint16_t(std::clamp(rgb[i] * 257 + (i % 2 ? 127 : -127), 0, 65535));
-    }
-    for (int32_t method = 3; method <= 7; ++method) {
-        std::vector<uint8_t> selections[3];
-        const void* inputs[3] = {rgb.data(), exact.data(), nudged.data()};
-        for (int k = 0; k < 3; ++k) {
-            Document document;
-            std::string error;
-            ASSERT_TRUE(DocumentFromSamples(inputs[k], width, height, 3, k > 0, &document, &error)) << error;
-            const RunReport report = hosttest::RunLoaded(&document, hosttest::Play(method, 3));
-            ASSERT_EQ(report.result, 0);
-            selections[k] = document.selection;
-        }
-        EXPECT_EQ(selections[1], selections[0]) << "method " << method;
-        EXPECT_EQ(selections[2], selections[0]) << "method " << method;
-    }
-}
-
 TEST(GimpPlacement, TheDrawablesPartOnTheImage) {
     const struct {
         int32_t imageWidth, imageHeight, offsetX, offsetY, width, height;

@@ -40,10 +40,11 @@ void WritePicture(const std::string& path, const Plane& plane);
 
 // The samples of a selection mask, as file-raw-save dumps it.
 enum class Samples { kU8, kU16, kU32, kHalf, kFloat, kDouble };
-// The dump of a width x height mask as 8-bit values. Wider samples must be the exact image of
-// an 8-bit value (v x 257 in 16 bits; v / 255 of the full scale in 32 bits and in floating
-// point, to the format's precision); anything else, or a dump of the wrong size, is an error.
+// The dump of a width x height mask as 8-bit values. When `exact`, wider samples must be the
+// exact image of an 8-bit value (v x 257 in 16 bits; v / 255 of the full scale in 32 bits and in
+// floating point, to the format's precision), else they become the nearest 8-bit value; a dump
+// of the wrong size is an error.
 bool ReadDump(const std::string& path, int32_t width, int32_t height, Samples samples, Plane* plane,
-              std::string* error);
+              std::string* error, bool exact = true);
 
 }  // namespace gimptest

@@ -100,7 +100,7 @@ void WritePicture(const std::string& path, const Plane& plane) {
 }
 
 bool ReadDump(const std::string& path, int32_t width, int32_t height, Samples samples, Plane* plane,
-              std::string* error) {
+              std::string* error, bool exact) {
     static const size_t sizes[] = {1, 2, 4, 2, 4, 8};
     const size_t size = sizes[int(samples)], count = size_t(width) * size_t(height);
     const std::vector<uint8_t> bytes = hosttest::ReadBytes(path);
@@ -118,14 +118,14 @@ bool ReadDump(const std::string& path, int32_t width, int32_t height, Samples sa
         double real = -1, tolerance = 0;
         switch (samples) {
             case Samples::kU8: real = word; break;
-            case Samples::kU16: real = word % 257 == 0 ? double(word / 257) : -1; break;
+            case Samples::kU16: real = double(word) / 257.0; break;
             case Samples::kU32: real = double(word) / 4294967295.0 * 255.0, tolerance = 1e-4; break;
             case Samples::kHalf: real = HalfToFloat(uint16_t(word)) * 255.0, tolerance = 0.15; break;
             case Samples::kFloat: { float f; std::memcpy(&f, at, 4); real = f * 255.0; tolerance = 1e-3; break; }
             case Samples::kDouble: { double d; std::memcpy(&d, at, 8); real = d * 255.0; tolerance = 1e-3; break; }
         }
         const double nearest = std::round(real);
-        if (!(nearest >= 0 && nearest <= 255 && std::fabs(real - nearest) <= tolerance)) {
+        if (!(nearest >= 0 && nearest <= 255 && (!exact || std::fabs(real - nearest) <= tolerance))) {
             *error = path + ": sample " + std::to_string(i) + " is no 8-bit value";
             return false;
         }
