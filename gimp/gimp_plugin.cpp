@@ -33,8 +33,9 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 extern "C" void OnStopSignal(int) { stopRequested = 1; }
 
-// A format of `encoding`'s layout in the colour space of `drawable`, so that reading and writing
-// move the samples as GIMP holds them instead of converting them to sRGB.
+// A format of `encoding`'s layout in the colour space that the drawable's own format names, so
+// that samples move as GIMP holds them and are never converted from one colour space to another
+// (the module sees the values a file of the picture holds, whatever profile the image has).
 const Babl* SampleFormat(gint32 drawable, const char* encoding) {
     return babl_format_with_space(encoding, gimp_drawable_get_format(drawable));
 }

@@ -30,6 +30,9 @@ struct Case {
 
 std::string Q(const std::string& text) { return "\"" + text + "\""; }
 
+// A wide-gamut RGB profile that comes with GIMP (through Ghostscript).
+const char* const kWideProfile = "/usr/share/color/icc/ghostscript/rommrgb.icc";
+
 std::string Script(const Case& c, const std::string& dumps) {
     const std::string open = c.canvasWidth ? "(vt-layered " + Q(c.picture) + " " + std::to_string(c.canvasWidth) + " " +
                                                  std::to_string(c.canvasHeight) + " " + std::to_string(c.x) + " " +
@@ -94,6 +97,10 @@ TEST(GimpBatch, EverySelectionIsTheOneVarnoWrites) {
     // What the module remembers before GIMP keeps anything: the first run with last values plays
     // nothing, so this decides it.
     gimptest::VarnoSelection(drive, coffee, 4, 1);
+    // The photograph with that profile embedded (GIMP keeps it when it loads the picture).
+    const std::string profiled = drive.Temp("profiled.png");
+    ASSERT_EQ(std::system(("convert " + gimptest::Quote(astronaut) + " -profile " + kWideProfile + " " +
+                           gimptest::Quote(profiled)).c_str()), 0);
 
     const std::string u16 = "(gimp-image-convert-precision image PRECISION-U16-GAMMA)";
     const std::string ellipse = "(gimp-context-set-feather TRUE) (gimp-context-set-feather-radius 24 24)"
@@ -113,6 +120,8 @@ TEST(GimpBatch, EverySelectionIsTheOneVarnoWrites) {
         // Indexed colours reach the module through the palette; alpha is dropped, whatever it is.
         {"indexed", palette, "", 7, 2},
         {"alpha", astronaut, "(vt-vary-alpha image)", 4, 2},
+        // The drawable's own values whatever colour profile the image has, not their conversion.
+        {"profile", profiled, "", 6, 2},
         {"selected", astronaut, ellipse, 5, 3},
         {"selected-16", astronaut, u16 + " " + ellipse, 7, 1, false, Samples::kU16},
         // Layers at offsets: off the canvas's top and right edges, its left and bottom edges, inside it.
