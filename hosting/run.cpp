@@ -188,6 +188,7 @@ void PIAPI Progress(int32_t done, int32_t total) {
     ++active->report->progressCalls;
     if (done < 0 || total < 0 || done > total) active->report->progressWithinTotal = false;
     if (active->options->progressBar) DrawProgressBar(done, total, &active->barShown);
+    if (active->options->progress) active->options->progress(done, total);
 }
 
 // The records for the document, wired to the session's ports.

@@ -21,6 +21,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "hosting/descriptor.h"
@@ -58,6 +59,8 @@ struct RunOptions {
     int32_t abortAfter = 0;        // abortProc answers stop from its abortAfter-th call on (0: never)
     const volatile std::sig_atomic_t* interrupt = nullptr;  // non-zero: abortProc answers stop
     bool progressBar = false;      // draw a bar on stderr
+    // Called with every report of progressProc, as the plug-in made it (a host's own bar).
+    std::function<void(int32_t done, int32_t total)> progress;
     PartialDelivery partial;
     CallbackFailure fail;          // a host callback that fails on purpose (none by default)
 };
