@@ -1,5 +1,5 @@
 // A whole Execute run on host records made from the input: image mode and depth, bounds (mostly
-// small, now and then the largest a host describes or more), channel lists with missing, repeated
+// small, now and then none a host can describe), channel lists with missing, repeated
 // or port-less channels, a selection or none, partial and misreported rows, pixel transfers and
 // stops that fail at any call, missing suites and procedures, and a played descriptor. Whatever the
 // host does, the run must not touch memory it does not own, must report a refused read or write
@@ -7,14 +7,14 @@
 // once when it succeeds, keep progress within its total, and release everything it took.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "host/execute.h"
 #include "host/plugin.h"
 #include "hosting/descriptor.h"
@@ -23,15 +23,6 @@
 struct PIChannelPortDesc {
     int32_t channel;  // index into the host's channels; -1 the selection, -2 the new selection
 };
-
-// A broken promise ends the run, saying which.
-#define CHECK(condition)                                                                   \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
-            std::fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 namespace {
 

@@ -2,21 +2,11 @@
 // them, and whatever it accepts, written out again in the same layout, reads back the same.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "hosting/pipl.h"
-
-// A broken promise ends the run, saying which.
-#define CHECK(condition)                                                                   \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
-            std::fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 namespace {
 

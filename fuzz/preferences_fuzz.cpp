@@ -15,18 +15,10 @@
 #include <unistd.h>
 
 #include "buffers/image_buffer.h"
+#include "fuzz/fuzz_check.h"
 #include "host/plugin.h"
 #include "params/parameter_set.h"
 #include "params/preferences.h"
-
-// A broken promise ends the run, saying which.
-#define CHECK(condition)                                                                   \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
-            std::fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 namespace {
 

@@ -8,27 +8,18 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
+#include "host/plugin.h"
 #include "hosting/descriptor.h"
 #include "hosting/handles.h"
-#include "host/plugin.h"
 #include "params/parameter_set.h"
 #include "params/run_state.h"
 #include "params/scripting.h"
 #include "params/settings.h"
-
-// A broken promise ends the run, saying which.
-#define CHECK(condition)                                                                   \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
-            std::fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 namespace {
 
