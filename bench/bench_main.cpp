@@ -110,7 +110,7 @@ void TimeMethod(benchmark::State& state, const BenchPicture* picture, const Meth
     const LiveResources before = CountLiveResources();
     ImageBuffer* image = nullptr;
     const int16_t created =
-        CreateImageBuffer("bench", int16_t(picture->width), int16_t(picture->height), int16_t(planes), &image);
+        CreateImageBuffer("bench", picture->width, picture->height, planes, &image);
     if (created != kNoErr || !image || !image->mapped) {
         if (image) DisposeImageBuffer(image);
         Fail(state, c.name, "the working image could not be made (" + std::to_string(created) + ")");

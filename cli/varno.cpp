@@ -320,7 +320,7 @@ int Edges(const std::vector<std::string>& args) {
     const size_t rowBytes = size_t(width) * size_t(planes);
 
     ImageBuffer* image = nullptr;
-    int16_t result = CreateImageBuffer("varno edges", int16_t(width), int16_t(height), planes, &image);
+    int16_t result = CreateImageBuffer("varno edges", width, height, planes, &image);
     if (result == kNoErr && (!image || !image->mapped)) result = kErrOutOfMemory;
     std::unique_ptr<RunState, decltype(&std::free)> run(static_cast<RunState*>(std::calloc(1, sizeof(RunState))), std::free);
     if (result == kNoErr && !run) result = kErrOutOfMemory;

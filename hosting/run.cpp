@@ -111,6 +111,8 @@ uint8_t* PixelAt(const PixelMemoryDesc* memory, const VRect& origin, int32_t row
 
 OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect* writeRect,
                        const PixelMemoryDesc* destination, VRect* wroteRect) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kReadPixels, &failure)) return failure;
     if (!KnownPort(port) || port == active->writePort) return kErrUnknownPort;
     if (!writeRect) return kErrParam;
     if (OSErr error = CheckLayout(destination)) return error;
@@ -143,6 +145,8 @@ OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect
 }
 
 OSErr PIAPI WriteBasePixels(PIChannelPort port, const VRect* writeRect, const PixelMemoryDesc* source) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kWriteBasePixels, &failure)) return failure;
     if (!KnownPort(port) || port != active->writePort) return kErrUnknownPort;
     if (!writeRect) return kErrParam;
     if (OSErr error = CheckLayout(source)) return error;
@@ -181,6 +185,8 @@ OSErr PIAPI ReadPortForWritePort(PIChannelPort* readPort, PIChannelPort writePor
 Boolean PIAPI TestAbort(void) {
     if (!active) return 0;
     const int32_t calls = ++active->report->abortCalls;
+    OSErr stop = 0;
+    if (CallbackFails(HostCallback::kAbort, &stop)) return 1;
     const RunOptions& options = *active->options;
     if (options.interrupt && *options.interrupt) return 1;
     return options.abortAfter > 0 && calls >= options.abortAfter ? 1 : 0;
@@ -191,6 +197,7 @@ void PIAPI Progress(int32_t done, int32_t total) {
     ++active->report->progressCalls;
     if (done < 0 || total < 0 || done > total) active->report->progressWithinTotal = false;
     if (active->options->progressBar) DrawProgressBar(done, total, &active->barShown);
+    if (active->options->progress) active->options->progress(done, total);
 }
 
 // The records for the document, wired to the session's ports.
@@ -320,6 +327,7 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
 
     Session* outer = active;
     active = s;
+    BeginCallbackFaults(&options.fail, report->callbackCalls);
     AboutRecord about = {};
     about.platformData = &s->platform;
     int16_t result = 0;
@@ -330,6 +338,7 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
         report->executed = true;
     }
     ClearProgressBar(&s->barShown);
+    EndCallbackFaults();
     active = outer;
     report->result = result;
 

@@ -22,10 +22,12 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "hosting/descriptor.h"
 #include "hosting/document.h"
+#include "hosting/faults.h"
 #include "host/host_api.h"
 
 namespace varno {
@@ -58,7 +60,10 @@ struct RunOptions {
     int32_t abortAfter = 0;        // abortProc answers stop from its abortAfter-th call on (0: never)
     const volatile std::sig_atomic_t* interrupt = nullptr;  // non-zero: abortProc answers stop
     bool progressBar = false;      // draw a bar on stderr
+    // Called with every report of progressProc, as the plug-in made it (a host's own bar).
+    std::function<void(int32_t done, int32_t total)> progress;
     PartialDelivery partial;
+    CallbackFailure fail;          // a host callback that fails on purpose (none by default)
 };
 
 struct RunReport {
@@ -79,6 +84,7 @@ struct RunReport {
     int32_t handlesLeft = 0;          // host handles the call left behind, the descriptor excepted
     int32_t descriptorTokensLeft = 0;
     std::string errorString;          // the plug-in's text when the result is -30904
+    int32_t callbackCalls[int32_t(HostCallback::kCount)] = {};  // calls of each kind the run made
 };
 
 int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& options, RunReport* report);

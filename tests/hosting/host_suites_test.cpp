@@ -310,6 +310,8 @@ TEST(HostCallbacks, AbortAnswersStopFromTheChosenCall) {
     Document document = Grey5x4();
     RunOptions options;
     options.abortAfter = 3;
+    std::vector<std::pair<int32_t, int32_t>> reported;  // what a host's own bar receives
+    options.progress = [&](int32_t done, int32_t total) { reported.emplace_back(done, total); };
     std::vector<int> answers;
     RunReport report = RunScript(
         &document,
@@ -324,6 +326,7 @@ TEST(HostCallbacks, AbortAnswersStopFromTheChosenCall) {
     EXPECT_EQ(report.abortCalls, 5);
     EXPECT_EQ(report.progressCalls, 2);
     EXPECT_FALSE(report.progressWithinTotal);
+    EXPECT_EQ(reported, (std::vector<std::pair<int32_t, int32_t>>{{3, 6}, {7, 6}}));
 
     volatile std::sig_atomic_t interrupt = 1;
     RunOptions interrupted;
