@@ -27,6 +27,7 @@ struct SelectCommand {
     std::string output, selectionPath, playPath, recordPath;
     int32_t method = 0, radius = 0, jobs = 1;
     bool dialog = false, quiet = false;
+    EncodeOptions encoding;
 };
 
 // One picture of the command: where it goes and, while in progress, its document.
@@ -70,6 +71,8 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
             if (!TakeValue(args, &i, &command->recordPath)) return UsageError("--record needs a file name");
         } else if (arg == "--dialog") {
             command->dialog = true;
+        } else if (arg == "--smaller-png") {
+            command->encoding.smaller = true;
         } else if (arg == "--quiet") {
             command->quiet = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -156,11 +159,18 @@ std::string SelectionPlane(const Document& picture, const Document& document, st
                std::to_string(document.width) + "x" + std::to_string(document.height);
     const bool rgb = picture.mode == 3 || picture.mode == 11;
     if (picture.mode != 1 && picture.mode != 10 && !rgb) return "a selection must be a grey picture";
-    if (rgb && (picture.channels[0] != picture.channels[1] || picture.channels[0] != picture.channels[2]))
-        return "a selection must be a grey picture";
-    const std::vector<uint16_t>& source = picture.channels[0];
+    const bool differ = rgb && (picture.depth == 16 ? picture.channels16[0] != picture.channels16[1] ||
+                                                          picture.channels16[0] != picture.channels16[2]
+                                                    : picture.channels8[0] != picture.channels8[1] ||
+                                                          picture.channels8[0] != picture.channels8[2]);
+    if (differ) return "a selection must be a grey picture";
+    if (picture.depth == 8) {
+        *plane = picture.channels8[0];
+        return {};
+    }
+    const std::vector<uint16_t>& source = picture.channels16[0];
     plane->resize(source.size());
-    for (size_t i = 0; i < source.size(); ++i) plane->at(i) = picture.depth == 16 ? ReduceTo8(source[i]) : uint8_t(source[i]);
+    for (size_t i = 0; i < source.size(); ++i) (*plane)[i] = ReduceTo8(source[i]);
     return {};
 }
 
@@ -237,7 +247,8 @@ int Select(const std::vector<std::string>& args) {
         RunPlugin(&plugin, &job.document, options, &report);
         LeavePluginRun();
         // Only the selection is written from here on.
-        std::vector<std::vector<uint16_t>>().swap(job.document.channels);
+        std::vector<std::vector<uint8_t>>().swap(job.document.channels8);
+        std::vector<std::vector<uint16_t>>().swap(job.document.channels16);
         const int16_t code = report.aboutResult != 0 ? report.aboutResult : report.result;
         if (code != 0) {
             const std::string line = ResultLine(code, report.aboutResult != 0 ? std::string() : report.errorString);
@@ -251,7 +262,7 @@ int Select(const std::vector<std::string>& args) {
         const Document& document = job.document;
         std::vector<uint8_t> bytes;
         std::string error =
-            EncodeImage(job.output, document.width, document.height, 1, document.selection.data(), &bytes);
+            EncodeImage(job.output, document.width, document.height, 1, document.selection.data(), &bytes, command.encoding);
         if (error.empty()) error = WriteFileAtomically(job.output, bytes);
         job.document = Document();
         if (!error.empty()) {

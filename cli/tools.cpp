@@ -30,10 +30,7 @@ void PIAPI EdgesProgress(int32_t done, int32_t total) {
 // mode (CMYK and Lab through the plug-in's own conversions).
 bool MethodPixels(const Document& document, int16_t* planes, std::vector<uint8_t>* pixels) {
     const size_t count = size_t(document.width) * size_t(document.height);
-    auto sample = [&](size_t c, size_t i) {
-        const uint16_t v = document.channels[c][i];
-        return document.depth == 16 ? ReduceTo8(v) : uint8_t(v);
-    };
+    auto sample = [&](size_t c, size_t i) { return Sample8At(document, c, i); };
     switch (document.mode) {
         case 1: case 10:
             *planes = 1;
@@ -65,6 +62,7 @@ int Edges(const std::vector<std::string>& args) {
     std::string input, output;
     int32_t method = kDefaultMethod, radius = kDefaultRadius;
     bool quiet = false;
+    EncodeOptions encoding;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-o") {
@@ -73,6 +71,8 @@ int Edges(const std::vector<std::string>& args) {
             return taken;
         } else if (taken == 1) {
             continue;
+        } else if (arg == "--smaller-png") {
+            encoding.smaller = true;
         } else if (arg == "--quiet") {
             quiet = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -98,7 +98,7 @@ int Edges(const std::vector<std::string>& args) {
     const size_t rowBytes = size_t(width) * size_t(planes);
 
     ImageBuffer* image = nullptr;
-    int16_t result = CreateImageBuffer("varno edges", int16_t(width), int16_t(height), planes, &image);
+    int16_t result = CreateImageBuffer("varno edges", width, height, planes, &image);
     if (result == kNoErr && (!image || !image->mapped)) result = kErrOutOfMemory;
     std::unique_ptr<RunState, decltype(&std::free)> run(static_cast<RunState*>(std::calloc(1, sizeof(RunState))), std::free);
     if (result == kNoErr && !run) result = kErrOutOfMemory;
@@ -123,7 +123,7 @@ int Edges(const std::vector<std::string>& args) {
     if (result != kNoErr) return ResultFailure(result);
 
     std::vector<uint8_t> bytes;
-    std::string error = EncodeImage(output, width, height, planes, pixels.data(), &bytes);
+    std::string error = EncodeImage(output, width, height, planes, pixels.data(), &bytes, encoding);
     if (error.empty()) error = WriteFileAtomically(output, bytes);
     if (!error.empty()) return Failure("cannot write '" + output + "': " + error);
     if (!quiet) std::printf("varno: edges written to %s\n", output.c_str());

@@ -2,9 +2,10 @@
 // sample picture.
 //
 //   varno select IN [-o OUT.png] [-m METHOD] [-r RADIUS] [--selection SEL.png] [--dialog]
-//                [--play ACTION] [--record ACTION] [--quiet]
-//   varno select IN... -o DIR/ [-j N] [-m METHOD] [-r RADIUS] [--play ACTION] [--quiet]
-//   varno edges  IN -o OUT.png [-m METHOD] [-r RADIUS] [--quiet]
+//                [--play ACTION] [--record ACTION] [--smaller-png] [--quiet]
+//   varno select IN... -o DIR/ [-j N] [-m METHOD] [-r RADIUS] [--play ACTION] [--smaller-png]
+//                [--quiet]
+//   varno edges  IN -o OUT.png [-m METHOD] [-r RADIUS] [--smaller-png] [--quiet]
 //   varno sample OUT.png [--size WIDTHxHEIGHT] [--seed N]
 //   varno --help | --version
 //
@@ -19,6 +20,7 @@
 #include "cli/varno.h"
 #include "hosting/actions.h"
 #include "hosting/messages.h"
+#include "hosting/platform.h"
 
 #ifndef VARNO_VERSION
 #define VARNO_VERSION "0"
@@ -30,9 +32,10 @@ namespace {
 
 const char* const kUsage =
     "usage: varno select IN [-o OUT.png] [-m METHOD] [-r RADIUS] [--selection SEL.png]\n"
-    "                    [--dialog] [--play ACTION] [--record ACTION] [--quiet]\n"
-    "       varno select IN... -o DIR/ [-j N] [-m METHOD] [-r RADIUS] [--play ACTION] [--quiet]\n"
-    "       varno edges IN -o OUT.png [-m METHOD] [-r RADIUS] [--quiet]\n"
+    "                    [--dialog] [--play ACTION] [--record ACTION] [--smaller-png] [--quiet]\n"
+    "       varno select IN... -o DIR/ [-j N] [-m METHOD] [-r RADIUS] [--play ACTION]\n"
+    "                    [--smaller-png] [--quiet]\n"
+    "       varno edges IN -o OUT.png [-m METHOD] [-r RADIUS] [--smaller-png] [--quiet]\n"
     "       varno sample OUT.png [--size WIDTHxHEIGHT] [--seed N]\n"
     "       varno --help | --version\n";
 
@@ -40,8 +43,9 @@ const char* const kHelp =
     "\n"
     "select   runs the Varnocketile plug-in on IN through its entry point, as a host does, and\n"
     "         writes the new selection as an 8-bit grey picture (default: IN's name with\n"
-    "         \"-selection.png\"). IN may be grey or RGB (PNG, JPEG, BMP; 16-bit PNG), and in the\n"
-    "         native build also TIFF: grey, RGB, CMYK or Lab, 8 or 16 bits per sample.\n"
+    "         \"-selection.png\"). IN is a PNG, JPEG, BMP or TIFF picture: grey, RGB, palette,\n"
+    "         CMYK (JPEG, TIFF) or Lab (TIFF, native build), 8 or 16 bits per sample; sides up to\n"
+    "         32767 pixels.\n"
     "         Several pictures are a batch: each selection goes to DIR/NAME-selection.png (or\n"
     "         beside its picture without -o); a picture that fails is reported on its own line\n"
     "         and the others go on; the exit status is 1 when any failed.\n"
@@ -57,6 +61,8 @@ const char* const kHelp =
     "  --dialog           ask the plug-in to show its dialog (Windows builds)\n"
     "  --play ACTION      play back an action file saved with --record\n"
     "  --record ACTION    save the action the plug-in records on success\n"
+    "  --smaller-png      compress a PNG output harder: a few percent smaller, several times\n"
+    "                     slower (default: the fastest compression)\n"
     "  --quiet            no progress bar and no closing message\n"
     "edges    runs one method directly on IN and writes the method's own picture (colour stays\n"
     "         colour). Defaults: -m smoother -r 2.\n"
@@ -123,6 +129,7 @@ int main(int argc, char** argv) {
         std::printf("varno %s\n", VARNO_VERSION);
         return 0;
     }
+    varno::PrepareForLargeBlocks();
     varno::InstallStopHandling();
     if (command == "select") return varno::Select(args);
     if (command == "edges") return varno::Edges(args);

@@ -103,16 +103,15 @@ void Progress(const SelectionRecord* host, int32_t k, int32_t n) {
     if (host->progressProc) host->progressProc(n + 4 * k, 6 * n);
 }
 
-// Requests row r of a channel into row buffer `index` and returns the wrote rectangle.
-VRect RequestRow(const SelectionRecord* host, const ReadChannelDesc* channel, RowBuffers* rows,
-                 int32_t index, int32_t r, int32_t width) {
+// Requests row r of a channel into row buffer `index`; *wrote receives the rectangle the host
+// reports. The host's result.
+OSErr RequestRow(const SelectionRecord* host, const ReadChannelDesc* channel, RowBuffers* rows, int32_t index,
+                 int32_t r, int32_t width, VRect* wrote) {
     VRect area = {r, 0, r + 1, width};
     PSScaling scaling = {area, area};
-    VRect wrote = {-1, -1, -1, -1};
-    if (channel && channel->port) {
-        host->channelPortProcs->readPixelsProc(channel->port, &scaling, &area, &rows->desc[index], &wrote);
-    }
-    return wrote;
+    *wrote = {-1, -1, -1, -1};
+    if (!channel || !channel->port) return kNoErr;
+    return host->channelPortProcs->readPixelsProc(channel->port, &scaling, &area, &rows->desc[index], wrote);
 }
 
 // Fills the columns of row r that the host did not deliver: all of them when the wrote rectangle
@@ -171,7 +170,9 @@ void ConvertCmykPixel(uint8_t c, uint8_t m, uint8_t y, uint8_t k, uint8_t rgb[3]
     const float e = float(0.0001 + (255 - k) / 255.0);
     const float f = float(1.0 - e);
     auto density = [&](uint8_t v) {
-        double g = e + f * (255 - v) / 255.0;
+        // The product is a real quantity: taken in single precision it lands one level off for
+        // some inputs.
+        double g = e + double(f) * (255 - v) / 255.0;
         if (g > 1.0) g = 1.0;
         return float(255.0 * g);
     };
@@ -197,22 +198,24 @@ void ConvertLabPixel(uint8_t l, uint8_t a, uint8_t b, uint8_t rgb[3]) {
     rgb[2] = ToByte(blue);
 }
 
-void ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
-                   ImageBuffer* mask, int32_t width, int32_t height) {
+int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
+                      ImageBuffer* mask, int32_t width, int32_t height) {
     uint8_t* row = rows->row[0];
     for (int32_t x = 0; x < width; ++x) row[x] = 255;
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, r, 12 * height);
         if (selection && selection->port) {
-            VRect wrote = RequestRow(host, selection, rows, 0, r, width);
+            VRect wrote;
+            if (OSErr error = RequestRow(host, selection, rows, 0, r, width, &wrote)) return error;
             FillUndelivered(row, wrote, r, width, 0);
         }
         WriteBufferRow(mask, 0, r, width, row);
     }
+    return kNoErr;
 }
 
-void ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int32_t imageMode,
-                  RowBuffers* rows, ImageBuffer* image, int32_t width, int32_t height) {
+int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int32_t imageMode,
+                     RowBuffers* rows, ImageBuffer* image, int32_t width, int32_t height) {
     const ModeChannels channels = ChannelsForMode(imageMode);
     const ReadChannelDesc* source[4] = {};
     for (int32_t i = 0; i < channels.count; ++i) source[i] = FindChannel(list, channels.type[i]);
@@ -222,7 +225,9 @@ void ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int3
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, height + r, 12 * height);
         VRect wrote = {};
-        for (int32_t i = 0; i < channels.count; ++i) wrote = RequestRow(host, source[i], rows, i, r, width);
+        for (int32_t i = 0; i < channels.count; ++i) {
+            if (OSErr error = RequestRow(host, source[i], rows, i, r, width, &wrote)) return error;
+        }
         switch (channels.count) {
             case 1:
                 FillUndelivered(b[0], wrote, r, width, 255);
@@ -247,4 +252,5 @@ void ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int3
         }
         WriteBufferRow(image, 0, r, 3 * width, out);
     }
+    return kNoErr;
 }

@@ -48,8 +48,8 @@ inline std::vector<uint8_t> GreyPlane(const std::string& path) {
     Document picture;
     EXPECT_EQ(varno::ReadImageFile(path, &picture), "") << path;
     EXPECT_EQ(picture.mode, 1) << path;
-    if (picture.channels.empty()) return {};
-    return std::vector<uint8_t>(picture.channels[0].begin(), picture.channels[0].end());
+    if (picture.channels8.empty()) return {};
+    return picture.channels8[0];
 }
 
 // Writes a TIFF the way other programs store these colours: CMYK as ink amounts (0 = no ink), CIE
@@ -58,7 +58,7 @@ inline void WriteTiff(const std::string& path, const Document& d, bool planar = 
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
     ASSERT_NE(tiff, nullptr);
     const bool wide = d.depth == 16;
-    const uint16_t samples = uint16_t(d.channels.size());
+    const uint16_t samples = uint16_t(varno::ChannelCount(d));
     uint16_t photometric = PHOTOMETRIC_MINISBLACK;
     if (d.mode == 3 || d.mode == 11) photometric = PHOTOMETRIC_RGB;
     if (d.mode == 4 || d.mode == 13) photometric = PHOTOMETRIC_SEPARATED;
@@ -83,7 +83,7 @@ inline void WriteTiff(const std::string& path, const Document& d, bool planar = 
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
     }
     auto stored = [&](size_t c, size_t i) -> int32_t {
-        const int32_t v = d.channels[c][i], full = wide ? 65535 : 255, centre = wide ? 32768 : 128;
+        const int32_t v = varno::SampleAt(d, c, i), full = wide ? 65535 : 255, centre = wide ? 32768 : 128;
         if (photometric == PHOTOMETRIC_SEPARATED) return full - v;
         if (photometric == PHOTOMETRIC_CIELAB && c > 0) return v - centre;  // signed, two's complement
         return v;
