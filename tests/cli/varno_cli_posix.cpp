@@ -211,6 +211,15 @@ TEST(VarnoProgram, SmallerPngHoldsTheSameSelection) {
     ASSERT_EQ(Varno(drive, "select " + Quote(picture) + " -o " + Quote(small) + " -m fine -r 1 --smaller-png --quiet").status, 0);
     EXPECT_EQ(GreyPlane(small), GreyPlane(fast));
     EXPECT_LT(hosttest::ReadBytes(small).size(), hosttest::ReadBytes(fast).size());
+
+    // A batch compresses its outputs the same way: byte for byte the single picture's file.
+    const std::string twin = drive.Temp("twin.png"), out = drive.Temp("batch/");
+    hosttest::WriteBytes(twin, hosttest::ReadBytes(picture));
+    const Outcome batch = Varno(drive, "select " + Quote(picture) + " " + Quote(twin) + " -o " + Quote(out) +
+                                           " -m fine -r 1 -j 2 --smaller-png --quiet");
+    ASSERT_EQ(batch.status, 0) << batch.err;
+    for (const char* name : {"pic-selection.png", "twin-selection.png"})
+        EXPECT_EQ(hosttest::ReadBytes(out + name), hosttest::ReadBytes(small)) << name;
 }
 
 TEST(VarnoProgram, DamagedFilesEndTheRunWithOneLine) {
