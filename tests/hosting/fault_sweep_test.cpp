@@ -54,7 +54,7 @@ protected:
         initial_ = preferences;
         saved_ = Read(Preferences());
         logged_ = Read(Log());
-        selection_ = report.newSelection;
+        selection_ = document.selection;
         EXPECT_TRUE(saved_ && logged_ && !logged_->empty());
         return report;
     }
