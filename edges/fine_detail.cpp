@@ -3,13 +3,13 @@
 // pure edges black. Three passes through the bordered one-plane scratch image "FreiChen":
 // brightness in, edge values in place, back to the image (grey, or the brightness of each colour
 // pixel replaced while its two colour differences stay). The per-row work is done by the kernels
-// of kernels_sf.h, chosen once per call; the edge value comes from the compile-time step tables of
+// of pattern.h, chosen once per call; the edge value comes from the compile-time step tables of
 // fine_detail.h.
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_sf.h"
+#include "edges/kernels/pattern.h"
 #include "edges/methods.h"
 
 namespace {
@@ -31,7 +31,7 @@ struct FineDetail {
     ImageBuffer* image;
     ImageBuffer* scratch;
     const ProgressPair* progress;
-    const SkinnyFineKernels* kernels;
+    const PatternKernels* kernels;
     bool report;
     int32_t width;
     int32_t height;
@@ -123,7 +123,7 @@ int16_t FindEdgesFineDetail(ImageBuffer* image, const ProgressPair* progress, in
     FineDetail m{};
     m.image = image;
     m.progress = progress;
-    m.kernels = ChooseSkinnyFineKernels();
+    m.kernels = ChoosePatternKernels();
     m.report = (flag & 0xFF) != 0;
     m.width = shape.width;
     m.height = shape.height;

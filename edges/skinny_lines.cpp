@@ -2,7 +2,7 @@
 // become inverted Sobel magnitudes there, are thinned by up to ten sweeps to lines one pixel wide,
 // and are written back: line pixels keep their darkness (grey) or take it as the mean level of the
 // image pixel's colour, everything else becomes white. The per-row work is done by the kernels of
-// kernels_sf.h, chosen once per call.
+// pattern.h, chosen once per call.
 //
 // Progress runs over n = 13 x height steps: Load, Gradient, ten possible thinning sweeps and Output
 // each own `height` of them, so the Output stage always starts at 12 x height.
@@ -18,7 +18,7 @@
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_sf.h"
+#include "edges/kernels/pattern.h"
 #include "edges/methods.h"
 
 namespace {
@@ -43,7 +43,7 @@ struct SkinnyLines {
     ImageBuffer* image;
     ImageBuffer* scratch;
     const ProgressPair* progress;
-    const SkinnyFineKernels* kernels;
+    const PatternKernels* kernels;
     bool report;
     int32_t width;
     int32_t height;
@@ -188,7 +188,7 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, i
     SkinnyLines m{};
     m.image = image;
     m.progress = progress;
-    m.kernels = ChooseSkinnyFineKernels();
+    m.kernels = ChoosePatternKernels();
     m.report = (flag & 0xFF) != 0;
     m.width = shape.width;
     m.height = shape.height;

@@ -16,7 +16,7 @@
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 #include "edges/methods.h"
 
 namespace {
@@ -40,7 +40,7 @@ int16_t RunSmoother(ImageBuffer* image, ImageBuffer* scratch, const ProgressPair
     const int32_t width = shape.width, height = shape.height, planes = shape.planes;
     const int32_t rowBytes = width * planes;
     const int32_t scratchBytes = width + 2;
-    const TsvKernels* kernels = ChooseTsvKernels();
+    const GradientKernels* kernels = ChooseGradientKernels();
 
     for (int32_t y = 0; y < height; ++y) {
         if (report) {

@@ -5,7 +5,7 @@
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 #include "edges/methods.h"
 
 namespace {
@@ -21,7 +21,7 @@ int16_t RunTraditional(ImageBuffer* image, const ProgressPair* progress, bool re
     const int32_t width = shape.width, height = shape.height, planes = shape.planes;
     const int32_t rowBytes = width * planes;
     if (height < 3) return kNoErr;
-    const TsvKernels* kernels = ChooseTsvKernels();
+    const GradientKernels* kernels = ChooseGradientKernels();
 
     ReadBufferRow(image, 0, 0, rowBytes, ring.above);
     ReadBufferRow(image, 0, 1, rowBytes, ring.middle);

@@ -10,7 +10,7 @@
 //
 // The operator's weights are single-precision values and every product of a weight and a
 // grey-level difference, and every sum of them, is exact in double precision, so the components
-// do not depend on the order of summation; the kernels (edges/kernels_tsv.h) decide every output
+// do not depend on the order of summation; the kernels (edges/kernels/gradient.h) decide every output
 // as the double-precision arithmetic M = sqrt(Gh^2 + Gv^2), 255 - (M x 255) / peak does, so every
 // build computes the same bytes.
 //
@@ -25,7 +25,7 @@
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 #include "edges/methods.h"
 
 namespace {
@@ -66,7 +66,7 @@ struct Blocks {
 };
 
 struct Operator {
-    const TsvKernels* kernels;
+    const GradientKernels* kernels;
     int32_t reach;
     Layout layout;
 };
@@ -172,7 +172,7 @@ int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress,
     if (shape.planes != 1 && shape.planes != 3) return kErrBadParameters;
 
     Operator op{};
-    op.kernels = ChooseTsvKernels();
+    op.kernels = ChooseGradientKernels();
     op.reach = lineWidth - 2;
     op.layout = LayoutFor(shape.width);
     Blocks blocks{};

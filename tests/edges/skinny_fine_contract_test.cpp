@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "edges/methods.h"
 #include "tests/edges/edge_test_support.h"
+#include "tests/edges/kernel_levels.h"
 #include "tests/edges/skinny_fine_reference.h"
 
 namespace {
@@ -188,15 +190,24 @@ TEST_P(SkinnyFine, UnusablePixelLayoutsAndEmptyImages) {
     EXPECT_TRUE(fake.log.events.empty());
 }
 
-// The hashes come from the native build; the win32 and win64 programs must reproduce them.
+// The hashes come from the native build; the win32 and win64 programs, and every kernel level
+// this processor has, must reproduce them.
 TEST_P(SkinnyFine, OutputHashesAreTheSameInEveryBuild) {
     const MethodCase m = GetParam();
-    for (int32_t planes : {1, 3}) {
-        const Image in = PhotoLike(61, 47, planes, 6147);
-        int16_t code = -1;
-        const uint64_t hash = Fnv1a64(Apply(m, in, 0, &code).bytes);
-        EXPECT_EQ(code, 0);
-        EXPECT_EQ(hash, m.hashes[planes == 3]) << "planes " << planes << std::hex << " got 0x" << hash;
+    for (int32_t level = kKernelPlain; level <= kKernelHighest; ++level) {
+        if (!LevelAvailable(level)) {
+            std::printf("%s\n", LevelMissing(level).c_str());
+            continue;
+        }
+        LevelLimit limit(level);
+        for (int32_t planes : {1, 3}) {
+            const Image in = PhotoLike(61, 47, planes, 6147);
+            int16_t code = -1;
+            const uint64_t hash = Fnv1a64(Apply(m, in, 0, &code).bytes);
+            EXPECT_EQ(code, 0);
+            EXPECT_EQ(hash, m.hashes[planes == 3])
+                << "planes " << planes << " at " << KernelLevelName(level) << std::hex << " got 0x" << hash;
+        }
     }
 }
 

@@ -1,18 +1,18 @@
 // The AVX2 row kernels of Skinny lines and Fine detail. Skinny lines: the SSE2 kernels' arithmetic
-// (kernels_sf.cpp) on twice the lanes. Fine detail: the energy ratio estimated in single precision
+// (pattern_sse2.cpp) on twice the lanes. Fine detail: the energy ratio estimated in single precision
 // on eight lanes and its value read from the estimate table (fine_detail.h), the double arithmetic
 // only for the few estimates near a step. Colour rows: pixels taken apart into planes by byte
 // shuffles, 32 at a time, and put together again. Only the functions marked for AVX2 use it; the
 // file is compiled for the baseline processor, and the kernels are reached only after the
 // processor was found to have AVX2.
-#include "edges/kernels_sf.h"
+#include "edges/kernels/pattern.h"
 
 #if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
 
 #include <immintrin.h>
 
 #include "edges/fine_detail.h"
-#include "edges/kernels_sf_inline.h"
+#include "edges/kernels/pattern_rules.h"
 
 #define SF_AVX2 __attribute__((target("avx2")))
 #define SF_AVX2_INLINE inline __attribute__((target("avx2"), always_inline))
@@ -116,7 +116,7 @@ SF_AVX2_INLINE void Relevel32(__m256i level, const __m256i plane[3], __m256i res
     for (int32_t c = 0; c < 3; ++c) result[c] = _mm256_packus_epi16(low[c], high[c]);
 }
 
-// floor(sqrt(min(q, 325125) / 5)) of eight non-negative q below 2^24 (see kernels_sf.cpp).
+// floor(sqrt(min(q, 325125) / 5)) of eight non-negative q below 2^24 (see pattern_sse2.cpp).
 SF_AVX2_INLINE __m256i RootOfFifth(__m256i q) {
     const __m256 one = _mm256_set1_ps(1.0f), five = _mm256_set1_ps(5.0f);
     const __m256 qf = _mm256_min_ps(_mm256_cvtepi32_ps(q), _mm256_set1_ps(325125.0f));
@@ -348,17 +348,18 @@ SF_AVX2 void FineOutputRgbAvx2(const uint8_t* edges, uint8_t* rgb, int32_t width
     FineOutputRgbLoop(edges + x, rgb + 3 * x, width - x);
 }
 
-constexpr SkinnyFineKernels kAvx2Kernels = {
+constexpr PatternKernels kAvx2Kernels = {
+    kKernelAvx2,
     GreyOfRgbAvx2,     SkinnyGradientAvx2,   SkinnyThinningAvx2, SkinnyOutputGreyAvx2, SkinnyOutputRgbAvx2,
     FineEdgeShareAvx2, FineOutputGreyAvx2,   FineOutputRgbAvx2,
 };
 
 }  // namespace
 
-const SkinnyFineKernels* Avx2SkinnyFineKernels(void) { return &kAvx2Kernels; }
+const PatternKernels* Avx2PatternKernels(void) { return &kAvx2Kernels; }
 
 #else
 
-const SkinnyFineKernels* Avx2SkinnyFineKernels(void) { return nullptr; }
+const PatternKernels* Avx2PatternKernels(void) { return nullptr; }
 
 #endif

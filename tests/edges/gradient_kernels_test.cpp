@@ -1,5 +1,5 @@
-// The row kernels of Traditional, Smoother and Variable width at every level this processor can
-// run (the plain SSE2 level always, AVX2 where present): exhaustive checks of the arithmetic the
+// The gradient kernels at every level this processor can run (SSE2 always, AVX2 and AVX-512
+// where present, the others skipped): exhaustive checks of the arithmetic the
 // vector code replaces (square roots, divisions by 3, colour splitting and joining), and the
 // methods against the plain whole-image references on sizes around every vector width.
 #include <gtest/gtest.h>
@@ -9,31 +9,26 @@
 #include <string>
 #include <vector>
 
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 #include "edges/methods.h"
 #include "tests/edges/edge_test_support.h"
+#include "tests/edges/kernel_levels.h"
 #include "tests/edges/traditional_smoother_variable_reference.h"
 
 namespace {
 
 using namespace edgetest;
 
-// Allows `level` for the length of a test and the best level again afterwards.
-struct KernelLevel {
-    explicit KernelLevel(int32_t level) { SetEdgeKernelLevel(level); }
-    ~KernelLevel() { SetEdgeKernelLevel(kEdgeKernelAvx2); }
-};
-
 class KernelLevels : public ::testing::TestWithParam<int32_t> {
 protected:
     void SetUp() override {
-        level_ = std::make_unique<KernelLevel>(GetParam());
-        if (EdgeKernelLevel() != GetParam()) GTEST_SKIP() << "this processor lacks the level";
-        kernels_ = ChooseTsvKernels();
+        level_ = std::make_unique<LevelLimit>(GetParam());
+        if (!LevelAvailable(GetParam())) GTEST_SKIP() << LevelMissing(GetParam());
+        kernels_ = ChooseGradientKernels();
         ASSERT_EQ(kernels_->level, GetParam());
     }
-    std::unique_ptr<KernelLevel> level_;
-    const TsvKernels* kernels_ = nullptr;
+    std::unique_ptr<LevelLimit> level_;
+    const GradientKernels* kernels_ = nullptr;
 };
 
 TEST_P(KernelLevels, SobelValueOfEverySquaredSumIsTheIntegerRoot) {
@@ -262,23 +257,7 @@ TEST_P(KernelLevels, TraditionalTreatsEveryChannelOfAnyPixelSizeAlike) {
     EXPECT_EQ(RunMethod(m, in).bytes, ReferenceTraditional(in).bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, KernelLevels, ::testing::Values(kEdgeKernelPlain, kEdgeKernelAvx2),
-                         [](const ::testing::TestParamInfo<int32_t>& info) {
-                             return std::string(info.param == kEdgeKernelPlain ? "Plain" : "Avx2");
-                         });
-
-TEST(KernelLevel, PlainIsAlwaysAvailableAndAllowingMoreNeverLowersIt) {
-    {
-        KernelLevel plain(kEdgeKernelPlain);
-        EXPECT_EQ(EdgeKernelLevel(), kEdgeKernelPlain);
-        EXPECT_EQ(ChooseTsvKernels()->level, kEdgeKernelPlain);
-    }
-    EXPECT_GE(EdgeKernelLevel(), kEdgeKernelPlain);
-    EXPECT_EQ(ChooseTsvKernels()->level, EdgeKernelLevel());
-    // A processor with AVX2 and fused multiply-adds gets the AVX2 kernels.
-    __builtin_cpu_init();
-    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    EXPECT_EQ(EdgeKernelLevel(), avx2 ? kEdgeKernelAvx2 : kEdgeKernelPlain);
-}
+INSTANTIATE_TEST_SUITE_P(Levels, KernelLevels, ::testing::Values(kKernelSse2, kKernelAvx2, kKernelAvx512),
+                         [](const ::testing::TestParamInfo<int32_t>& info) { return LevelTestName(info.param); });
 
 }  // namespace
