@@ -29,8 +29,8 @@ struct MethodCase {
 Image SkinnyReference(const Image& in) { return ReferenceSkinnyLines(in); }
 
 const MethodCase kMethods[] = {
-    {"SkinnyLines", FindEdgesSkinnyLines, SkinnyReference, 6, 12, {0x96c46e1a53c9ab35ull, 0x4683ca4130a4b024ull}},
-    {"FineDetail", FindEdgesFineDetail, ReferenceFineDetail, 6, 2, {0xa411e067c7f08b0full, 0x8ecd4f0b9b187a02ull}},
+    {"SkinnyLines", FindEdgesSkinnyLines, SkinnyReference, 4, 12, {0x96c46e1a53c9ab35ull, 0x4683ca4130a4b024ull}},
+    {"FineDetail", FindEdgesFineDetail, ReferenceFineDetail, 3, 2, {0xa411e067c7f08b0full, 0x8ecd4f0b9b187a02ull}},
 };
 
 Image Apply(const MethodCase& m, const Image& in, int32_t flag, int16_t* code, FakeRun* host = nullptr) {
