@@ -4,12 +4,13 @@
 // another image library when the build has one (bench_peers.h), ending with tables of median
 // times, ratios and targets.
 //
-//   varno_bench [--mosaic=FILE] [--size=WxH | --small] [Google Benchmark options]
+//   varno_bench [--mosaic=FILE] [--size=WxH | --small] [--kernels=LEVEL] [Google Benchmark options]
 //
 // The size comes from --size, else $VARNO_BENCH_SIZE, else 6000x4000 (the mosaic is cut to it
 // when it is larger); --small is 300x200 without the mosaic, the smoke run of the tests. Unless
 // given, 5 repetitions (1 with --small) run and the console shows their aggregates; the tables
-// take medians. Everything runs on this one thread.
+// take medians. --kernels=sse2, avx2 or avx512 holds the methods' kernels to that level at most,
+// as on a processor without the higher ones. Everything runs on this one thread.
 //
 // A method runs as the execution driver runs it: in place on a fresh copy of the picture in an
 // ImageBuffer (the copy is not timed), with the full-run flag, through a host whose progress and
@@ -39,6 +40,7 @@
 #include "bench/bench_table.h"
 #include "bench/timed_host.h"
 #include "buffers/image_buffer.h"
+#include "edges/kernels/levels.h"
 #include "edges/methods.h"
 #include "host/plugin.h"
 #include "hosting/document.h"
@@ -285,6 +287,7 @@ struct Options {
     int32_t height = 4000;
     bool sizeGiven = false;
     std::string mosaic;
+    int32_t kernelLimit = -1;  // none
     int32_t repetitions = 5;
     std::vector<std::string> benchmarkArgs;
 };
@@ -294,7 +297,8 @@ void Usage(FILE* to) {
                  "usage: varno_bench [--mosaic=FILE] [--size=WxH | --small] [Google Benchmark options]\n"
                  "  --mosaic=FILE  the mosaic of photographs (scripts/mosaic makes it)\n"
                  "  --size=WxH     picture size, each side 1..%d (default $VARNO_BENCH_SIZE, else 6000x4000)\n"
-                 "  --small        300x200 without the mosaic and one repetition: the smoke run\n",
+                 "  --small        300x200 without the mosaic and one repetition: the smoke run\n"
+                 "  --kernels=L    the highest kernel level to use: sse2, avx2 or avx512\n",
                  int(kLargestSide));
 }
 
@@ -323,6 +327,13 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->sizeGiven = true;
         } else if (arg.rfind("--mosaic=", 0) == 0) {
             options->mosaic = arg.substr(9);
+        } else if (arg.rfind("--kernels=", 0) == 0) {
+            const std::string level = arg.substr(10);
+            options->kernelLimit = level == "sse2" ? kKernelSse2 : level == "avx2" ? kKernelAvx2 : level == "avx512" ? kKernelAvx512 : -2;
+            if (options->kernelLimit == -2) {
+                std::fprintf(stderr, "varno_bench: --kernels takes sse2, avx2 or avx512\n");
+                return false;
+            }
         } else {
             if (arg == "--help" || arg == "-h") Usage(stdout);
             if (arg.rfind("--benchmark_repetitions=", 0) == 0) {
@@ -471,6 +482,8 @@ int Main(int argc, char** argv) {
     varno::SetEnvironment("VARNO_DRIVE_C", drive.string().c_str());
     varno::SetEnvironment("MORVELAN_PATH", nullptr);
 
+    SetKernelLevelLimit(options.kernelLimit);
+    std::printf("kernels: %s\n", KernelLevelName(KernelLevel()));
     // The pictures live until the end: the registered benchmarks point into them.
     static std::vector<Picture> pictures;
     pictures.reserve(2);

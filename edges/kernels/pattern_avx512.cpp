@@ -22,11 +22,55 @@
 #endif
 
 #include "edges/kernels/pattern_rules.h"
+#include "edges/kernels/pattern_thinning.h"
 #include "edges/kernels/pixels_avx512.h"
 
 namespace {
 
 #define PATTERN_INLINE inline __attribute__((always_inline))
+
+// AVX-512 operations for pattern_thinning.h: 32 lanes; true lanes all ones.
+struct Thinning512 {
+    using I = __m512i;
+    static constexpr int32_t kLanes = 32;
+    static I Widen(const uint8_t* p) { return WidenBytes32(p); }
+    static I Set16(int16_t v) { return _mm512_set1_epi16(v); }
+    static I Add16(I a, I b) { return _mm512_add_epi16(a, b); }
+    static I Sub16(I a, I b) { return _mm512_sub_epi16(a, b); }
+    static I Abs16(I a) { return _mm512_abs_epi16(a); }
+    static I Max16(I a, I b) { return _mm512_max_epi16(a, b); }
+    static I Min16(I a, I b) { return _mm512_min_epi16(a, b); }
+    static I Gt16(I a, I b) { return _mm512_movm_epi16(_mm512_cmpgt_epi16_mask(a, b)); }
+    static I Eq16(I a, I b) { return _mm512_movm_epi16(_mm512_cmpeq_epi16_mask(a, b)); }
+    static I And(I a, I b) { return _mm512_and_si512(a, b); }
+    static I Or(I a, I b) { return _mm512_or_si512(a, b); }
+    static I AndNot(I a, I b) { return _mm512_andnot_si512(a, b); }
+    static I Select(I mask, I a, I b) { return _mm512_mask_blend_epi16(_mm512_movepi16_mask(mask), a, b); }
+    static uint32_t Bits(I mask) { return uint32_t(_mm512_movepi16_mask(mask)); }
+
+    // Eight lanes from `first` on as 32-bit integers, and as doubles.
+    static __m256i Ints(I a, int32_t first) {
+        const __m512i wide = _mm512_cvtepi16_epi32(first < 16 ? _mm512_castsi512_si256(a) : _mm512_extracti64x4_epi64(a, 1));
+        return first % 16 == 0 ? _mm512_castsi512_si256(wide) : _mm512_extracti64x4_epi64(wide, 1);
+    }
+    static __m512d Doubles(I a, int32_t first) { return _mm512_cvtepi32_pd(Ints(a, first)); }
+    // The lanes where p >= trunc(side x (1 - t) + corner x t) on either side, t = num / den.
+    static uint32_t Removes(I p, I num, I den, I side1, I corner1, I side2, I corner2) {
+        uint32_t bits = 0;
+        for (int32_t first = 0; first < 32; first += 8) {
+            const __m512d t = _mm512_div_pd(Doubles(num, first), Doubles(den, first));
+            const __m512d rest = _mm512_sub_pd(_mm512_set1_pd(1.0), t);
+            const __m256i a = _mm512_cvttpd_epi32(
+                _mm512_add_pd(_mm512_mul_pd(Doubles(side1, first), rest), _mm512_mul_pd(Doubles(corner1, first), t)));
+            const __m256i b = _mm512_cvttpd_epi32(
+                _mm512_add_pd(_mm512_mul_pd(Doubles(side2, first), rest), _mm512_mul_pd(Doubles(corner2, first), t)));
+            const __m256i level = Ints(p, first);
+            const uint32_t hit = _mm256_cmpge_epi32_mask(level, a) | _mm256_cmpge_epi32_mask(level, b);
+            bits |= hit << first;
+        }
+        return bits;
+    }
+};
 
 // x div 3 and x div 2 truncated toward zero, of 16-bit lanes (see pattern_avx2.cpp).
 PATTERN_INLINE __m512i ThirdTowardZero(__m512i x) {
@@ -93,17 +137,16 @@ int32_t SkinnyThinningAvx512(const uint8_t* above, const uint8_t* middle, const 
     for (; x + 64 <= width + 1; x += 64) {
         const __m512i p = _mm512_loadu_si512(middle + x);
         const uint64_t edges = _mm512_cmple_epu8_mask(p, lastEdge);
-        // Background becomes 255, edge pixels stay until their rule says otherwise.
-        _mm512_storeu_si512(out + x, _mm512_mask_blend_epi8(edges, white, p));
         const uint64_t whites = _mm512_cmpeq_epi8_mask(p, white);
         changed |= (edges | whites) != ~uint64_t(0);
-        for (uint64_t open = edges; open != 0; open &= open - 1) {
-            const int32_t at = x + __builtin_ctzll(open);
-            if (RemovesEdgePixel(above, middle, below, at)) {
-                out[at] = 255;
-                ++*removals;
-                changed = 1;
-            }
+        uint64_t removed = 0;
+        if (uint32_t(edges) != 0) removed = RemovedInGroup<Thinning512>(above, middle, below, x);
+        if ((edges >> 32) != 0) removed |= uint64_t(RemovedInGroup<Thinning512>(above, middle, below, x + 32)) << 32;
+        // Background and removed pixels become 255, the other edge pixels stay.
+        _mm512_storeu_si512(out + x, _mm512_mask_blend_epi8(edges & ~removed, white, p));
+        if (removed != 0) {
+            *removals += __builtin_popcountll(removed);
+            changed = 1;
         }
     }
     changed |= SkinnyThinningColumns(above, middle, below, out, x, width, removals);

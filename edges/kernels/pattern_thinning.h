@@ -1,0 +1,74 @@
+// The thinning rule of Skinny lines (RemovesEdgePixel, pattern_rules.h) for a whole group of
+// pixels at once, written over the small set of vector operations V that the AVX2 and AVX-512
+// pattern files define before including this file (internal linkage: each compiles its own copy).
+//
+// Contract: RemovedInGroup returns, bit i for pixel x + i (i < V::kLanes), which of the group's
+// pixels one sweep removes: exactly those for which RemovesEdgePixel(above, middle, below, x + i)
+// holds and whose value is below the background level. Bytes x - 1 .. x + V::kLanes of each row
+// must exist. The neighbourhood tests are 16-bit lane arithmetic; the interpolation across the
+// gradient is the scalar rule's double arithmetic (the same roundings, in the same order), so the
+// decision is the scalar one bit for bit.
+//
+// V provides: I (V::kLanes 16-bit lanes), Widen (bytes to lanes), Set16, Add16, Sub16, Abs16,
+// Max16, Min16, Gt16 and Eq16 (all-ones lanes where true), And, Or, AndNot (~a & b), Select
+// (mask ? b : a), Bits (one bit per lane) and Removes (the interpolation step, below).
+#pragma once
+
+#include <cstdint>
+
+namespace {
+
+template <class V>
+inline __attribute__((always_inline)) uint32_t RemovedInGroup(const uint8_t* above, const uint8_t* middle,
+                                                              const uint8_t* below, int32_t x) {
+    using I = typename V::I;
+    const I p = V::Widen(middle + x);
+    const I nw = V::Widen(above + x - 1), n = V::Widen(above + x), ne = V::Widen(above + x + 1);
+    const I w = V::Widen(middle + x - 1), e = V::Widen(middle + x + 1);
+    const I sw = V::Widen(below + x - 1), s = V::Widen(below + x), se = V::Widen(below + x + 1);
+    // The eight neighbours clockwise, the first repeated at the end to close the ring.
+    const I around[9] = {nw, n, ne, e, se, s, sw, w, nw};
+
+    const I lastEdge = V::Set16(229), background = V::Set16(230), white = V::Set16(255);
+    I candidates = V::Gt16(background, p);  // edge pixels
+    I anyAbove = V::Gt16(around[0], background);
+    for (int32_t i = 1; i < 8; ++i) anyAbove = V::Or(anyAbove, V::Gt16(around[i], background));
+    candidates = V::And(candidates, anyAbove);
+    if (V::Bits(candidates) == 0) return 0;
+
+    // Counts as sums of all-ones lanes: -k for k events.
+    I lineToBackground = V::Set16(0), whites = V::Set16(0), darkToLight = V::Set16(0);
+    I wasBackground = V::Gt16(around[0], lastEdge), wasLighter = V::Gt16(around[0], p);
+    for (int32_t i = 0; i < 8; ++i) {
+        const I isBackground = V::Gt16(around[i + 1], lastEdge), isLighter = V::Gt16(around[i + 1], p);
+        lineToBackground = V::Add16(lineToBackground, V::AndNot(wasBackground, isBackground));
+        darkToLight = V::Add16(darkToLight, V::AndNot(wasLighter, isLighter));
+        whites = V::Add16(whites, V::Eq16(around[i], white));
+        wasBackground = isBackground;
+        wasLighter = isLighter;
+    }
+    const I atMostOne = V::Set16(-2);
+    candidates = V::And(candidates, V::Gt16(lineToBackground, atMostOne));
+    candidates = V::And(candidates, V::Gt16(whites, V::Set16(-7)));
+    candidates = V::And(candidates, V::Gt16(darkToLight, atMostOne));
+    const uint32_t open = V::Bits(candidates);
+    if (open == 0) return 0;
+
+    const I gx = V::Sub16(V::Add16(V::Add16(V::Sub16(e, w), V::Sub16(e, w)), V::Add16(ne, se)), V::Add16(nw, sw));
+    const I gy = V::Sub16(V::Add16(V::Add16(V::Sub16(s, n), V::Sub16(s, n)), V::Add16(sw, se)), V::Add16(nw, ne));
+    const I zero = V::Set16(0);
+    const uint32_t flat = V::Bits(V::And(V::Eq16(gx, zero), V::Eq16(gy, zero)));
+    const I ax = V::Abs16(gx), ay = V::Abs16(gy);
+    // Across a mostly horizontal gradient (|gx| >= |gy|) the rule looks east and west, else south
+    // and north; the corner on each side follows the other component's sign.
+    const I horizontal = V::Or(V::Gt16(ax, ay), V::Eq16(ax, ay));
+    const I gyUp = V::Gt16(gy, V::Set16(-1)), gxUp = V::Gt16(gx, V::Set16(-1));
+    const I side1 = V::Select(horizontal, s, e), side2 = V::Select(horizontal, n, w);
+    const I corner1 = V::Select(horizontal, V::Select(gxUp, sw, se), V::Select(gyUp, ne, se));
+    const I corner2 = V::Select(horizontal, V::Select(gxUp, ne, nw), V::Select(gyUp, sw, nw));
+    // A flat gradient divides by 1 instead of 0; its lanes are decided by `flat`.
+    const I num = V::Min16(ax, ay), den = V::Max16(V::Max16(ax, ay), V::Set16(1));
+    return open & (flat | V::Removes(p, num, den, side1, corner1, side2, corner2));
+}
+
+}  // namespace
