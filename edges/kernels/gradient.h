@@ -45,6 +45,8 @@ struct GradientKernels {
 
     // bright[x] = (R + G + B + 1) div 3 of pixel x of the interleaved row.
     void (*brightnessRow)(const uint8_t* rgb, int32_t width, uint8_t* bright);
+    // Pixel x of the interleaved row `rgb` = (red[x], green[x], blue[x]).
+    void (*joinRow)(const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t width, uint8_t* rgb);
 
     // Smoother: out[i] = (510 - m) div 2, or 0 when m > 509, with m the largest of |Kh|, |Kd|,
     // |Kv| at sample i of a one-plane row (neighbours at i - 1 and i + 1).

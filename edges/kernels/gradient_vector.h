@@ -132,6 +132,27 @@ void BrightnessRowV(const uint8_t* rgb, int32_t width, uint8_t* bright) {
     BrightnessRowPlain(rgb + 3 * x, width - x, bright + x);
 }
 
+template <class V>
+void JoinRowV(const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t width, uint8_t* rgb) {
+    using I = typename V::I;
+    constexpr int32_t n = V::kPixelVectors;
+    int32_t x = 0;
+    for (; x + V::kPixelGroup <= width; x += V::kPixelGroup) {
+        I r[n], g[n], b[n];
+        for (int32_t k = 0; k < n; ++k) {
+            r[k] = V::Widen(red + x + k * V::kLanes);
+            g[k] = V::Widen(green + x + k * V::kLanes);
+            b[k] = V::Widen(blue + x + k * V::kLanes);
+        }
+        V::StorePixels(rgb + 3 * x, r, g, b);
+    }
+    for (; x < width; ++x) {
+        rgb[3 * x] = red[x];
+        rgb[3 * x + 1] = green[x];
+        rgb[3 * x + 2] = blue[x];
+    }
+}
+
 // v quot 3 for |v| < 2^15: floor(v x 21846 / 2^16), plus 1 when v is negative.
 template <class V>
 KERNEL_INLINE typename V::I Quot3(typename V::I v) {
@@ -514,6 +535,7 @@ constexpr GradientKernels MakeGradientKernels(int32_t level) {
     k.level = level;
     k.sobelRow = SobelRowV<V>;
     k.brightnessRow = BrightnessRowV<V>;
+    k.joinRow = JoinRowV<V>;
     k.kirschRow = KirschRowV<V>;
     k.recolourSmootherRow = RecolourRowV<V, true>;
     k.recolourVariableRow = RecolourRowV<V, false>;

@@ -70,6 +70,30 @@ TEST_P(KernelLevels, BrightnessOfEveryColour) {
     }
 }
 
+TEST_P(KernelLevels, JoiningPlanesGivesEveryColourInPlaceAndTouchesNothingElse) {
+    const std::vector<uint8_t> every = EveryColour();
+    const int32_t pixels = 1 << 24;
+    std::vector<uint8_t> planes[3];
+    for (int32_t c = 0; c < 3; ++c) {
+        planes[c].resize(size_t(pixels));
+        for (int32_t i = 0; i < pixels; ++i) planes[c][size_t(i)] = every[3 * size_t(i) + size_t(c)];
+    }
+    // Rows of every width up to a few groups, then the long awkward ones; a guard byte after each.
+    std::vector<uint8_t> rgb(3 * size_t(pixels) + 1, 0x5A);
+    int32_t x = 0;
+    for (int32_t width = 0; width < 100 && x + width <= pixels; x += width, ++width) {
+        rgb[3 * size_t(x + width)] = 0x5A;
+        kernels_->joinRow(&planes[0][size_t(x)], &planes[1][size_t(x)], &planes[2][size_t(x)], width, &rgb[3 * size_t(x)]);
+        ASSERT_EQ(rgb[3 * size_t(x + width)], 0x5A) << "width " << width;
+    }
+    for (; x < pixels; x += kOddRow) {
+        const int32_t width = std::min(kOddRow, pixels - x);
+        kernels_->joinRow(&planes[0][size_t(x)], &planes[1][size_t(x)], &planes[2][size_t(x)], width, &rgb[3 * size_t(x)]);
+    }
+    rgb.pop_back();
+    EXPECT_TRUE(rgb == every);
+}
+
 // The colour of (r, g, b) given the mean level c, straight from the formulas of both methods.
 void Recoloured(int32_t r, int32_t g, int32_t b, int32_t c, bool smoother, int32_t out[3]) {
     int32_t d = (r + g) / 2 - b;
