@@ -22,6 +22,7 @@ template <class V>
 inline __attribute__((always_inline)) uint32_t RemovedInGroup(const uint8_t* above, const uint8_t* middle,
                                                               const uint8_t* below, int32_t x) {
     using I = typename V::I;
+    static_assert(V::kLanes <= 32, "one bit a lane in 32 bits");
     const I p = V::Widen(middle + x);
     const I nw = V::Widen(above + x - 1), n = V::Widen(above + x), ne = V::Widen(above + x + 1);
     const I w = V::Widen(middle + x - 1), e = V::Widen(middle + x + 1);
