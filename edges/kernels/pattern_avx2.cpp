@@ -32,6 +32,7 @@ SF_INLINE __m256i Load32(const uint8_t* p) { return _mm256_loadu_si256(reinterpr
 // AVX2 operations for pattern_thinning.h: 16 lanes; true lanes all ones.
 struct Thinning256 {
     using I = __m256i;
+    using M = __m256i;
     static constexpr int32_t kLanes = 16;
     SF_INLINE static I Widen(const uint8_t* p) {
         return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
@@ -47,6 +48,7 @@ struct Thinning256 {
     SF_INLINE static I And(I a, I b) { return _mm256_and_si256(a, b); }
     SF_INLINE static I Or(I a, I b) { return _mm256_or_si256(a, b); }
     SF_INLINE static I AndNot(I a, I b) { return _mm256_andnot_si256(a, b); }
+    SF_INLINE static I Count(I count, M mask) { return _mm256_sub_epi16(count, mask); }
     SF_INLINE static I Select(I mask, I a, I b) { return _mm256_blendv_epi8(a, b, mask); }
     SF_INLINE static uint32_t Bits(I mask) {
         const uint32_t bytes = uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(mask, mask)));

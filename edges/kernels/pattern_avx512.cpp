@@ -29,9 +29,10 @@ namespace {
 
 #define PATTERN_INLINE inline __attribute__((always_inline))
 
-// AVX-512 operations for pattern_thinning.h: 32 lanes; true lanes all ones.
+// AVX-512 operations for pattern_thinning.h: 32 lanes, masks in mask registers.
 struct Thinning512 {
     using I = __m512i;
+    using M = __mmask32;
     static constexpr int32_t kLanes = 32;
     static I Widen(const uint8_t* p) { return WidenBytes32(p); }
     static I Set16(int16_t v) { return _mm512_set1_epi16(v); }
@@ -40,13 +41,14 @@ struct Thinning512 {
     static I Abs16(I a) { return _mm512_abs_epi16(a); }
     static I Max16(I a, I b) { return _mm512_max_epi16(a, b); }
     static I Min16(I a, I b) { return _mm512_min_epi16(a, b); }
-    static I Gt16(I a, I b) { return _mm512_movm_epi16(_mm512_cmpgt_epi16_mask(a, b)); }
-    static I Eq16(I a, I b) { return _mm512_movm_epi16(_mm512_cmpeq_epi16_mask(a, b)); }
-    static I And(I a, I b) { return _mm512_and_si512(a, b); }
-    static I Or(I a, I b) { return _mm512_or_si512(a, b); }
-    static I AndNot(I a, I b) { return _mm512_andnot_si512(a, b); }
-    static I Select(I mask, I a, I b) { return _mm512_mask_blend_epi16(_mm512_movepi16_mask(mask), a, b); }
-    static uint32_t Bits(I mask) { return uint32_t(_mm512_movepi16_mask(mask)); }
+    static M Gt16(I a, I b) { return _mm512_cmpgt_epi16_mask(a, b); }
+    static M Eq16(I a, I b) { return _mm512_cmpeq_epi16_mask(a, b); }
+    static M And(M a, M b) { return M(a & b); }
+    static M Or(M a, M b) { return M(a | b); }
+    static M AndNot(M a, M b) { return M(~a & b); }
+    static I Count(I count, M mask) { return _mm512_mask_add_epi16(count, mask, count, _mm512_set1_epi16(1)); }
+    static I Select(M mask, I a, I b) { return _mm512_mask_blend_epi16(mask, a, b); }
+    static uint32_t Bits(M mask) { return uint32_t(mask); }
 
     // Eight lanes from `first` on as 32-bit integers, and as doubles.
     static __m256i Ints(I a, int32_t first) {

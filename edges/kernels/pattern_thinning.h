@@ -9,9 +9,10 @@
 // gradient is the scalar rule's double arithmetic (the same roundings, in the same order), so the
 // decision is the scalar one bit for bit.
 //
-// V provides: I (V::kLanes 16-bit lanes), Widen (bytes to lanes), Set16, Add16, Sub16, Abs16,
-// Max16, Min16, Gt16 and Eq16 (all-ones lanes where true), And, Or, AndNot (~a & b), Select
-// (mask ? b : a), Bits (one bit per lane) and Removes (the interpolation step, below).
+// V provides: I (V::kLanes 16-bit lanes) and M (a lane mask: a vector or a mask register), Widen
+// (bytes to lanes), Set16, Add16, Sub16, Abs16, Max16, Min16, Gt16 and Eq16 (masks), And, Or,
+// AndNot (~a & b) of masks, Count (the count plus one where the mask is set), Select (mask ? b :
+// a), Bits (one bit per lane) and Removes (the interpolation step).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,7 @@ template <class V>
 inline __attribute__((always_inline)) uint32_t RemovedInGroup(const uint8_t* above, const uint8_t* middle,
                                                               const uint8_t* below, int32_t x) {
     using I = typename V::I;
+    using M = typename V::M;
     static_assert(V::kLanes <= 32, "one bit a lane in 32 bits");
     const I p = V::Widen(middle + x);
     const I nw = V::Widen(above + x - 1), n = V::Widen(above + x), ne = V::Widen(above + x + 1);
@@ -31,27 +33,26 @@ inline __attribute__((always_inline)) uint32_t RemovedInGroup(const uint8_t* abo
     const I around[9] = {nw, n, ne, e, se, s, sw, w, nw};
 
     const I lastEdge = V::Set16(229), background = V::Set16(230), white = V::Set16(255);
-    I candidates = V::Gt16(background, p);  // edge pixels
-    I anyAbove = V::Gt16(around[0], background);
+    M candidates = V::Gt16(background, p);  // edge pixels
+    M anyAbove = V::Gt16(around[0], background);
     for (int32_t i = 1; i < 8; ++i) anyAbove = V::Or(anyAbove, V::Gt16(around[i], background));
     candidates = V::And(candidates, anyAbove);
     if (V::Bits(candidates) == 0) return 0;
 
-    // Counts as sums of all-ones lanes: -k for k events.
     I lineToBackground = V::Set16(0), whites = V::Set16(0), darkToLight = V::Set16(0);
-    I wasBackground = V::Gt16(around[0], lastEdge), wasLighter = V::Gt16(around[0], p);
+    M wasBackground = V::Gt16(around[0], lastEdge), wasLighter = V::Gt16(around[0], p);
     for (int32_t i = 0; i < 8; ++i) {
-        const I isBackground = V::Gt16(around[i + 1], lastEdge), isLighter = V::Gt16(around[i + 1], p);
-        lineToBackground = V::Add16(lineToBackground, V::AndNot(wasBackground, isBackground));
-        darkToLight = V::Add16(darkToLight, V::AndNot(wasLighter, isLighter));
-        whites = V::Add16(whites, V::Eq16(around[i], white));
+        const M isBackground = V::Gt16(around[i + 1], lastEdge), isLighter = V::Gt16(around[i + 1], p);
+        lineToBackground = V::Count(lineToBackground, V::AndNot(wasBackground, isBackground));
+        darkToLight = V::Count(darkToLight, V::AndNot(wasLighter, isLighter));
+        whites = V::Count(whites, V::Eq16(around[i], white));
         wasBackground = isBackground;
         wasLighter = isLighter;
     }
-    const I atMostOne = V::Set16(-2);
-    candidates = V::And(candidates, V::Gt16(lineToBackground, atMostOne));
-    candidates = V::And(candidates, V::Gt16(whites, V::Set16(-7)));
-    candidates = V::And(candidates, V::Gt16(darkToLight, atMostOne));
+    const I two = V::Set16(2);
+    candidates = V::And(candidates, V::Gt16(two, lineToBackground));
+    candidates = V::And(candidates, V::Gt16(V::Set16(7), whites));
+    candidates = V::And(candidates, V::Gt16(two, darkToLight));
     const uint32_t open = V::Bits(candidates);
     if (open == 0) return 0;
 
@@ -62,8 +63,8 @@ inline __attribute__((always_inline)) uint32_t RemovedInGroup(const uint8_t* abo
     const I ax = V::Abs16(gx), ay = V::Abs16(gy);
     // Across a mostly horizontal gradient (|gx| >= |gy|) the rule looks east and west, else south
     // and north; the corner on each side follows the other component's sign.
-    const I horizontal = V::Or(V::Gt16(ax, ay), V::Eq16(ax, ay));
-    const I gyUp = V::Gt16(gy, V::Set16(-1)), gxUp = V::Gt16(gx, V::Set16(-1));
+    const M horizontal = V::Or(V::Gt16(ax, ay), V::Eq16(ax, ay));
+    const M gyUp = V::Gt16(gy, V::Set16(-1)), gxUp = V::Gt16(gx, V::Set16(-1));
     const I side1 = V::Select(horizontal, s, e), side2 = V::Select(horizontal, n, w);
     const I corner1 = V::Select(horizontal, V::Select(gxUp, sw, se), V::Select(gyUp, ne, se));
     const I corner2 = V::Select(horizontal, V::Select(gxUp, ne, nw), V::Select(gyUp, sw, nw));
