@@ -21,6 +21,7 @@
 // GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register, which
 // its flow analysis then reports as uninitialised.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
 #include "edges/kernels/gradient_vector.h"
