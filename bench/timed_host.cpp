@@ -36,19 +36,27 @@ OSErr PIAPI TimedWrite(PIChannelPort port, const VRect* writeRect, const PixelMe
 
 // A figure of /proc/self/status in bytes (its lines read "VmHWM:   123 kB"), or -1.
 int64_t StatusBytes(const char* key) {
+#if defined(__linux__)
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
         if (line.rfind(key, 0) == 0) return std::stoll(line.substr(line.find(':') + 1)) * 1024;
     }
+#else
+    (void)key;
+#endif
     return -1;
 }
 
 // Sets the peak resident memory to the present one; false where the system cannot.
 bool ResetPeak() {
+#if defined(__linux__)
     std::ofstream clear("/proc/self/clear_refs");
     clear << "5";
     clear.flush();
     return clear.good();
+#else
+    return false;
+#endif
 }
 
 }  // namespace
