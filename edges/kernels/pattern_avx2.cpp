@@ -54,28 +54,10 @@ struct Thinning256 {
         const uint32_t bytes = uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(mask, mask)));
         return (bytes & 0xFF) | ((bytes >> 8) & 0xFF00);
     }
-    // Four lanes from `first` on as 32-bit integers, and as doubles.
-    SF_INLINE static __m128i Ints(I a, int32_t first) {
-        const __m256i wide = _mm256_cvtepi16_epi32(first < 8 ? _mm256_castsi256_si128(a) : _mm256_extracti128_si256(a, 1));
-        return first % 8 == 0 ? _mm256_castsi256_si128(wide) : _mm256_extracti128_si256(wide, 1);
-    }
-    SF_INLINE static __m256d Doubles(I a, int32_t first) { return _mm256_cvtepi32_pd(Ints(a, first)); }
-    // The lanes where p >= trunc(side x (1 - t) + corner x t) on either side, t = num / den.
-    SF_INLINE static uint32_t Removes(I p, I num, I den, I side1, I corner1, I side2, I corner2) {
-        uint32_t bits = 0;
-        for (int32_t first = 0; first < 16; first += 4) {
-            const __m256d t = _mm256_div_pd(Doubles(num, first), Doubles(den, first));
-            const __m256d rest = _mm256_sub_pd(_mm256_set1_pd(1.0), t);
-            const __m128i a = _mm256_cvttpd_epi32(
-                _mm256_add_pd(_mm256_mul_pd(Doubles(side1, first), rest), _mm256_mul_pd(Doubles(corner1, first), t)));
-            const __m128i b = _mm256_cvttpd_epi32(
-                _mm256_add_pd(_mm256_mul_pd(Doubles(side2, first), rest), _mm256_mul_pd(Doubles(corner2, first), t)));
-            const __m128i level = Ints(p, first);
-            // p >= a unless a > p.
-            const __m128i kept = _mm_and_si128(_mm_cmpgt_epi32(a, level), _mm_cmpgt_epi32(b, level));
-            bits |= uint32_t(~_mm_movemask_ps(_mm_castsi128_ps(kept)) & 0xF) << first;
-        }
-        return bits;
+    SF_INLINE static I Dot(I a1, I b1, I a2, I b2) {
+        const I low = _mm256_madd_epi16(_mm256_unpacklo_epi16(a1, a2), _mm256_unpacklo_epi16(b1, b2));
+        const I high = _mm256_madd_epi16(_mm256_unpackhi_epi16(a1, a2), _mm256_unpackhi_epi16(b1, b2));
+        return _mm256_packs_epi32(low, high);  // the unpacks' order undone within each half
     }
 };
 

@@ -51,27 +51,10 @@ struct Thinning512 {
     static I Select(M mask, I a, I b) { return _mm512_mask_blend_epi16(mask, a, b); }
     static uint32_t Bits(M mask) { return uint32_t(mask); }
 
-    // Eight lanes from `first` on as 32-bit integers, and as doubles.
-    static __m256i Ints(I a, int32_t first) {
-        const __m512i wide = _mm512_cvtepi16_epi32(first < 16 ? _mm512_castsi512_si256(a) : _mm512_extracti64x4_epi64(a, 1));
-        return first % 16 == 0 ? _mm512_castsi512_si256(wide) : _mm512_extracti64x4_epi64(wide, 1);
-    }
-    static __m512d Doubles(I a, int32_t first) { return _mm512_cvtepi32_pd(Ints(a, first)); }
-    // The lanes where p >= trunc(side x (1 - t) + corner x t) on either side, t = num / den.
-    static uint32_t Removes(I p, I num, I den, I side1, I corner1, I side2, I corner2) {
-        uint32_t bits = 0;
-        for (int32_t first = 0; first < 32; first += 8) {
-            const __m512d t = _mm512_div_pd(Doubles(num, first), Doubles(den, first));
-            const __m512d rest = _mm512_sub_pd(_mm512_set1_pd(1.0), t);
-            const __m256i a = _mm512_cvttpd_epi32(
-                _mm512_add_pd(_mm512_mul_pd(Doubles(side1, first), rest), _mm512_mul_pd(Doubles(corner1, first), t)));
-            const __m256i b = _mm512_cvttpd_epi32(
-                _mm512_add_pd(_mm512_mul_pd(Doubles(side2, first), rest), _mm512_mul_pd(Doubles(corner2, first), t)));
-            const __m256i level = Ints(p, first);
-            const uint32_t hit = _mm256_cmpge_epi32_mask(level, a) | _mm256_cmpge_epi32_mask(level, b);
-            bits |= hit << first;
-        }
-        return bits;
+    static I Dot(I a1, I b1, I a2, I b2) {
+        const I low = _mm512_madd_epi16(_mm512_unpacklo_epi16(a1, a2), _mm512_unpacklo_epi16(b1, b2));
+        const I high = _mm512_madd_epi16(_mm512_unpackhi_epi16(a1, a2), _mm512_unpackhi_epi16(b1, b2));
+        return _mm512_packs_epi32(low, high);  // the unpacks' order undone within each quarter
     }
 };
 

@@ -1,18 +1,25 @@
-// The thinning rule of Skinny lines (RemovesEdgePixel, pattern_rules.h) for a whole group of
+// The thinning rule of Skinny lines (RemovesEdgePixel, pattern_rules.h, included first) for a group of
 // pixels at once, written over the small set of vector operations V that the AVX2 and AVX-512
 // pattern files define before including this file (internal linkage: each compiles its own copy).
 //
 // Contract: RemovedInGroup returns, bit i for pixel x + i (i < V::kLanes), which of the group's
 // pixels one sweep removes: exactly those for which RemovesEdgePixel(above, middle, below, x + i)
 // holds and whose value is below the background level. Bytes x - 1 .. x + V::kLanes of each row
-// must exist. The neighbourhood tests are 16-bit lane arithmetic; the interpolation across the
-// gradient is the scalar rule's double arithmetic (the same roundings, in the same order), so the
-// decision is the scalar one bit for bit.
+// must exist. Everything is 16-bit lane arithmetic, and the decision is the scalar one bit for bit:
+//
+// The scalar rule interpolates across the gradient in double precision, side x (1 - t) + corner x t
+// with t = num / den, and removes the pixel when p >= the truncated value on either side. That
+// value is A / den for the integer A = side x (den - num) + corner x num, within far less than
+// 1 / den (the doubles' roundings are below 10^-12 of values below 256), so it truncates to
+// floor(A / den) unless A / den is a whole number k, which the roundings may leave at k or just
+// below. Hence with G = (p + 1) x den - A = (p + 1 - side) x den + (side - corner) x num, the
+// scalar rule says yes when G > 0 and no when G < 0; G = 0 (p = k - 1) is decided by the scalar
+// rule itself, except where t is 0 or 1, when the double arithmetic is exact and says no.
 //
 // V provides: I (V::kLanes 16-bit lanes) and M (a lane mask: a vector or a mask register), Widen
 // (bytes to lanes), Set16, Add16, Sub16, Abs16, Max16, Min16, Gt16 and Eq16 (masks), And, Or,
 // AndNot (~a & b) of masks, Count (the count plus one where the mask is set), Select (mask ? b :
-// a), Bits (one bit per lane) and Removes (the interpolation step).
+// a), Bits (one bit per lane) and Dot (a1 x b1 + a2 x b2 of each lane, saturated to 16 bits).
 #pragma once
 
 #include <cstdint>
@@ -68,9 +75,21 @@ inline __attribute__((always_inline)) uint32_t RemovedInGroup(const uint8_t* abo
     const I side1 = V::Select(horizontal, s, e), side2 = V::Select(horizontal, n, w);
     const I corner1 = V::Select(horizontal, V::Select(gxUp, sw, se), V::Select(gyUp, ne, se));
     const I corner2 = V::Select(horizontal, V::Select(gxUp, ne, nw), V::Select(gyUp, sw, nw));
-    // A flat gradient divides by 1 instead of 0; its lanes are decided by `flat`.
-    const I num = V::Min16(ax, ay), den = V::Max16(V::Max16(ax, ay), V::Set16(1));
-    return open & (flat | V::Removes(p, num, den, side1, corner1, side2, corner2));
+    const I num = V::Min16(ax, ay), den = V::Max16(ax, ay);
+    const I next = V::Add16(p, V::Set16(1));
+    const I g1 = V::Dot(V::Sub16(next, side1), den, V::Sub16(side1, corner1), num);
+    const I g2 = V::Dot(V::Sub16(next, side2), den, V::Sub16(side2, corner2), num);
+    const uint32_t yes = V::Bits(V::Or(V::Gt16(g1, zero), V::Gt16(g2, zero)));
+    // Whole-number values with 0 < t < 1 on a side that does not already say yes.
+    const M between = V::And(V::Gt16(num, zero), V::Gt16(den, num));
+    const uint32_t undecided =
+        open & ~flat & ~yes & V::Bits(V::And(between, V::Or(V::Eq16(g1, zero), V::Eq16(g2, zero))));
+    uint32_t removed = open & (flat | yes);
+    for (uint32_t lanes = undecided; lanes != 0; lanes &= lanes - 1) {
+        const int32_t i = __builtin_ctz(lanes);
+        if (RemovesEdgePixel(above, middle, below, x + i)) removed |= 1u << i;
+    }
+    return removed;
 }
 
 }  // namespace

@@ -129,6 +129,52 @@ TEST(PatternKernels, ThreeRowKernelsMatchThePlainOnes) {
     }
 }
 
+// The thinning rule interpolates across the gradient in double precision. Where the exact value on
+// a side is a whole number k with the pixel at k - 1, the roundings alone decide: these patterns,
+// found by search, each stand alone in three columns of three rows.
+TEST(PatternKernels, ThinningDecidesWholeNumberInterpolationsAsThePlainRule) {
+    LevelReset reset;
+    Random random(77);
+    std::vector<uint8_t> rows[3];
+    int32_t found = 0;
+    while (found < 1500) {
+        int32_t v[9];  // nw, n, ne, w, p, e, sw, s, se
+        for (int32_t& value : v) value = random.Below(8) < 2 ? 231 + random.Below(25) : random.Below(230);
+        const int32_t nw = v[0], n = v[1], ne = v[2], w = v[3], p = v[4], e = v[5], sw = v[6], s = v[7], se = v[8];
+        const int32_t gx = 2 * (e - w) + ne + se - nw - sw, gy = 2 * (s - n) + sw + se - nw - ne;
+        const int32_t ax = gx < 0 ? -gx : gx, ay = gy < 0 ? -gy : gy;
+        const int32_t num = ax < ay ? ax : ay, den = ax < ay ? ay : ax;
+        if (num == 0 || num == den) continue;
+        const bool across = ax >= ay;
+        const int32_t sides[2][2] = {{across ? e : s, across ? (gy >= 0 ? se : ne) : (gx >= 0 ? se : sw)},
+                                     {across ? w : n, across ? (gy >= 0 ? nw : sw) : (gx >= 0 ? nw : ne)}};
+        bool whole = false;
+        for (const auto& side : sides) whole |= side[0] * (den - num) + side[1] * num == (p + 1) * den;
+        if (!whole) continue;
+        for (int32_t r = 0; r < 3; ++r)
+            for (int32_t c = 0; c < 3; ++c) rows[r].push_back(uint8_t(v[3 * r + c]));
+        ++found;
+    }
+    const int32_t width = int32_t(rows[0].size()) - 2;
+    const PatternKernels* plain = KernelsAt(kKernelPlain);
+    std::vector<uint8_t> expected = GuardedRow(width);
+    int64_t expectedRemovals = 0;
+    plain->skinnyThinning(rows[0].data(), rows[1].data(), rows[2].data(), expected.data(), width, &expectedRemovals);
+    // Both answers occur, so that a rule that settled these patterns one way would be caught.
+    int32_t removed = 0;
+    for (int32_t i = 0; i < found; ++i) removed += expected[size_t(3 * i + 1)] == 255;
+    EXPECT_GT(removed, 50);
+    EXPECT_LT(removed, found - 50);
+    for (int32_t level : Levels()) {
+        if (level == kKernelPlain) continue;
+        std::vector<uint8_t> got = GuardedRow(width);
+        int64_t gotRemovals = 0;
+        KernelsAt(level)->skinnyThinning(rows[0].data(), rows[1].data(), rows[2].data(), got.data(), width, &gotRemovals);
+        EXPECT_EQ(got, expected) << KernelLevelName(level);
+        EXPECT_EQ(gotRemovals, expectedRemovals) << KernelLevelName(level);
+    }
+}
+
 // A million patterns each of random and of gently varying brightness: the vector kernels estimate
 // the energy ratio in single precision and must hand every estimate near a step to the double
 // arithmetic.
