@@ -5,7 +5,7 @@
 PRESETS := native native-asan win32 win64
 JOBS ?= $(shell nproc)
 
-.PHONY: all native native-asan win32 win64 fuzz dist check deps demo bench clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist
+.PHONY: all native native-asan win32 win64 fuzz dist check deps demo bench install-gimp clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist
 
 all: native
 
@@ -45,6 +45,14 @@ demo:
 	@scripts/install-deps native
 	$(MAKE) native
 	scripts/demo
+
+# The GIMP plug-in into ${XDG_CONFIG_HOME:-$HOME/.config}/GIMP/2.10/plug-ins/varnocketile/. The
+# configuration runs again so that GIMP's development files, when just installed, are found.
+install-gimp:
+	@scripts/install-deps gimp
+	cmake --preset native >/dev/null
+	cmake --build --preset native -j $(JOBS) --target gimp_plugin
+	scripts/install-gimp
 
 bench: deps
 	scripts/bench

@@ -5,14 +5,26 @@
 
 namespace {
 LiveResources live;
-int32_t failCountdown;
-bool failSticky;
+uint32_t memoryRequests;  // unsigned: a long-lived host may wrap them
+uint32_t mappingRequests;
+
+struct Countdown {
+    int32_t left;
+    bool sticky;
+};
+Countdown memoryFailure;
+Countdown mappingFailure;
+
+bool Due(Countdown* failure) {
+    if (failure->left <= 0) return false;
+    if (--failure->left > 0) return false;
+    if (failure->sticky) failure->left = 1;
+    return true;
+}
 
 bool InjectedFailure() {
-    if (failCountdown <= 0) return false;
-    if (--failCountdown > 0) return false;
-    if (failSticky) failCountdown = 1;
-    return true;
+    ++memoryRequests;
+    return Due(&memoryFailure);
 }
 }  // namespace
 
@@ -56,7 +68,13 @@ LiveResources CountLiveResources(void) { return live; }
 void NoteMappingCreated(void) { ++live.mappings; }
 void NoteMappingReleased(void) { --live.mappings; }
 
-void FailMemoryBlocksAfter(int32_t countdown, bool sticky) {
-    failCountdown = countdown;
-    failSticky = sticky;
+void FailMemoryBlocksAfter(int32_t countdown, bool sticky) { memoryFailure = {countdown, sticky}; }
+void FailMappingsAfter(int32_t countdown, bool sticky) { mappingFailure = {countdown, sticky}; }
+
+bool MappingFails(void) {
+    ++mappingRequests;
+    return Due(&mappingFailure);
 }
+
+int32_t CountMemoryRequests(void) { return int32_t(memoryRequests); }
+int32_t CountMappingRequests(void) { return int32_t(mappingRequests); }

@@ -35,3 +35,10 @@ void NoteMappingReleased(void);
 // Test hook: the allocation numbered `countdown` from now (1 = the next one) fails, as do all
 // later ones while `sticky` is set. 0 switches failures off.
 void FailMemoryBlocksAfter(int32_t countdown, bool sticky);
+// The same for the mappings of image buffers; the buffer layer asks MappingFails before each.
+void FailMappingsAfter(int32_t countdown, bool sticky);
+bool MappingFails(void);
+// Requests made since the program started (memory blocks and plug-in handles; mappings), so
+// that a test can make each request of a call fail in turn.
+int32_t CountMemoryRequests(void);
+int32_t CountMappingRequests(void);

@@ -2,9 +2,16 @@
 // megapixels per second, on a mosaic of real photographs (when given one) and on a photograph-like
 // picture that the project draws itself, each in colour and in grey, beside peer operations from
 // another image library when the build has one (bench_peers.h), ending with tables of median
-// times, ratios and targets.
+// times, ratios and targets. Then the whole program: `varno select IN.jpg -o OUT.png` on a
+// photograph beside the peer library reading that JPEG, converting it to grey and writing that as
+// PNG, and varno's peak memory on the photograph as an 8-bit JPEG and as a 16-bit TIFF, measured
+// once each.
 //
-//   varno_bench [--mosaic=FILE] [--size=WxH | --small] [--kernels=LEVEL] [Google Benchmark options]
+//   varno_bench [--mosaic=FILE] [--photo=IN.jpg] [--size=WxH | --small] [--kernels=LEVEL]
+//               [Google Benchmark options]
+//
+// The photograph is IN.jpg (scripts/bench gives the mosaic as a JPEG); without one, the generated
+// picture, written as a JPEG.
 //
 // The size comes from --size, else $VARNO_BENCH_SIZE, else 6000x4000 (the mosaic is cut to it
 // when it is larger); --small is 300x200 without the mosaic, the smoke run of the tests. Unless
@@ -35,6 +42,12 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
 
 #include "bench/bench_peers.h"
 #include "bench/bench_table.h"
@@ -110,7 +123,7 @@ void TimeMethod(benchmark::State& state, const BenchPicture* picture, const Meth
     const LiveResources before = CountLiveResources();
     ImageBuffer* image = nullptr;
     const int16_t created =
-        CreateImageBuffer("bench", int16_t(picture->width), int16_t(picture->height), int16_t(planes), &image);
+        CreateImageBuffer("bench", picture->width, picture->height, planes, &image);
     if (created != kNoErr || !image || !image->mapped) {
         if (image) DisposeImageBuffer(image);
         Fail(state, c.name, "the working image could not be made (" + std::to_string(created) + ")");
@@ -289,13 +302,15 @@ struct Options {
     std::string mosaic;
     int32_t kernelLimit = -1;  // none
     int32_t repetitions = 5;
+    std::string photo;
     std::vector<std::string> benchmarkArgs;
 };
 
 void Usage(FILE* to) {
     std::fprintf(to,
-                 "usage: varno_bench [--mosaic=FILE] [--size=WxH | --small] [Google Benchmark options]\n"
+                 "usage: varno_bench [--mosaic=FILE] [--photo=IN.jpg] [--size=WxH | --small] [Google Benchmark options]\n"
                  "  --mosaic=FILE  the mosaic of photographs (scripts/mosaic makes it)\n"
+                 "  --photo=IN.jpg the photograph of the whole-program case (scripts/mosaic jpg makes one)\n"
                  "  --size=WxH     picture size, each side 1..%d (default $VARNO_BENCH_SIZE, else 6000x4000)\n"
                  "  --small        300x200 without the mosaic and one repetition: the smoke run\n"
                  "  --kernels=L    the highest kernel level to use: sse2, avx2 or avx512\n",
@@ -327,6 +342,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->sizeGiven = true;
         } else if (arg.rfind("--mosaic=", 0) == 0) {
             options->mosaic = arg.substr(9);
+        } else if (arg.rfind("--photo=", 0) == 0) {
+            options->photo = arg.substr(8);
         } else if (arg.rfind("--kernels=", 0) == 0) {
             const std::string level = arg.substr(10);
             options->kernelLimit = level == "sse2" ? kKernelSse2 : level == "avx2" ? kKernelAvx2 : level == "avx512" ? kKernelAvx512 : -2;
@@ -367,7 +384,7 @@ void Complete(BenchPicture* picture, varno::Document* rgbDocument, varno::Docume
         for (int c = 0; c < 3; ++c) planes[size_t(c)][i] = p[c];
     }
     std::string error;
-    varno::MakeDocument8(3, picture->width, picture->height, planes, rgbDocument, &error);
+    varno::MakeDocument8(3, picture->width, picture->height, std::move(planes), rgbDocument, &error);
     varno::MakeDocument8(1, picture->width, picture->height, {picture->grey}, greyDocument, &error);
 }
 
@@ -383,7 +400,7 @@ std::string ReadMosaic(const Options& options, BenchPicture* picture) {
     varno::Document document;
     std::string error = varno::ReadImageFile(options.mosaic, &document);
     if (!error.empty()) return error;
-    if (document.depth != 8 || document.channels.size() != 3) return "not an 8-bit RGB picture";
+    if (document.depth != 8 || document.channels8.size() != 3) return "not an 8-bit RGB picture";
     picture->name = "photos";
     picture->width = options.sizeGiven ? std::min(options.width, document.width) : document.width;
     picture->height = options.sizeGiven ? std::min(options.height, document.height) : document.height;
@@ -392,7 +409,7 @@ std::string ReadMosaic(const Options& options, BenchPicture* picture) {
         for (int32_t x = 0; x < picture->width; ++x)
             for (int c = 0; c < 3; ++c)
                 picture->rgb[(size_t(y) * size_t(picture->width) + size_t(x)) * 3 + size_t(c)] =
-                    uint8_t(document.channels[size_t(c)][size_t(y) * size_t(document.width) + size_t(x)]);
+                    document.channels8[size_t(c)][size_t(y) * size_t(document.width) + size_t(x)];
     return "";
 }
 
@@ -456,6 +473,123 @@ std::vector<BudgetRow> BudgetRows(const Picture& p, bool grey) {
     return rows;
 }
 
+// ---- the whole program ------------------------------------------------------------------------
+
+extern "C" char** environ;
+
+// Runs varno with `arguments` and waits for it; true when it exited with 0. `peak` gets its peak
+// resident memory in bytes. A forked child starts with this process's resident size as its own peak
+// (posix_spawn's with this process's peak), so the peak is measured with fork while this process
+// is still small, and the timed runs use posix_spawn, which copies nothing.
+bool RunVarno(const std::vector<std::string>& arguments, bool forked, int64_t* peak = nullptr) {
+    std::vector<std::string> words = {VARNO_PROGRAM_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    if (forked) {
+        child = fork();
+        if (child == 0) {
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    } else if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        child = -1;
+    }
+    int status = 0;
+    struct rusage usage = {};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child) return false;
+    if (peak) *peak = int64_t(usage.ru_maxrss) * 1024;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The photograph as a 16-bit RGB TIFF (uncompressed), each sample v x 257.
+bool WriteWideTiff(const std::string& path, const varno::Document& photo) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    if (!tiff) return false;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(photo.width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(photo.height));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(16));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(16));
+    std::vector<uint16_t> row(size_t(photo.width) * 3);
+    bool ok = true;
+    for (int32_t y = 0; y < photo.height && ok; ++y) {
+        for (size_t x = 0; x < size_t(photo.width); ++x)
+            for (size_t c = 0; c < 3; ++c) row[x * 3 + c] = uint16_t(photo.channels8[c][size_t(y) * size_t(photo.width) + x] * 257);
+        ok = TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) == 1;
+    }
+    TIFFClose(tiff);
+    return ok;
+}
+
+struct MemoryCase {
+    std::string label;
+    std::string path;
+    int64_t rawBytes = 0;
+    int64_t peak = -1;
+};
+
+// The photograph (given, or the drawn picture written as JPEG) and its 16-bit TIFF in the drive,
+// and varno's peak memory on each. Runs while this process holds no picture.
+bool PreparePhotograph(const Options& options, const std::string& drive, std::string* jpeg, BenchPicture* shape,
+                       std::vector<MemoryCase>* memory) {
+    varno::Document photo;
+    *jpeg = options.photo.empty() ? drive + "/photo.jpg" : options.photo;
+    if (options.photo.empty()) {
+        const std::vector<uint8_t> rgb = varno::DrawSample(options.width, options.height, 1);
+        std::vector<uint8_t> bytes;
+        if (!varno::EncodeImage(*jpeg, options.width, options.height, 3, rgb.data(), &bytes).empty() ||
+            !varno::WriteFileAtomically(*jpeg, bytes).empty())
+            return false;
+    }
+    if (const std::string error = varno::ReadImageFile(*jpeg, &photo); !error.empty() || photo.mode != 3) {
+        std::fprintf(stderr, "varno_bench: cannot read the photograph '%s': %s\n", jpeg->c_str(),
+                     error.empty() ? "not an RGB picture" : error.c_str());
+        return false;
+    }
+    shape->width = photo.width;
+    shape->height = photo.height;
+    const std::string wide = drive + "/photo16.tif";
+    if (!WriteWideTiff(wide, photo)) return false;
+    const int64_t pixels = int64_t(photo.width) * photo.height;
+    const std::string size = std::to_string(photo.width) + " x " + std::to_string(photo.height);
+    memory->push_back({"8-bit RGB " + size + " JPEG", *jpeg, pixels * 3});
+    memory->push_back({"16-bit RGB " + size + " TIFF", wide, pixels * 6});
+    photo = varno::Document();  // gone before the children are forked
+    for (MemoryCase& c : *memory)
+        if (!RunVarno({"select", c.path, "-o", drive + "/memory.png", "--quiet"}, true, &c.peak)) c.peak = -1;
+    return true;
+}
+
+void TimeProgram(benchmark::State& state, const std::string& jpeg, const std::string& output, const BenchPicture* picture) {
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool ran = RunVarno({"select", jpeg, "-o", output, "--quiet"}, false);
+        state.SetIterationTime(Seconds(start, std::chrono::steady_clock::now()));
+        if (!ran) return Fail(state, "varno_select_jpeg", "varno select failed on " + jpeg);
+    }
+    SetRate(state, picture);
+}
+
+std::string FormatMemory(const std::vector<MemoryCase>& cases) {
+    std::string text = "\npeak memory of varno select (one run each), against the picture's raw bytes:\n";
+    for (const MemoryCase& c : cases) {
+        char line[200];
+        const double ratio = c.peak > 0 ? double(c.peak) / double(c.rawBytes) : 0.0;
+        if (c.peak > 0)
+            std::snprintf(line, sizeof line, "  %-30s %8.1f MB  %5.2f x %7.1f MB  target <= 3.00  %s\n", c.label.c_str(),
+                          double(c.peak) / 1e6, ratio, double(c.rawBytes) / 1e6, ratio <= 3.0 ? "met" : "missed");
+        else
+            std::snprintf(line, sizeof line, "  %-30s failed\n", c.label.c_str());
+        text += line;
+    }
+    return text;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
@@ -481,6 +615,17 @@ int Main(int argc, char** argv) {
     std::filesystem::create_directories(drive, ignored);
     varno::SetEnvironment("VARNO_DRIVE_C", drive.string().c_str());
     varno::SetEnvironment("MORVELAN_PATH", nullptr);
+
+    // Freed pictures go back to the system, so that the memory measurement sees this process small.
+    varno::PrepareForLargeBlocks();
+    std::string jpeg;
+    std::vector<MemoryCase> memory;
+    static BenchPicture photoShape;  // the photograph's size only
+    if (!PreparePhotograph(options, drive.string(), &jpeg, &photoShape, &memory)) {
+        std::fprintf(stderr, "varno_bench: the photograph could not be prepared\n");
+        std::filesystem::remove_all(drive, ignored);
+        return 1;
+    }
 
     SetKernelLevelLimit(options.kernelLimit);
     std::printf("kernels: %s\n", KernelLevelName(KernelLevel()));
@@ -521,6 +666,27 @@ int Main(int argc, char** argv) {
         }
     }
 
+    Section program;
+    program.heading.width = photoShape.width;
+    program.heading.height = photoShape.height;
+    program.heading.repetitions = options.repetitions;
+    program.heading.picture = "the whole program on a photograph as JPEG";
+    const std::string selection = (drive / "selection.png").string();
+    benchmark::RegisterBenchmark("varno_select_jpeg", [jpeg, selection](benchmark::State& state) {
+        TimeProgram(state, jpeg, selection, &photoShape);
+    })->UseManualTime()->Unit(benchmark::kMillisecond);
+    TableRow whole;
+    whole.label = "varno select IN.jpg -o OUT.png";
+    whole.method = "varno_select_jpeg";
+    if (RegisterFilePeerBenchmark(jpeg, (drive / "peer.png").string())) {
+        anyPeer = true;
+        whole.peerLabel = "read JPEG, grey, write PNG";
+        whole.peer = "cv_jpeg_grey_png";
+        whole.target = 1.5;
+    }
+    program.rows.push_back(whole);
+    sections.push_back(program);
+
     BookReporter reporter;
     const size_t ran = benchmark::RunSpecifiedBenchmarks(&reporter);
 
@@ -541,6 +707,7 @@ int Main(int argc, char** argv) {
                  "pixel callbacks); whole ms: the whole Execute call; peak MB: the memory the process took on during it.\n";
     if (anyPeer) std::cout << "ratio = ms / peer ms; the targets apply to the RGB pictures.\n";
     std::cout << "budget: the method alone plus two copies of the document.\n";
+    std::cout << FormatMemory(memory);
     for (const auto& [name, message] : book.errors) std::cout << "failed: " << name << ": " << message << "\n";
     std::cout.flush();
 
@@ -550,7 +717,8 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "varno_bench: no benchmark ran\n");
         return 1;
     }
-    return book.AnyFailed() ? 1 : 0;
+    const bool memoryFailed = std::any_of(memory.begin(), memory.end(), [](const MemoryCase& c) { return c.peak < 0; });
+    return book.AnyFailed() || memoryFailed ? 1 : 0;
 }
 
 }  // namespace varnobench

@@ -22,8 +22,8 @@
 
 namespace varnobench {
 
-// The largest side the plug-in's methods take: a bordered scratch image must fit 16-bit sizes.
-constexpr int32_t kLargestSide = 32765;
+// The largest side the plug-in's methods take: the largest a host describes.
+constexpr int32_t kLargestSide = 32767;
 
 bool ParsePictureSize(const std::string& text, int32_t* width, int32_t* height);
 

@@ -70,7 +70,7 @@ std::string BuildMosaic(const std::string& folder, int32_t width, int32_t height
         varno::Document document;
         const std::string error = varno::ReadImageFile(path, &document);
         if (!error.empty()) return path + ": " + error;
-        const size_t channels = document.channels.size();
+        const size_t channels = varno::ChannelCount(document);
         if (document.depth != 8 || (channels != 1 && channels != 3))
             return path + ": not an 8-bit grey or RGB photograph";
         Photo photo;
@@ -79,7 +79,7 @@ std::string BuildMosaic(const std::string& folder, int32_t width, int32_t height
         const size_t pixels = size_t(photo.width) * size_t(photo.height);
         photo.rgb.resize(pixels * 3);
         for (size_t p = 0; p < pixels; ++p)
-            for (size_t c = 0; c < 3; ++c) photo.rgb[3 * p + c] = uint8_t(document.channels[channels == 3 ? c : 0][p]);
+            for (size_t c = 0; c < 3; ++c) photo.rgb[3 * p + c] = document.channels8[channels == 3 ? c : 0][p];
         photos.push_back(std::move(photo));
     }
     *rgb = TileMosaic(photos, width, height);

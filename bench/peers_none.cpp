@@ -5,6 +5,8 @@ namespace varnobench {
 
 bool RegisterPeerBenchmark(const std::string&, const BenchPicture*, bool) { return false; }
 
+bool RegisterFilePeerBenchmark(const std::string&, const std::string&) { return false; }
+
 std::string PeerLibrary() { return std::string(); }
 
 }  // namespace varnobench

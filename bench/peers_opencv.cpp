@@ -11,6 +11,8 @@
 //                          pixel, back to 8 bits (Fine detail)
 //   cv_filter2d_3x3/5x5/7x7  one filter2D of that size on the 8-bit picture (Variable width at
 //                          radius 1, 2, 3)
+//   cv_jpeg_grey_png       imread of a JPEG, grey conversion, imwrite of that as PNG (varno
+//                          select on a JPEG, writing its selection as PNG)
 //   cv_smoother_composite  RGB -> YCrCb, three 3x3 directional filter2D passes on Y in 16 bits,
 //                          the largest absolute response as the inverted brightness, back to RGB
 //                          (the whole run with Smoother)
@@ -23,6 +25,7 @@
 #include <cmath>
 #include <opencv2/core.hpp>
 #include <opencv2/core/utility.hpp>
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "bench/bench_peers.h"
@@ -187,6 +190,26 @@ bool RegisterPeerBenchmark(const std::string& key, const BenchPicture* picture, 
         }
         const double megapixels = double(picture->width) * double(picture->height) / 1e6;
         state.counters["MP"] = benchmark::Counter(megapixels, benchmark::Counter::kIsIterationInvariantRate);
+    })->UseRealTime()->Unit(benchmark::kMillisecond);
+    return true;
+}
+
+bool RegisterFilePeerBenchmark(const std::string& input, const std::string& output) {
+    cv::setNumThreads(1);
+    benchmark::RegisterBenchmark("cv_jpeg_grey_png", [input, output](benchmark::State& state) {
+        cv::Mat grey;
+        for (auto _ : state) {
+            const cv::Mat colour = cv::imread(input, cv::IMREAD_COLOR);
+            if (colour.empty()) {
+                state.SkipWithError(("cannot read " + input).c_str());
+                break;
+            }
+            cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
+            if (!cv::imwrite(output, grey)) {
+                state.SkipWithError(("cannot write " + output).c_str());
+                break;
+            }
+        }
     })->UseRealTime()->Unit(benchmark::kMillisecond);
     return true;
 }

@@ -16,6 +16,8 @@
 typedef intptr_t FileHandle;
 constexpr FileHandle kNoFile = -1;
 
+// Only regular files are files: a FIFO, device, pipe, socket or directory at a name is refused by
+// FileOpen (-61) and FileCreate without waiting on it, and is never read or written.
 int16_t FileOpen(const char* name, FileHandle* handle);  // existing file, read/write
 int16_t FileCreate(const char* name);                    // create or empty, then close
 int16_t FileRead(FileHandle handle, int32_t* count, void* destination);
@@ -23,6 +25,24 @@ int16_t FileWrite(FileHandle handle, int32_t* count, const void* source);
 int16_t FileSetPos(FileHandle handle, int32_t offset);  // from the start of the file
 int16_t FileClose(FileHandle handle);
 int16_t FileDelete(const char* name);
+// Whether the file was opened for writing: FileOpen falls back to reading only when writing is
+// not allowed.
+bool FileWritable(FileHandle handle);
+// Carries what was written to the file down to its storage: 0, or -36.
+int16_t FileFlush(FileHandle handle);
+// Puts the file `source` in the place of `target` in one step (rename, MoveFileEx): whoever opens
+// `target` finds the old file or the new one, never a mix. Neither may be open. 0, or -43 no
+// source, -61 no permission, -45 target locked, -34 disk full, -36 otherwise.
+int16_t FileReplace(const char* source, const char* target);
+
+// Test hook: the call numbered `countdown` from now (1 = the next one) of those that change what
+// is stored (FileWrite, FileFlush, FileReplace), and every later one, fails with `code`, changing
+// nothing. 0 switches failures off.
+void FailFileChangesAfter(int32_t countdown, int16_t code);
+// The platform layers ask before each change; true (and the code) when it is to fail.
+bool FileChangeFails(int16_t* code);
+// Changes asked for since the program started.
+int32_t CountFileChanges(void);
 
 // The platform's error numbers (Win32 last-error numbers for open, write and set position on
 // Windows, the C runtime's errno for create and delete; errno throughout on POSIX) mapped onto
@@ -34,6 +54,7 @@ int16_t MapWriteError(int32_t error);
 int16_t MapSetPosError(int32_t error);
 int16_t MapCreateError(int32_t error);
 int16_t MapDeleteError(int32_t error);
+int16_t MapReplaceError(int32_t error);
 
 #if !defined(_WIN32)
 // The one place where a fixed name c:\NAME (drive letter in either case) becomes NAME inside the

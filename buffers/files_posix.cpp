@@ -2,6 +2,7 @@
 // codes, fixed names c:\NAME mapped into the directory standing for drive C, and an exclusive
 // advisory lock standing in for an open without sharing.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -70,9 +71,16 @@ int ToDescriptor(FileHandle handle) {
     return handle >= 0 && handle <= 0x7FFFFFFF ? int(handle) : -1;
 }
 
+// Only regular files are files: a FIFO, a device, a socket or a directory at a file's name is
+// never read or written (a FIFO or a terminal would wait for ever, a device never ends).
+bool RegularFile(int fd) {
+    struct stat info;
+    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // Another opener holds the file exclusively: the stand-in for a Windows sharing violation.
 bool LockedElsewhere(const char* path) {
-    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return false;
     bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(fd);
@@ -177,23 +185,44 @@ int16_t MapDeleteError(int32_t error) {
     }
 }
 
+int16_t MapReplaceError(int32_t error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return -43;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+            return -61;
+        case EBUSY:
+            return -45;
+        case ENOSPC:
+        case EDQUOT:
+            return -34;
+        default:
+            return -36;
+    }
+}
+
 int16_t FileOpen(const char* name, FileHandle* handle) {
     if (handle) *handle = kNoFile;
     if (!handle) return -36;
     char path[kNameCapacity];
     if (MapFixedName(name, path, sizeof path, nullptr) != 0) return -37;
-    int fd = open(path, O_RDWR | O_CLOEXEC);
+    // Without blocking: opening a FIFO for reading would otherwise wait for a writer.
+    int fd = open(path, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         int error = errno;
         if (!OpenRetriesReadOnly(error)) return MapOpenError(error);
-        fd = open(path, O_RDONLY | O_CLOEXEC);
+        fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (fd < 0) return -61;
     }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (!RegularFile(fd)) {
         close(fd);
         return -61;
     }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // No sharing: an exclusive lock that a second opener cannot take.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
@@ -211,10 +240,13 @@ int16_t FileCreate(const char* name) {
     if (MapFixedName(name, path, sizeof path, directory) != 0) return -37;
     if (directory[0]) EnsureDirectory(directory);
     // Not truncated through O_TRUNC: a file that another opener holds exclusively stays intact.
-    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return MapCreateError(errno);
+    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    // ENXIO: a FIFO that nobody reads, which is no file either.
+    if (fd < 0) return MapCreateError(errno == ENXIO ? EACCES : errno);
     int16_t result = 0;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (!RegularFile(fd)) {
+        result = MapCreateError(EACCES);
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         result = MapCreateError(errno);
     } else if (ftruncate(fd, 0) != 0) {
         result = MapCreateError(errno);
@@ -247,6 +279,8 @@ int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
     int32_t wanted = *count;
     *count = 0;
     if (wanted < 0 || (wanted > 0 && !source)) return -36;
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
     int fd = ToDescriptor(handle);
     const auto* bytes = static_cast<const uint8_t*>(source);
     while (*count < wanted) {
@@ -277,4 +311,25 @@ int16_t FileDelete(const char* name) {
     if (LockedElsewhere(path)) return -45;
     if (unlink(path) != 0) return MapDeleteError(errno);
     return 0;
+}
+
+bool FileWritable(FileHandle handle) {
+    int flags = fcntl(ToDescriptor(handle), F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
+int16_t FileFlush(FileHandle handle) {
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
+    return fsync(ToDescriptor(handle)) == 0 ? 0 : -36;
+}
+
+int16_t FileReplace(const char* source, const char* target) {
+    char from[kNameCapacity];
+    char to[kNameCapacity];
+    if (MapFixedName(source, from, sizeof from, nullptr) != 0) return -37;
+    if (MapFixedName(target, to, sizeof to, nullptr) != 0) return -37;
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
+    return std::rename(from, to) == 0 ? 0 : MapReplaceError(errno);
 }

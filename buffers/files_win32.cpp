@@ -86,6 +86,24 @@ int16_t MapDeleteError(int32_t error) {
     }
 }
 
+int16_t MapReplaceError(int32_t error) {
+    switch (error) {
+        case 2:
+        case ERROR_PATH_NOT_FOUND:
+            return -43;
+        case 5:
+            return -61;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return -45;
+        case ERROR_HANDLE_DISK_FULL:
+        case ERROR_DISK_FULL:
+            return -34;
+        default:
+            return -36;
+    }
+}
+
 int16_t FileOpen(const char* name, FileHandle* handle) {
     if (handle) *handle = kNoFile;
     if (!handle || !name) return -36;
@@ -99,6 +117,12 @@ int16_t FileOpen(const char* name, FileHandle* handle) {
                            nullptr);
         if (file == INVALID_HANDLE_VALUE) return -61;
     }
+    // Only files on a disk are files: a pipe or a device at a file's name is never read or
+    // written (a read from either may wait for ever).
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return -61;
+    }
     *handle = reinterpret_cast<FileHandle>(file);
     return 0;
 }
@@ -107,8 +131,9 @@ int16_t FileCreate(const char* name) {
     if (!name) return -37;
     int fd = _open(name, _O_CREAT | _O_TRUNC | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) return MapCreateError(errno);
+    bool disk = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
     _close(fd);
-    return 0;
+    return disk ? 0 : MapCreateError(EACCES);
 }
 
 int16_t FileRead(FileHandle handle, int32_t* count, void* destination) {
@@ -127,6 +152,8 @@ int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
     int32_t wanted = *count;
     *count = 0;
     if (wanted < 0 || (wanted > 0 && !source)) return -36;
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
     DWORD put = 0;
     BOOL ok = WriteFile(ToHandle(handle), source, DWORD(wanted), &put, nullptr);
     *count = int32_t(put);
@@ -153,4 +180,25 @@ int16_t FileDelete(const char* name) {
     if (!name) return -37;
     if (_unlink(name) != 0) return MapDeleteError(errno);
     return 0;
+}
+
+bool FileWritable(FileHandle handle) {
+    // A write of no bytes changes nothing but is refused on a handle opened for reading only.
+    DWORD put = 0;
+    char nothing = 0;
+    return handle != kNoFile && WriteFile(ToHandle(handle), &nothing, 0, &put, nullptr);
+}
+
+int16_t FileFlush(FileHandle handle) {
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
+    return FlushFileBuffers(ToHandle(handle)) ? 0 : -36;
+}
+
+int16_t FileReplace(const char* source, const char* target) {
+    if (!source || !target) return -37;
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
+    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    return MapReplaceError(int32_t(GetLastError()));
 }

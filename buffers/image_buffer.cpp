@@ -11,15 +11,17 @@
 namespace {
 
 constexpr uint32_t kHeaderBytes = 6;
-constexpr int32_t kLargestSide = 32767;
+constexpr int32_t kLargestSide = 32767;  // the widest and highest document a host describes
 
 bool IsFixedName(const char* name) {
     return (name[0] == 'c' || name[0] == 'C') && name[1] == ':' && name[2] == '\\';
 }
 
-void PutInt16(uint8_t* bytes, int16_t value) {
-    bytes[0] = uint8_t(uint16_t(value) & 0xFF);
-    bytes[1] = uint8_t(uint16_t(value) >> 8);
+constexpr int32_t kLargestField = 65535;  // what a 16-bit field of the header holds
+
+void PutField(uint8_t* bytes, int32_t value) {
+    bytes[0] = uint8_t(value & 0xFF);
+    bytes[1] = uint8_t((value >> 8) & 0xFF);
 }
 
 // The byte run [column, column + count) of a row, cut at the row's end; false when nothing of it
@@ -38,7 +40,7 @@ bool ClipRun(const ImageBuffer* buffer, int32_t column, int32_t row, int32_t cou
 
 }  // namespace
 
-int16_t CreateImageBuffer(const char* name, int16_t width, int16_t height, int16_t planes,
+int16_t CreateImageBuffer(const char* name, int32_t width, int32_t height, int32_t planes,
                           ImageBuffer** buffer) {
     if (!buffer) return kErrOutOfMemory;
     *buffer = static_cast<ImageBuffer*>(AllocateMemoryBlock(sizeof(ImageBuffer)));
@@ -56,11 +58,12 @@ int16_t CreateImageBuffer(const char* name, int16_t width, int16_t height, int16
     record->mapped = 1;
     // Sizes in 64 bits: a shape whose bytes do not fit the record's 32-bit size (or the address
     // space) gets no storage at all rather than a wrapped, smaller one.
-    bool sound = width >= 0 && height >= 0 && planes >= 0;
+    bool sound = width >= 0 && height >= 0 && planes >= 0 && width <= kLargestField && height <= kLargestField &&
+                 planes <= kLargestField;
     uint64_t rowBytes = sound ? uint64_t(width) * uint64_t(planes) : 0;
     uint64_t size = rowBytes * uint64_t(sound ? height : 0) + kHeaderBytes;
     record->rowBytes = uint32_t(rowBytes);
-    if (sound && size <= 0xFFFFFFFFu) {
+    if (sound && size <= 0xFFFFFFFFu && !MappingFails()) {
         record->mappingSize = uint32_t(size);
         record->view = MapAnonymous(size, &record->mapping);
     }
@@ -71,29 +74,29 @@ int16_t CreateImageBuffer(const char* name, int16_t width, int16_t height, int16
     }
     // The mapping arrives zero-filled, so only the header is written: touching every pixel page
     // would commit the whole buffer at once for nothing.
-    PutInt16(record->view, planes);
-    PutInt16(record->view + 2, width);
-    PutInt16(record->view + 4, height);
+    PutField(record->view, planes);
+    PutField(record->view + 2, width);
+    PutField(record->view + 4, height);
     return kNoErr;
 }
 
-int16_t CreateBackingBuffer(int16_t width, int16_t height, int16_t planes, ImageBuffer** buffer) {
+int16_t CreateBackingBuffer(int32_t width, int32_t height, int32_t planes, ImageBuffer** buffer) {
     return CreateImageBuffer("c:\\BackingS.xxx", width, height, planes, buffer);
 }
 
-int16_t CreateMaskBuffer(int16_t width, int16_t height, int16_t planes, ImageBuffer** buffer) {
+int16_t CreateMaskBuffer(int32_t width, int32_t height, int32_t planes, ImageBuffer** buffer) {
     return CreateImageBuffer("c:\\MaskImag.xxx", width, height, planes, buffer);
 }
 
-int16_t CreateScratchBuffer(const char* name, int32_t width, int32_t height, int16_t planes,
+int16_t CreateScratchBuffer(const char* name, int32_t width, int32_t height, int32_t planes,
                             ImageBuffer** buffer) {
     if (!buffer) return kErrOutOfMemory;
     *buffer = nullptr;
-    if (width < 0 || height < 0 || planes < 1 || width > kLargestSide - 2 || height > kLargestSide - 2) {
+    if (width < 0 || height < 0 || planes < 1 || width > kLargestSide || height > kLargestSide) {
         return kErrOutOfMemory;
     }
     ImageBuffer* scratch = nullptr;
-    int16_t result = CreateImageBuffer(name, int16_t(width + 2), int16_t(height + 2), planes, &scratch);
+    int16_t result = CreateImageBuffer(name, width + 2, height + 2, planes, &scratch);
     if (result != kNoErr) {
         DisposeImageBuffer(scratch);
         return result;

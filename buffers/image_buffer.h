@@ -2,9 +2,11 @@
 // mapping (the paging file on Windows), reached through create, dispose, shape query, row
 // read/write and, for work on rows in place, the address of a row.
 //
-// Layout of the mapped bytes, little-endian: planes, width, height as int16 at 0, 2, 4; then
-// `height` rows of rowBytes = width x planes bytes, row r at 6 + r x rowBytes. The bytes of one
-// pixel lie together (planes 3 = interleaved R, G, B).
+// Layout of the mapped bytes, little-endian: planes, width, height as 16-bit values at 0, 2, 4;
+// then `height` rows of rowBytes = width x planes bytes, row r at 6 + r x rowBytes. The bytes of
+// one pixel lie together (planes 3 = interleaved R, G, B). Sizes are 32-bit everywhere else, so
+// that the bordered scratch image of a document 32767 pixels wide (32769 columns) is described
+// exactly; the header's fields hold them up to 65535, and a larger side or plane count is refused.
 //
 // Contract: CreateImageBuffer hands back the record as soon as it exists, also with a non-zero
 // code; a buffer whose mapping could not be made is "unmapped" (no storage: reads leave the
@@ -20,9 +22,9 @@
 constexpr int32_t kPathCapacity = 514;
 
 struct BufferShape {
-    int16_t planes;
-    int16_t width;
-    int16_t height;
+    int32_t planes;
+    int32_t width;
+    int32_t height;
 };
 
 struct ImageBuffer {
@@ -38,17 +40,17 @@ struct ImageBuffer {
 
 // Codes: 0 success (also an unmapped buffer with no rows), -108 the record could not be
 // allocated (*buffer is none), -36 the mapping could not be made.
-int16_t CreateImageBuffer(const char* name, int16_t width, int16_t height, int16_t planes,
+int16_t CreateImageBuffer(const char* name, int32_t width, int32_t height, int32_t planes,
                           ImageBuffer** buffer);
-int16_t CreateBackingBuffer(int16_t width, int16_t height, int16_t planes, ImageBuffer** buffer);
-int16_t CreateMaskBuffer(int16_t width, int16_t height, int16_t planes, ImageBuffer** buffer);
+int16_t CreateBackingBuffer(int32_t width, int32_t height, int32_t planes, ImageBuffer** buffer);
+int16_t CreateMaskBuffer(int32_t width, int32_t height, int32_t planes, ImageBuffer** buffer);
 
 // A method's bordered scratch image of (width + 2) x (height + 2) pixels of `planes` bytes.
-// Refuses (-108, *buffer none) a document whose bordered size does not fit the buffer's 16-bit
-// fields, and negative sizes or planes below 1; otherwise CreateImageBuffer's code, with a failed
+// Refuses (-108, *buffer none) a document wider or higher than a host can describe (32767), and
+// negative sizes or planes below 1; otherwise CreateImageBuffer's code, with a failed
 // mapping disposed of and *buffer none. A document of 0 columns or 0 rows is accepted: its scratch
 // image is the 2-pixel border alone, and a method that loops over no rows then does nothing.
-int16_t CreateScratchBuffer(const char* name, int32_t width, int32_t height, int16_t planes,
+int16_t CreateScratchBuffer(const char* name, int32_t width, int32_t height, int32_t planes,
                             ImageBuffer** buffer);
 
 void DisposeImageBuffer(ImageBuffer* buffer);

@@ -26,6 +26,9 @@ enum : int32_t {
     kDefaultRadius = 2,
 };
 
+// Whether `method` names one of the five methods.
+inline bool IsEdgeMethod(int32_t method) { return method >= kMethodTraditional && method <= kMethodVariableWidth; }
+
 int16_t FindEdgesTraditional(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
 int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
 int16_t FindEdgesSmoother(ImageBuffer* image, const ProgressPair* progress, int32_t flag);

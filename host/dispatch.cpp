@@ -13,7 +13,8 @@ int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choi
     const EdgeChoice* picked = static_cast<const EdgeChoice*>(choice->data);
     int32_t method = picked->method;
     float radius = float(picked->radius);
-    if (radius == 0.0f || method == 0) {
+    // Outside 3..7 no method would run and the document itself would become the selection.
+    if (radius == 0.0f || !IsEdgeMethod(method)) {
         method = kDefaultMethod;
         radius = float(kDefaultRadius);
     }
@@ -27,6 +28,5 @@ int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choi
     const ProgressPair progress = RunProgress(run);
     int16_t result = RunEdgeMethod(method, radius, image, &progress, 1);
     if (result != kNoErr) return result;
-    ConvertIntoMask(image, run->maskImage, run->width, run->height);
-    return kNoErr;
+    return ConvertIntoMask(image, run->maskImage, run->width, run->height);
 }

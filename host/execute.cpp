@@ -62,9 +62,9 @@ const ReadChannelDesc* DocumentChannels(const ReadImageDocumentDesc* document) {
     return document->alphaChannels;
 }
 
-// Puts method and radius into the EdgeChoice (defaults when either is 0) and, unless scripting
-// asked for no dialog, lets the user change them. 0 to go on, -128 when the dialog was cancelled
-// or could not be shown.
+// Puts method and radius into the EdgeChoice (defaults when either is 0, or the method is none of
+// the five) and, unless scripting asked for no dialog, lets the user change them. 0 to go on,
+// -128 when the dialog was cancelled or could not be shown.
 int16_t RunDialogStep(ImageBuffer* image, RunState* run, PluginHandle** slot, ParameterSet* set, bool skipDialog) {
     PluginHandle* handle = CreatePluginHandle(sizeof(EdgeChoice));
     if (!handle) return kErrOutOfMemory;
@@ -72,7 +72,8 @@ int16_t RunDialogStep(ImageBuffer* image, RunState* run, PluginHandle** slot, Pa
     EdgeChoice* choice = static_cast<EdgeChoice*>(handle->data);
     choice->method = GetIntegerParameter(set, 0);
     choice->radius = GetIntegerParameter(set, 1);
-    if (choice->method == 0 || choice->radius == 0) {
+    // A method that names none of the five (a damaged preferences file) counts as none chosen.
+    if (!IsEdgeMethod(choice->method) || choice->radius == 0) {
         choice->method = kDefaultMethod;
         choice->radius = kDefaultRadius;
     }
@@ -85,11 +86,13 @@ int16_t RunDialogStep(ImageBuffer* image, RunState* run, PluginHandle** slot, Pa
     return kNoErr;
 }
 
-// Settings, parameters, dialog and method, with the success and failure paths that follow them.
-// Returns the run's result. *handBack is set when the method succeeded and the mask is to go to
-// the host: a failed preferences save is the run's result, but the selection is still the user's.
-int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry, int16_t planes,
-                           bool* handBack) {
+// Settings, parameters, dialog and method, then the new selection to the host; with the success
+// and failure paths that follow them. Returns the run's result: the first failure of the method,
+// the mask or the host, or 0. Only once the host has the whole selection are the action recorded,
+// the run logged and the preferences saved; the save is the last step and does its best: the
+// selection is the user's whether or not the preferences could be written.
+int16_t ChooseRunAndHandBack(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry,
+                             int16_t planes, RowBuffers* rows) {
     RunState* run = static_cast<RunState*>(AllocateMemoryBlock(sizeof(RunState)));
     char* path = static_cast<char*>(AllocateMemoryBlock(kPathCapacity));
     if (!run || !path) {
@@ -112,13 +115,13 @@ int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const 
         result = RunDialogStep(block->workingImage, run, &block->choice, set, skipDialog);
     }
     if (result == kNoErr) result = DispatchEdgeMethod(block->workingImage, run, block->choice, set);
+    if (result == kNoErr) result = WriteSelectionBack(host, block->maskImage, rows, geometry.width, geometry.height);
 
-    *handBack = result == kNoErr;
     if (result == kNoErr) {
         WriteScriptParameters(host, set);
         WriteRunLog(block->result, set);
         FreeParameterSet(set);
-        result = SavePreferences(run, path, preferences);
+        SavePreferences(run, path, preferences);
     } else {
         AbandonPreferences(run, preferences);
         FreeParameterSet(set);
@@ -129,22 +132,21 @@ int16_t ChooseAndRunMethod(PersistentBlock* block, SelectionRecord* host, const 
 }
 
 // The selection into the mask, the document into the working image, then the method; on success
-// the mask goes back to the host.
+// the mask goes back to the host. A read the host refuses ends the run with its code.
 int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry, RowBuffers* rows) {
     const int32_t width = geometry.width, height = geometry.height;
-    ReadSelection(host, host->documentInfo->selection, rows, block->maskImage, width, height);
+    int16_t result = ReadSelection(host, host->documentInfo->selection, rows, block->maskImage, width, height);
+    if (result != kNoErr) return result;
     const ReadChannelDesc* channels = DocumentChannels(host->documentInfo);
     const int16_t planes = PlanesForImageMode(geometry.imageMode);
     if (planes == 0) return kErrUnsupportedMode;
     if (!HasChannelsForMode(channels, geometry.imageMode)) return kErrChannelMissing;
 
-    int16_t result = CreateBackingBuffer(int16_t(width), int16_t(height), planes, &block->workingImage);
+    result = CreateBackingBuffer(width, height, planes, &block->workingImage);
     if (result != kNoErr) return result;
-    ReadDocument(host, channels, geometry.imageMode, rows, block->workingImage, width, height);
-    bool handBack = false;
-    result = ChooseAndRunMethod(block, host, geometry, planes, &handBack);
-    if (handBack) WriteSelectionBack(host, block->maskImage, rows, width, height);
-    return result;
+    result = ReadDocument(host, channels, geometry.imageMode, rows, block->workingImage, width, height);
+    if (result != kNoErr) return result;
+    return ChooseRunAndHandBack(block, host, geometry, planes, rows);
 }
 
 }  // namespace
@@ -162,7 +164,7 @@ int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
     RowBuffers rows = {};
     if (!AllocateRowBuffers(&rows, geometry.width)) result = kErrOutOfMemory;
     if (result == kNoErr)
-        result = CreateMaskBuffer(int16_t(geometry.width), int16_t(geometry.height), 1, &block->maskImage);
+        result = CreateMaskBuffer(geometry.width, geometry.height, 1, &block->maskImage);
     if (result == kNoErr) result = ReadAndRun(block, host, geometry, &rows);
 
     DisposePluginHandle(block->choice);

@@ -1,9 +1,10 @@
 // Host records of the published selection-module plug-in API, declared from the published layout.
 //
-// Contract: every record is binary-compatible with what a host passes on 32-bit Windows (natural
-// alignment, no pack pragmas: the offsets below are checked at compile time for i686). 64-bit
-// builds use the same declarations under natural alignment; the only deliberate difference is the
-// `data` slot of the entry point, which is pointer-sized (intptr_t) so that a 64-bit handle fits.
+// Contract: every record is binary-compatible with what a host passes on 32-bit and on 64-bit
+// Windows (natural alignment, no pack pragmas). The offsets below are checked at compile time for
+// both: the 32-bit layout in the i686 build, the 64-bit one in every 64-bit build (x86_64 Windows,
+// and the native build, whose records have the same layout because no field is a `long`). The
+// `data` slot of the entry point is pointer-sized (intptr_t) so that a 64-bit handle fits.
 // Every callback and the entry point are plain cdecl. Portable code includes this header, never
 // <windows.h>.
 #pragma once
@@ -391,5 +392,175 @@ PI_CHECK_OFFSET(WriteDescriptorProcs, putScopedObjectProc, 64);
 static_assert(sizeof(WriteDescriptorProcs) == 68);
 static_assert(sizeof(AboutRecord) == 256);
 static_assert(sizeof(PlatformData) == 4);
+#undef PI_CHECK_OFFSET
+#endif
+
+#if UINTPTR_MAX > 0xFFFFFFFFu
+#define PI_CHECK_OFFSET(T, f, o) static_assert(offsetof(T, f) == (o), #T "." #f)
+PI_CHECK_OFFSET(SelectionRecord, serialNumber, 0);
+PI_CHECK_OFFSET(SelectionRecord, abortProc, 8);
+PI_CHECK_OFFSET(SelectionRecord, progressProc, 16);
+PI_CHECK_OFFSET(SelectionRecord, hostSig, 24);
+PI_CHECK_OFFSET(SelectionRecord, hostProc, 32);
+PI_CHECK_OFFSET(SelectionRecord, bufferProcs, 40);
+PI_CHECK_OFFSET(SelectionRecord, resourceProcs, 48);
+PI_CHECK_OFFSET(SelectionRecord, processEvent, 56);
+PI_CHECK_OFFSET(SelectionRecord, displayPixels, 64);
+PI_CHECK_OFFSET(SelectionRecord, handleProcs, 72);
+PI_CHECK_OFFSET(SelectionRecord, colorServices, 80);
+PI_CHECK_OFFSET(SelectionRecord, imageServicesProcs, 88);
+PI_CHECK_OFFSET(SelectionRecord, propertyProcs, 96);
+PI_CHECK_OFFSET(SelectionRecord, channelPortProcs, 104);
+PI_CHECK_OFFSET(SelectionRecord, descriptorParameters, 112);
+PI_CHECK_OFFSET(SelectionRecord, errorString, 120);
+PI_CHECK_OFFSET(SelectionRecord, monitor, 128);
+PI_CHECK_OFFSET(SelectionRecord, platformData, 168);
+PI_CHECK_OFFSET(SelectionRecord, reserved, 176);
+PI_CHECK_OFFSET(SelectionRecord, documentInfo, 184);
+PI_CHECK_OFFSET(SelectionRecord, newSelection, 192);
+PI_CHECK_OFFSET(SelectionRecord, newPath, 200);
+PI_CHECK_OFFSET(SelectionRecord, treatment, 208);
+PI_CHECK_OFFSET(SelectionRecord, supportedTreatments, 212);
+PI_CHECK_OFFSET(SelectionRecord, sSPBasic, 216);
+PI_CHECK_OFFSET(SelectionRecord, plugInRef, 224);
+PI_CHECK_OFFSET(SelectionRecord, reservedBlock, 232);
+static_assert(sizeof(SelectionRecord) == 480);
+PI_CHECK_OFFSET(PlugInMonitor, gamma, 0);
+PI_CHECK_OFFSET(PlugInMonitor, ambient, 36);
+static_assert(sizeof(PlugInMonitor) == 40);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, maxVersion, 4);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, imageMode, 8);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, depth, 12);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, bounds, 16);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, hResolution, 32);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, vResolution, 36);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, redLUT, 40);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, greenLUT, 296);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, blueLUT, 552);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, targetCompositeChannels, 808);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, targetTransparency, 816);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, targetLayerMask, 824);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, mergedCompositeChannels, 832);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, mergedTransparency, 840);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, alphaChannels, 848);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, selection, 856);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, fileSpec, 864);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, layersDescriptor, 872);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, documentType, 880);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, next, 888);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, iCCprofileData, 896);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, iCCprofileSize, 904);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, compositeChannelCount, 908);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, layerCount, 912);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, alphaChannelCount, 916);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, targetSmartFilterMask, 920);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, fileSpecW, 928);
+PI_CHECK_OFFSET(ReadImageDocumentDesc, fileSpecX, 936);
+static_assert(sizeof(ReadImageDocumentDesc) == 944);
+PI_CHECK_OFFSET(ReadChannelDesc, maxVersion, 4);
+PI_CHECK_OFFSET(ReadChannelDesc, next, 8);
+PI_CHECK_OFFSET(ReadChannelDesc, port, 16);
+PI_CHECK_OFFSET(ReadChannelDesc, bounds, 24);
+PI_CHECK_OFFSET(ReadChannelDesc, depth, 40);
+PI_CHECK_OFFSET(ReadChannelDesc, tileSize, 44);
+PI_CHECK_OFFSET(ReadChannelDesc, tileOrigin, 52);
+PI_CHECK_OFFSET(ReadChannelDesc, target, 60);
+PI_CHECK_OFFSET(ReadChannelDesc, shown, 61);
+PI_CHECK_OFFSET(ReadChannelDesc, channelType, 62);
+PI_CHECK_OFFSET(ReadChannelDesc, contextInfo, 64);
+PI_CHECK_OFFSET(ReadChannelDesc, name, 72);
+PI_CHECK_OFFSET(ReadChannelDesc, writePort, 80);
+PI_CHECK_OFFSET(ReadChannelDesc, alphaID, 88);
+PI_CHECK_OFFSET(ReadChannelDesc, unicodeName, 96);
+PI_CHECK_OFFSET(ReadChannelDesc, isEnabled, 104);
+PI_CHECK_OFFSET(ReadChannelDesc, limitBounds, 108);
+static_assert(sizeof(ReadChannelDesc) == 128);
+PI_CHECK_OFFSET(WriteChannelDesc, maxVersion, 4);
+PI_CHECK_OFFSET(WriteChannelDesc, next, 8);
+PI_CHECK_OFFSET(WriteChannelDesc, port, 16);
+PI_CHECK_OFFSET(WriteChannelDesc, bounds, 24);
+PI_CHECK_OFFSET(WriteChannelDesc, depth, 40);
+PI_CHECK_OFFSET(WriteChannelDesc, tileSize, 44);
+PI_CHECK_OFFSET(WriteChannelDesc, tileOrigin, 52);
+PI_CHECK_OFFSET(WriteChannelDesc, channelType, 60);
+PI_CHECK_OFFSET(WriteChannelDesc, padding, 62);
+PI_CHECK_OFFSET(WriteChannelDesc, contextInfo, 64);
+PI_CHECK_OFFSET(WriteChannelDesc, name, 72);
+PI_CHECK_OFFSET(WriteChannelDesc, unicodeName, 80);
+static_assert(sizeof(WriteChannelDesc) == 88);
+static_assert(sizeof(VRect) == 16 && sizeof(VPoint) == 8 && sizeof(PSScaling) == 32);
+PI_CHECK_OFFSET(VRect, left, 4);
+PI_CHECK_OFFSET(VRect, right, 12);
+PI_CHECK_OFFSET(VPoint, h, 4);
+PI_CHECK_OFFSET(PSScaling, destinationRect, 16);
+PI_CHECK_OFFSET(PixelMemoryDesc, rowBits, 8);
+PI_CHECK_OFFSET(PixelMemoryDesc, colBits, 12);
+PI_CHECK_OFFSET(PixelMemoryDesc, bitOffset, 16);
+PI_CHECK_OFFSET(PixelMemoryDesc, depth, 20);
+static_assert(sizeof(PixelMemoryDesc) == 24);
+PI_CHECK_OFFSET(ChannelPortProcs, numChannelPortProcs, 2);
+PI_CHECK_OFFSET(ChannelPortProcs, readPixelsProc, 8);
+PI_CHECK_OFFSET(ChannelPortProcs, writeBasePixelsProc, 16);
+PI_CHECK_OFFSET(ChannelPortProcs, readPortForWritePortProc, 24);
+static_assert(sizeof(ChannelPortProcs) == 32);
+PI_CHECK_OFFSET(HandleProcs, numHandleProcs, 2);
+PI_CHECK_OFFSET(HandleProcs, newProc, 8);
+PI_CHECK_OFFSET(HandleProcs, disposeProc, 16);
+PI_CHECK_OFFSET(HandleProcs, getSizeProc, 24);
+PI_CHECK_OFFSET(HandleProcs, setSizeProc, 32);
+PI_CHECK_OFFSET(HandleProcs, lockProc, 40);
+PI_CHECK_OFFSET(HandleProcs, unlockProc, 48);
+PI_CHECK_OFFSET(HandleProcs, recoverSpaceProc, 56);
+PI_CHECK_OFFSET(HandleProcs, disposeRegularHandleProc, 64);
+static_assert(sizeof(HandleProcs) == 72);
+PI_CHECK_OFFSET(PIDescriptorParameters, playInfo, 2);
+PI_CHECK_OFFSET(PIDescriptorParameters, recordInfo, 4);
+PI_CHECK_OFFSET(PIDescriptorParameters, descriptor, 8);
+PI_CHECK_OFFSET(PIDescriptorParameters, writeDescriptorProcs, 16);
+PI_CHECK_OFFSET(PIDescriptorParameters, readDescriptorProcs, 24);
+static_assert(sizeof(PIDescriptorParameters) == 32);
+PI_CHECK_OFFSET(ReadDescriptorProcs, numReadDescriptorProcs, 2);
+PI_CHECK_OFFSET(ReadDescriptorProcs, openReadDescriptorProc, 8);
+PI_CHECK_OFFSET(ReadDescriptorProcs, closeReadDescriptorProc, 16);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getKeyProc, 24);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getIntegerProc, 32);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getFloatProc, 40);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getUnitFloatProc, 48);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getBooleanProc, 56);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getTextProc, 64);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getAliasProc, 72);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getEnumeratedProc, 80);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getClassProc, 88);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getSimpleReferenceProc, 96);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getObjectProc, 104);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getCountProc, 112);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getStringProc, 120);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getPinnedIntegerProc, 128);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getPinnedFloatProc, 136);
+PI_CHECK_OFFSET(ReadDescriptorProcs, getPinnedUnitFloatProc, 144);
+static_assert(sizeof(ReadDescriptorProcs) == 152);
+PI_CHECK_OFFSET(WriteDescriptorProcs, numWriteDescriptorProcs, 2);
+PI_CHECK_OFFSET(WriteDescriptorProcs, openWriteDescriptorProc, 8);
+PI_CHECK_OFFSET(WriteDescriptorProcs, closeWriteDescriptorProc, 16);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putIntegerProc, 24);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putFloatProc, 32);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putUnitFloatProc, 40);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putBooleanProc, 48);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putTextProc, 56);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putAliasProc, 64);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putEnumeratedProc, 72);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putClassProc, 80);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putSimpleReferenceProc, 88);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putObjectProc, 96);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putCountProc, 104);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putStringProc, 112);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putScopedClassProc, 120);
+PI_CHECK_OFFSET(WriteDescriptorProcs, putScopedObjectProc, 128);
+static_assert(sizeof(WriteDescriptorProcs) == 136);
+PI_CHECK_OFFSET(AboutRecord, sSPBasic, 8);
+PI_CHECK_OFFSET(AboutRecord, plugInRef, 16);
+PI_CHECK_OFFSET(AboutRecord, reserved, 24);
+static_assert(sizeof(AboutRecord) == 272);
+static_assert(sizeof(PlatformData) == 8);
 #undef PI_CHECK_OFFSET
 #endif

@@ -106,22 +106,21 @@ void Progress(const SelectionRecord* host, int32_t k, int32_t n) {
     if (host->progressProc) host->progressProc(n + 4 * k, 6 * n);
 }
 
-// Requests row r of a channel into the memory `desc` describes and returns the wrote rectangle.
-VRect RequestRowInto(const SelectionRecord* host, const ReadChannelDesc* channel, PixelMemoryDesc* desc, int32_t r,
-                     int32_t width) {
+// Requests row r of a channel into the memory `desc` describes; *wrote receives the rectangle the
+// host reports. The host's result.
+OSErr RequestRowInto(const SelectionRecord* host, const ReadChannelDesc* channel, PixelMemoryDesc* desc, int32_t r,
+                     int32_t width, VRect* wrote) {
     VRect area = {r, 0, r + 1, width};
     PSScaling scaling = {area, area};
-    VRect wrote = {-1, -1, -1, -1};
-    if (channel && channel->port) {
-        host->channelPortProcs->readPixelsProc(channel->port, &scaling, &area, desc, &wrote);
-    }
-    return wrote;
+    *wrote = {-1, -1, -1, -1};
+    if (!channel || !channel->port) return kNoErr;
+    return host->channelPortProcs->readPixelsProc(channel->port, &scaling, &area, desc, wrote);
 }
 
-// Requests row r of a channel into row buffer `index` and returns the wrote rectangle.
-VRect RequestRow(const SelectionRecord* host, const ReadChannelDesc* channel, RowBuffers* rows,
-                 int32_t index, int32_t r, int32_t width) {
-    return RequestRowInto(host, channel, &rows->desc[index], r, width);
+// Requests row r of a channel into row buffer `index`.
+OSErr RequestRow(const SelectionRecord* host, const ReadChannelDesc* channel, RowBuffers* rows, int32_t index,
+                 int32_t r, int32_t width, VRect* wrote) {
+    return RequestRowInto(host, channel, &rows->desc[index], r, width, wrote);
 }
 
 // Row buffer `index`'s description with its data moved to `row`: the host then delivers straight
@@ -188,7 +187,9 @@ void ConvertCmykPixel(uint8_t c, uint8_t m, uint8_t y, uint8_t k, uint8_t rgb[3]
     const float e = float(0.0001 + (255 - k) / 255.0);
     const float f = float(1.0 - e);
     auto density = [&](uint8_t v) {
-        double g = e + f * (255 - v) / 255.0;
+        // The product is a real quantity: taken in single precision it lands one level off for
+        // some inputs.
+        double g = e + double(f) * (255 - v) / 255.0;
         if (g > 1.0) g = 1.0;
         return float(255.0 * g);
     };
@@ -215,26 +216,28 @@ void ConvertLabPixel(uint8_t l, uint8_t a, uint8_t b, uint8_t rgb[3]) {
 }
 
 // The selection arrives straight in the mask's rows: the host writes each row where it stays.
-void ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
-                   ImageBuffer* mask, int32_t width, int32_t height) {
+int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
+                      ImageBuffer* mask, int32_t width, int32_t height) {
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, r, 12 * height);
         uint8_t* row = BufferRow(mask, r);
         if (!row) continue;
         if (selection && selection->port) {
             PixelMemoryDesc desc = DescriptionOfRow(rows, 0, row);
-            VRect wrote = RequestRowInto(host, selection, &desc, r, width);
+            VRect wrote;
+            if (OSErr error = RequestRowInto(host, selection, &desc, r, width, &wrote)) return error;
             FillUndelivered(row, wrote, r, width, 0);
         } else {
             std::memset(row, 255, size_t(width));
         }
     }
+    return kNoErr;
 }
 
 // Each row is converted into place in one pass: a grey row arrives straight in the image's row,
 // colour rows arrive as planes in the row buffers and are interleaved or converted into it.
-void ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int32_t imageMode,
-                  RowBuffers* rows, ImageBuffer* image, int32_t width, int32_t height) {
+int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int32_t imageMode,
+                     RowBuffers* rows, ImageBuffer* image, int32_t width, int32_t height) {
     const ModeChannels channels = ChannelsForMode(imageMode);
     const ReadChannelDesc* source[4] = {};
     for (int32_t i = 0; i < channels.count; ++i) source[i] = FindChannel(list, channels.type[i]);
@@ -247,11 +250,15 @@ void ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int3
         if (!out) continue;
         if (channels.count == 1) {
             PixelMemoryDesc desc = DescriptionOfRow(rows, 0, out);
-            const VRect wrote = RequestRowInto(host, source[0], &desc, r, width);
+            VRect wrote;
+            if (OSErr error = RequestRowInto(host, source[0], &desc, r, width, &wrote)) return error;
             FillUndelivered(out, wrote, r, width, 255);
             continue;
         }
-        for (int32_t i = 0; i < channels.count; ++i) RequestRow(host, source[i], rows, i, r, width);
+        for (int32_t i = 0; i < channels.count; ++i) {
+            VRect wrote;
+            if (OSErr error = RequestRow(host, source[i], rows, i, r, width, &wrote)) return error;
+        }
         if (channels.count == 4) {
             for (int32_t x = 0; x < width; ++x) ConvertCmykPixel(b[0][x], b[1][x], b[2][x], b[3][x], out + 3 * x);
         } else if (channels.type[0] == kChannelL) {
@@ -260,4 +267,5 @@ void ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int3
             kernels->joinRow(b[0], b[1], b[2], width, out);
         }
     }
+    return kNoErr;
 }

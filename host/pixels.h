@@ -3,8 +3,9 @@
 // samples. CMYK and Lab pixels become RGB by this plug-in's own formulas.
 //
 // The four row buffers each hold 6 x width bytes, described to the host as 8-bit samples packed
-// one per byte. Rows the host does not deliver are filled as documented per read; requests and
-// row writes are not tested for errors (a row the host does not fill keeps what the buffer held).
+// one per byte. Rows the host does not deliver are filled as documented per read (a row the host
+// leaves unfilled keeps what the buffer held). A request the host answers with an error ends the
+// read at once with the host's code: the run must not go on from a picture it did not get.
 #pragma once
 
 #include <cstdint>
@@ -25,12 +26,13 @@ int16_t PlanesForImageMode(int32_t imageMode);
 // Whether `list` holds every channel that `imageMode` reads.
 bool HasChannelsForMode(const ReadChannelDesc* list, int32_t imageMode);
 
-// Without a selection channel every mask row is 255 (all selected).
-void ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
+// Without a selection channel every mask row is 255 (all selected). 0, or the host's code.
+int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
                    ImageBuffer* mask, int32_t width, int32_t height);
 
-// Reads the document's channels from `list` into the working image (1 or 3 planes).
-void ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int32_t imageMode,
+// Reads the document's channels from `list` into the working image (1 or 3 planes). 0, or the
+// host's code.
+int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int32_t imageMode,
                   RowBuffers* rows, ImageBuffer* image, int32_t width, int32_t height);
 
 // One pixel's conversion to RGB; channel values are the raw 8-bit samples (CMYK: 255 = no ink;

@@ -4,11 +4,12 @@
 #include "buffers/image_buffer.h"
 #include "edges/kernels/gradient.h"
 #include "host/pixels.h"
+#include "host/plugin.h"
 
 // Row by row in place: the colour row's grey levels go straight into the mask row, which is then
 // inverted while it is still in the cache; the bytes are those of the region copy followed by the
 // region inversion.
-void ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t width, int32_t height) {
+int16_t ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t width, int32_t height) {
     BufferShape shape = {0, 0, 0};
     GetBufferShape(image, &shape);
     const GradientKernels* kernels = ChooseGradientKernels();
@@ -23,17 +24,20 @@ void ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t width,
             for (int32_t x = 0; x < width; ++x) out[x] = uint8_t(255 - pixels[x]);
         }
     }
+    return kNoErr;
 }
 
 // The host reads each row straight from the mask.
-void WriteSelectionBack(const SelectionRecord* host, const ImageBuffer* mask, RowBuffers* rows,
-                        int32_t width, int32_t height) {
+int16_t WriteSelectionBack(const SelectionRecord* host, const ImageBuffer* mask, RowBuffers* rows,
+                           int32_t width, int32_t height) {
     for (int32_t r = 0; r < height; ++r) {
         if (host->progressProc) host->progressProc(6 * height + 4 * (5 * height + r), 36 * height);
         PixelMemoryDesc desc = rows->desc[0];
         desc.data = BufferRow(mask, r);
         if (!desc.data) continue;
         VRect area = {r, 0, r + 1, width};
-        host->channelPortProcs->writeBasePixelsProc(host->newSelection->port, &area, &desc);
+        OSErr error = host->channelPortProcs->writeBasePixelsProc(host->newSelection->port, &area, &desc);
+        if (error != kNoErr) return error;
     }
+    return kNoErr;
 }

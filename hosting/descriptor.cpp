@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "hosting/faults.h"
 #include "hosting/handles.h"
 
 struct PIReadDescriptorToken {
@@ -93,6 +94,8 @@ bool AsReal(const DescriptorItem& item, double* value) {
 }
 
 PIReadDescriptor PIAPI OpenRead(PIDescriptorHandle handle, uint32_t* keys) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kOpenReadDescriptor, &failure)) return nullptr;
     if (!IsHostHandle(handle)) return nullptr;
     auto* token = new PIReadDescriptorToken;
     if (!ParseDescriptor(HostHandleBytes(handle), &token->descriptor)) {
@@ -108,8 +111,10 @@ PIReadDescriptor PIAPI OpenRead(PIDescriptorHandle handle, uint32_t* keys) {
 }
 
 OSErr PIAPI CloseRead(PIReadDescriptor token) {
+    OSErr failure = 0;
+    const bool fails = CallbackFails(HostCallback::kCloseReadDescriptor, &failure);
     if (!token) return -50;
-    OSErr result = token->error;
+    OSErr result = fails ? failure : token->error;
     for (size_t i = 0; result == 0 && i < token->keyCount; ++i)
         if (token->keys[i] != 0) result = kErrMissingParameter;
     delete token;
@@ -118,6 +123,8 @@ OSErr PIAPI CloseRead(PIReadDescriptor token) {
 }
 
 Boolean PIAPI GetKey(PIReadDescriptor token, uint32_t* key, uint32_t* type, int32_t* flags) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kGetKey, &failure)) return 0;
     if (!token || token->next >= token->descriptor.items.size()) return 0;
     const DescriptorItem& item = token->descriptor.items[token->next++];
     token->current = &item;
@@ -130,6 +137,8 @@ Boolean PIAPI GetKey(PIReadDescriptor token, uint32_t* key, uint32_t* type, int3
 }
 
 OSErr PIAPI GetInteger(PIReadDescriptor token, int32_t* value) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kGetInteger, &failure)) return Fail(token, failure);
     const DescriptorItem* item = Current(token);
     if (!item || !value) return Fail(token, -50);
     int64_t v;
@@ -175,6 +184,8 @@ OSErr PIAPI GetText(PIReadDescriptor token, Handle* out) { return GetBytesAsHand
 OSErr PIAPI GetAlias(PIReadDescriptor token, Handle* out) { return GetBytesAsHandle(token, kDescAlias, out); }
 
 OSErr PIAPI GetEnumerated(PIReadDescriptor token, uint32_t* value) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kGetEnumerated, &failure)) return Fail(token, failure);
     const DescriptorItem* item = Current(token);
     if (!item || !value) return Fail(token, -50);
     if (item->type != kDescEnumerated) return Fail(token, kErrCoercionFailed);
@@ -269,14 +280,20 @@ OSErr PIAPI GetPinnedUnitFloat(PIReadDescriptor token, const double* min, const 
 // ---- writing ------------------------------------------------------------------------------------
 
 PIWriteDescriptor PIAPI OpenWrite(void) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kOpenWriteDescriptor, &failure)) return nullptr;
     ++openTokens;
     return new PIWriteDescriptorToken;
 }
 
 OSErr PIAPI CloseWrite(PIWriteDescriptor token, PIDescriptorHandle* out) {
+    OSErr failure = 0;
+    const bool fails = CallbackFails(HostCallback::kCloseWriteDescriptor, &failure);
     if (!token) return -50;
     OSErr result = 0;
-    if (!out) {
+    if (fails) {
+        result = failure;
+    } else if (!out) {
         result = -50;
     } else {
         Handle handle = NewHostHandleWith(SerializeDescriptor(token->descriptor));
@@ -302,6 +319,8 @@ DescriptorItem Item(uint32_t key, uint32_t type) {
 }
 
 OSErr PIAPI PutInteger(PIWriteDescriptor token, uint32_t key, int32_t value) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kPutInteger, &failure)) return failure;
     DescriptorItem item = Item(key, kDescInteger);
     item.integer = value;
     return Put(token, item);
@@ -344,6 +363,8 @@ OSErr PIAPI PutAlias(PIWriteDescriptor token, uint32_t key, Handle alias) {
 }
 
 OSErr PIAPI PutEnumerated(PIWriteDescriptor token, uint32_t key, uint32_t type, uint32_t value) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kPutEnumerated, &failure)) return failure;
     DescriptorItem item = Item(key, kDescEnumerated);
     item.detail = type;
     item.integer = value;

@@ -12,7 +12,6 @@ constexpr int16_t kChannelUnspecified = 0;
 constexpr int16_t kChannelDuotone = 11;
 constexpr int16_t kChannelIndex = 12;
 constexpr int16_t kChannelBitmap = 13;
-constexpr int64_t kMaxSamples = int64_t(1) << 30;
 
 bool IsMultichannel(int32_t mode) { return mode == 7 || mode == 14; }
 
@@ -68,52 +67,80 @@ const char* ChannelName(int16_t channelType) {
     return "Channel";
 }
 
-bool MakeDocument(int32_t mode, int32_t width, int32_t height, std::vector<std::vector<uint16_t>> channels,
-                  Document* document, std::string* error) {
+namespace {
+// The shape checks shared by both depths; `count` planes of `samples` values each.
+bool CheckShape(int32_t mode, int32_t width, int32_t height, size_t count, std::string* error) {
     const int32_t wanted = ChannelCountForMode(mode);
-    const int32_t count = int32_t(channels.size());
-    if (IsMultichannel(mode) ? (count < 1 || count > 4) : (wanted == 0 || count != wanted)) {
-        *error = Format("image mode %d cannot have %d channels", mode, count);
+    if (IsMultichannel(mode) ? (count < 1 || count > 4) : (wanted == 0 || count != size_t(wanted))) {
+        *error = Format("image mode %d cannot have %d channels", mode, int32_t(count));
         return false;
     }
-    if (width < 1 || height < 1 || int64_t(width) * height > kMaxSamples) {
+    if (width < 1 || height < 1 || width > kMaxDocumentSide || height > kMaxDocumentSide) {
         *error = Format("bad document size %dx%d", width, height);
         return false;
     }
-    const size_t samples = size_t(width) * size_t(height);
-    const uint32_t limit = DepthForMode(mode) == 16 ? 65535u : 255u;
-    for (const std::vector<uint16_t>& channel : channels) {
-        if (channel.size() != samples) {
+    return true;
+}
+
+template <typename Plane>
+bool PlanesHoldThePicture(const std::vector<Plane>& channels, int32_t width, int32_t height, std::string* error) {
+    for (const Plane& channel : channels) {
+        if (channel.size() != size_t(width) * size_t(height)) {
             *error = "a channel does not hold width x height samples";
             return false;
         }
-        for (uint16_t v : channel) {
-            if (v > limit) {
-                *error = "an 8-bit channel holds a value above 255";
-                return false;
-            }
-        }
     }
+    return true;
+}
+
+void SetShape(Document* document, int32_t mode, int32_t width, int32_t height) {
     document->mode = mode;
     document->depth = DepthForMode(mode);
     document->width = width;
     document->height = height;
-    document->channels = std::move(channels);
+    document->channels8.clear();
+    document->channels16.clear();
     document->hasSelection = false;
     document->selection.clear();
-    return true;
 }
+}  // namespace
 
-bool MakeDocument8(int32_t mode, int32_t width, int32_t height, const std::vector<std::vector<uint8_t>>& channels,
+bool MakeDocument8(int32_t mode, int32_t width, int32_t height, std::vector<std::vector<uint8_t>> channels,
                    Document* document, std::string* error) {
-    std::vector<std::vector<uint16_t>> wide;
-    wide.reserve(channels.size());
-    for (const std::vector<uint8_t>& channel : channels) wide.emplace_back(channel.begin(), channel.end());
+    if (!CheckShape(mode, width, height, channels.size(), error)) return false;
     if (DepthForMode(mode) == 16) {
         *error = Format("image mode %d keeps 16-bit samples", mode);
         return false;
     }
-    return MakeDocument(mode, width, height, std::move(wide), document, error);
+    if (!PlanesHoldThePicture(channels, width, height, error)) return false;
+    SetShape(document, mode, width, height);
+    document->channels8 = std::move(channels);
+    return true;
+}
+
+bool MakeDocument(int32_t mode, int32_t width, int32_t height, std::vector<std::vector<uint16_t>> channels,
+                  Document* document, std::string* error) {
+    if (!CheckShape(mode, width, height, channels.size(), error)) return false;
+    if (!PlanesHoldThePicture(channels, width, height, error)) return false;
+    if (DepthForMode(mode) == 16) {
+        SetShape(document, mode, width, height);
+        document->channels16 = std::move(channels);
+        return true;
+    }
+    std::vector<std::vector<uint8_t>> narrow;
+    narrow.reserve(channels.size());
+    for (const std::vector<uint16_t>& channel : channels) {
+        for (uint16_t v : channel) {
+            if (v > 255) {
+                *error = "an 8-bit channel holds a value above 255";
+                return false;
+            }
+        }
+        narrow.emplace_back(channel.begin(), channel.end());
+    }
+    SetShape(document, mode, width, height);
+    document->channels8 = std::move(narrow);
+    return true;
 }
 
 bool SetSelection(Document* document, std::vector<uint8_t> selection, std::string* error) {

@@ -1,12 +1,13 @@
 // The host's document: the picture a user has open, as varno's host keeps it.
 //
-// Contract: a document has an image mode (the API's numbering), a width and height of at least 1,
-// and one plane of samples per channel, row after row, width x height samples each. Documents of
-// the 8-bit modes keep 8-bit values (0..255) and those of the 16-bit modes (10..15) keep 16-bit
-// values (0..65535); the host reduces 16-bit samples to 8 bits as (v x 255 + 32767) / 65535 when
-// the plug-in asks for 8-bit samples. Channels follow the API's conventions: CMYK with 255 (65535)
-// meaning no ink, Lab with a and b centred on 128 (32768). The optional selection is one 8-bit
-// plane of the same size, 255 fully selected, 0 not selected.
+// Contract: a document has an image mode (the API's numbering), a width and height of 1..32767
+// (the most a host document can have on a side), and one plane of samples per channel, row after
+// row, width x height samples each, at the document's own depth: documents of the 8-bit modes keep
+// their planes in `channels8` (values 0..255) and those of the 16-bit modes (10..15) in
+// `channels16` (0..65535); the other list is empty. The host reduces 16-bit samples to 8 bits as
+// (v x 255 + 32767) / 65535 when the plug-in asks for 8-bit samples. Channels follow the API's
+// conventions: CMYK with 255 (65535) meaning no ink, Lab with a and b centred on 128 (32768). The
+// optional selection is one 8-bit plane of the same size, 255 fully selected, 0 not selected.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +16,16 @@
 
 namespace varno {
 
+// The longest side a host document can have, in pixels.
+constexpr int32_t kMaxDocumentSide = 32767;
+
 struct Document {
     int32_t mode = 0;
     int32_t depth = 8;  // bits per sample the host keeps: 8, or 16 for modes 10..15
     int32_t width = 0;
     int32_t height = 0;
-    std::vector<std::vector<uint16_t>> channels;
+    std::vector<std::vector<uint8_t>> channels8;    // depth 8
+    std::vector<std::vector<uint16_t>> channels16;  // depth 16
     bool hasSelection = false;
     std::vector<uint8_t> selection;
 };
@@ -35,15 +40,26 @@ int16_t ChannelTypeForMode(int32_t mode, int32_t index);
 // A readable channel name for the host's channel records.
 const char* ChannelName(int16_t channelType);
 
-// Checks the shape and builds the document (no selection). 8-bit modes take values 0..255 only.
+// Checks the shape and builds the document (no selection), taking the planes over. MakeDocument8
+// is for the 8-bit modes; MakeDocument takes 16-bit planes for the 16-bit modes, and for the 8-bit
+// modes planes whose values are 0..255 (stored as 8-bit samples).
+bool MakeDocument8(int32_t mode, int32_t width, int32_t height, std::vector<std::vector<uint8_t>> channels,
+                   Document* document, std::string* error);
 bool MakeDocument(int32_t mode, int32_t width, int32_t height, std::vector<std::vector<uint16_t>> channels,
                   Document* document, std::string* error);
-bool MakeDocument8(int32_t mode, int32_t width, int32_t height, const std::vector<std::vector<uint8_t>>& channels,
-                   Document* document, std::string* error);
 // Gives the document a selection plane (width x height bytes).
 bool SetSelection(Document* document, std::vector<uint8_t> selection, std::string* error);
 
 // One sample reduced to 8 bits as the host hands it to the plug-in.
 inline uint8_t ReduceTo8(uint16_t value) { return uint8_t((uint32_t(value) * 255u + 32767u) / 65535u); }
+
+// The document's channel count, and one sample: at the document's depth, or as the plug-in sees it.
+inline size_t ChannelCount(const Document& d) { return d.depth == 16 ? d.channels16.size() : d.channels8.size(); }
+inline uint16_t SampleAt(const Document& d, size_t channel, size_t index) {
+    return d.depth == 16 ? d.channels16[channel][index] : d.channels8[channel][index];
+}
+inline uint8_t Sample8At(const Document& d, size_t channel, size_t index) {
+    return d.depth == 16 ? ReduceTo8(d.channels16[channel][index]) : d.channels8[channel][index];
+}
 
 }  // namespace varno

@@ -1,15 +1,13 @@
-// Reading images through stb_image (TIFF through the platform part), writing them through
-// stb_image_write, and the temporary-file-then-rename rule for every output.
+// Image files: the format by the file's first bytes, the limits every decoder keeps, the BMP
+// writer, the encoder by extension, and the temporary-file-then-rename rule for every output.
 #include "hosting/images.h"
-
-#include <stb_image.h>
-#include <stb_image_write.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <filesystem>
 
+#include "hosting/codecs.h"
 #include "hosting/platform.h"
 
 namespace varno {
@@ -28,29 +26,76 @@ std::string Extension(const std::string& path) {
     return Lower(path.substr(dot));
 }
 
-bool IsTiff(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() < 4) return false;
-    const bool little = bytes[0] == 'I' && bytes[1] == 'I' && (bytes[2] == 42 || bytes[2] == 43) && bytes[3] == 0;
-    const bool big = bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && (bytes[3] == 42 || bytes[3] == 43);
-    return little || big;
+template <typename Sample>
+std::string Finish(int32_t mode, GrowingPlanes<Sample>* planes, Document* document) {
+    if (!planes->Complete()) return "the picture's rows are incomplete";
+    std::string error;
+    bool made;
+    if constexpr (sizeof(Sample) == 1)
+        made = MakeDocument8(mode, int32_t(planes->width), int32_t(planes->height), std::move(planes->planes), document, &error);
+    else
+        made = MakeDocument(mode, int32_t(planes->width), int32_t(planes->height), std::move(planes->planes), document, &error);
+    return made ? std::string() : error;
 }
-
-void AppendBytes(void* context, void* data, int size) {
-    auto* out = static_cast<std::vector<uint8_t>*>(context);
-    const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    out->insert(out->end(), bytes, bytes + size);
-}
-
-struct StbFree {
-    void operator()(void* pixels) const { stbi_image_free(pixels); }
-};
 
 }  // namespace
+
+size_t DecoderBudget(size_t fileSize, const ReadLimits& limits) {
+    if (limits.budget) return limits.budget;
+    constexpr size_t kFloor = size_t(128) << 20;
+    constexpr size_t kPerFileByte = 256;
+    return fileSize > kFloor / kPerFileByte ? fileSize * kPerFileByte : kFloor;
+}
+
+std::string CheckPictureSize(int64_t width, int64_t height, const ReadLimits& limits) {
+    char text[160];
+    if (width < 1 || height < 1) {
+        std::snprintf(text, sizeof text, "the picture declares %lld x %lld pixels", (long long)width, (long long)height);
+        return text;
+    }
+    if (width > limits.maxSide || height > limits.maxSide) {
+        std::snprintf(text, sizeof text, "the picture is %lld x %lld pixels; a side may have at most %d",
+                      (long long)width, (long long)height, int(limits.maxSide));
+        return text;
+    }
+    if (limits.maxPixels > 0 && width * height > limits.maxPixels) {
+        std::snprintf(text, sizeof text, "the picture is %lld x %lld pixels, more than the %lld allowed here",
+                      (long long)width, (long long)height, (long long)limits.maxPixels);
+        return text;
+    }
+    return {};
+}
+
+ImageFormat SniffFormat(const uint8_t* b, size_t size) {
+    static const uint8_t png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (size >= 8 && std::memcmp(b, png, 8) == 0) return ImageFormat::kPng;
+    if (size >= 3 && b[0] == 0xff && b[1] == 0xd8 && b[2] == 0xff) return ImageFormat::kJpeg;
+    if (size >= 4 && ((b[0] == 'I' && b[1] == 'I' && (b[2] == 42 || b[2] == 43) && b[3] == 0) ||
+                      (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && (b[3] == 42 || b[3] == 43))))
+        return ImageFormat::kTiff;
+    if (size >= 2 && b[0] == 'B' && b[1] == 'M') return ImageFormat::kBmp;
+    return ImageFormat::kUnknown;
+}
+
+std::string FinishDocument(int32_t mode, GrowingPlanes<uint8_t>* planes, Document* document) {
+    return Finish(mode, planes, document);
+}
+
+std::string FinishDocument(int32_t mode, GrowingPlanes<uint16_t>* planes, Document* document) {
+    return Finish(mode, planes, document);
+}
 
 std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return errno == ENOENT ? "file not found" : std::strerror(errno);
     std::vector<uint8_t> data;
+    // One block of the file's size (when it has one), not a chain of ever larger copies.
+    std::error_code unknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, unknown);
+    if (!unknown && size < std::uintmax_t(SIZE_MAX)) {
+        data.reserve(size_t(size));
+        AdviseLargeBlock(data.data(), data.capacity());
+    }
     uint8_t chunk[65536];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
@@ -64,54 +109,28 @@ std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) 
 std::string ReadImageFile(const std::string& path, Document* document) {
     std::vector<uint8_t> bytes;
     if (std::string error = ReadWholeFile(path, &bytes); !error.empty()) return error;
-    if (IsTiff(bytes)) return ReadTiffFile(path, document);
-    if (bytes.size() > size_t(INT32_MAX)) return "file too large";
-
-    const stbi_uc* data = bytes.data();
-    const int length = int(bytes.size());
-    int width = 0, height = 0, components = 0;
-    if (!stbi_info_from_memory(data, length, &width, &height, &components))
+    if (SniffFormat(bytes.data(), bytes.size()) == ImageFormat::kUnknown)
         return "not an image varno can read (PNG, JPEG, BMP or TIFF)";
-    const int mode8 = components <= 2 ? 1 : 3;
-    const int channels = components <= 2 ? 1 : 3;
-    const size_t pixels = size_t(width) * size_t(height);
-
-    std::vector<std::vector<uint16_t>> planes(static_cast<size_t>(channels), std::vector<uint16_t>(pixels));
-    int mode = mode8;
-    if (stbi_is_16_bit_from_memory(data, length)) {
-        std::unique_ptr<stbi_us, StbFree> samples(stbi_load_16_from_memory(data, length, &width, &height, &components, 0));
-        if (!samples) return stbi_failure_reason();
-        for (size_t i = 0; i < pixels; ++i)
-            for (int c = 0; c < channels; ++c) planes[size_t(c)][i] = samples.get()[i * size_t(components) + size_t(c)];
-        mode = mode8 == 1 ? 10 : 11;
-    } else {
-        std::unique_ptr<stbi_uc, StbFree> samples(stbi_load_from_memory(data, length, &width, &height, &components, 0));
-        if (!samples) return stbi_failure_reason();
-        for (size_t i = 0; i < pixels; ++i)
-            for (int c = 0; c < channels; ++c) planes[size_t(c)][i] = samples.get()[i * size_t(components) + size_t(c)];
-    }
-    std::string error;
-    if (!MakeDocument(mode, width, height, std::move(planes), document, &error)) return error;
-    return {};
+    return DecodeImage(bytes.data(), bytes.size(), ReadLimits(), document);
 }
 
 std::string EncodeImage(const std::string& path, int32_t width, int32_t height, int32_t channels,
-                        const uint8_t* pixels, std::vector<uint8_t>* bytes) {
+                        const uint8_t* pixels, std::vector<uint8_t>* bytes, const EncodeOptions& options) {
     if (channels != 1 && channels != 3) return "only grey and RGB pictures are written";
-    if (width < 1 || height < 1 || int64_t(width) * channels > INT32_MAX) return "bad picture size";
+    if (width < 1 || height < 1 || width > kMaxDocumentSide || height > kMaxDocumentSide) return "bad picture size";
     const std::string extension = Extension(path);
     std::vector<uint8_t> out;
-    int ok = 0;
+    std::string error;
     if (extension == ".png") {
-        ok = stbi_write_png_to_func(AppendBytes, &out, width, height, channels, pixels, width * channels);
+        error = EncodePng(width, height, channels, pixels, options.smaller, &out);
     } else if (extension == ".bmp") {
-        ok = stbi_write_bmp_to_func(AppendBytes, &out, width, height, channels, pixels);
+        error = EncodeBmp(width, height, channels, pixels, &out);
     } else if (extension == ".jpg" || extension == ".jpeg") {
-        ok = stbi_write_jpg_to_func(AppendBytes, &out, width, height, channels, pixels, 95);
+        error = EncodeJpeg(width, height, channels, pixels, &out);
     } else {
         return "unknown picture type '" + extension + "' (use .png, .bmp or .jpg)";
     }
-    if (!ok) return "the picture could not be encoded";
+    if (!error.empty()) return error;
     *bytes = std::move(out);
     return {};
 }

@@ -1,13 +1,17 @@
 // Image files in and out of the host library.
 //
-// Contract: reading builds a Document from a file: PNG, JPEG and BMP (through stb_image) in every
-// build, and TIFF natively (through libtiff): grey, RGB, CMYK (ink inverted so that 255 means no
-// ink), CIE Lab (a and b made unsigned around 128, or 32768 for 16-bit samples), palette images
-// (a one-channel indexed document) and 1-bit images (a bitmap document), with 8- and 16-bit
-// samples. Alpha and other extra channels are dropped. Writing encodes 8-bit grey or RGB pixels as
-// PNG, BMP or JPEG by the file name's extension, and every output goes to a temporary file in the
-// destination's directory that is renamed over the destination only once it is complete. Functions
-// return an empty text on success, else the reason, and leave their outputs alone on failure.
+// Contract: reading builds a Document from a file. Natively: PNG (libpng), JPEG (libjpeg-turbo),
+// TIFF (libtiff) and BMP (the host's own reader); the Windows builds read the same formats through
+// the Windows Imaging Component. Grey pictures give grey documents, colour ones RGB; 16-bit samples
+// stay 16-bit; palette pictures are expanded to their colours (grey when every palette entry is
+// grey) and 1-, 2- and 4-bit grey ones to 8 bits; CMYK has its ink inverted so that 255 means no
+// ink, CIE Lab has a and b made unsigned around 128 (or 32768). Alpha and other extra channels are
+// dropped. Sides above 32767 pixels are refused before any buffer is sized, and a damaged file is
+// an error, never a padded picture (see codecs.h). Writing encodes 8-bit grey or RGB pixels as PNG
+// (a fast compression level unless `smaller`), BMP or JPEG by the file name's extension, and every
+// output goes to a temporary file in the destination's directory that is renamed over the
+// destination only once it is complete. Functions return an empty text on success, else the
+// reason (one line), and leave their outputs alone on failure.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +23,15 @@
 namespace varno {
 
 std::string ReadImageFile(const std::string& path, Document* document);
-// Platform part: TIFF files (the Windows builds refuse them with a clear reason).
-std::string ReadTiffFile(const std::string& path, Document* document);
+
+struct EncodeOptions {
+    bool smaller = false;  // PNG: the default compression level and every filter (smaller, slower)
+};
 
 // `channels` 1 (grey) or 3 (interleaved RGB); the format follows the extension of `path`
 // (.png, .bmp, .jpg/.jpeg; case does not matter).
 std::string EncodeImage(const std::string& path, int32_t width, int32_t height, int32_t channels,
-                        const uint8_t* pixels, std::vector<uint8_t>* bytes);
+                        const uint8_t* pixels, std::vector<uint8_t>* bytes, const EncodeOptions& options = {});
 std::string WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes);
 

@@ -46,6 +46,10 @@ std::string RenameOver(const std::string& from, const std::string& to) {
     return LastErrorText(GetLastError());
 }
 
+void PrepareForLargeBlocks(void) {}
+
+void AdviseLargeBlock(void*, size_t) {}
+
 void SetEnvironment(const char* name, const char* value) { _putenv_s(name, value ? value : ""); }
 
 std::string DefaultPluginPath(void) { return ExecutableDirectory() + "Varnocketile.8bs"; }

@@ -11,10 +11,9 @@
 #include "hosting/platform.h"
 
 struct PIChannelPortDesc {
-    const uint16_t* wide = nullptr;   // document samples (8-bit documents hold 0..255)
-    bool reduce = false;              // 16-bit samples reduced to 8 bits on reading
-    const uint8_t* narrow = nullptr;  // a selection plane
-    uint8_t* writable = nullptr;      // the new selection, for the write port
+    const uint16_t* wide = nullptr;   // 16-bit document samples, reduced to 8 bits on reading
+    const uint8_t* narrow = nullptr;  // 8-bit document samples or a selection plane
+    uint8_t* writable = nullptr;      // the new selection, for the write port (none before the first write)
     int32_t width = 0;
     int32_t height = 0;
     bool partial = false;             // the test option's partial delivery applies
@@ -112,6 +111,8 @@ uint8_t* PixelAt(const PixelMemoryDesc* memory, const VRect& origin, int32_t row
 
 OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect* writeRect,
                        const PixelMemoryDesc* destination, VRect* wroteRect) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kReadPixels, &failure)) return failure;
     if (!KnownPort(port) || port == active->writePort) return kErrUnknownPort;
     if (!writeRect) return kErrParam;
     if (OSErr error = CheckLayout(destination)) return error;
@@ -124,20 +125,19 @@ OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect
     const VRect bounds = {0, 0, port->height, port->width};
     VRect delivered = Intersect(*writeRect, bounds);
     if (port->partial) delivered = LimitDelivery(delivered, active->options->partial);
+    const bool unwritten = port == active->newSelectionReadPort && !active->writePort->writable;
     const int32_t count = delivered.right - delivered.left;
     const size_t step = size_t(destination->colBits / 8);
     for (int32_t r = delivered.top; r < delivered.bottom && count > 0; ++r) {
         const size_t first = size_t(r) * size_t(port->width) + size_t(delivered.left);
         uint8_t* out = PixelAt(destination, *writeRect, r, delivered.left);
-        if (port->narrow) {
+        if (unwritten) {
+            for (int32_t c = 0; c < count; ++c) out[c * step] = 0;
+        } else if (port->narrow) {
             if (step == 1) std::memcpy(out, port->narrow + first, size_t(count));
             else for (int32_t c = 0; c < count; ++c) out[c * step] = port->narrow[first + c];
-        } else if (port->reduce) {
-            for (int32_t c = 0; c < count; ++c) out[c * step] = ReduceTo8(port->wide[first + c]);
-        } else if (step == 1) {
-            for (int32_t c = 0; c < count; ++c) out[c] = uint8_t(port->wide[first + c]);
         } else {
-            for (int32_t c = 0; c < count; ++c) out[c * step] = uint8_t(port->wide[first + c]);
+            for (int32_t c = 0; c < count; ++c) out[c * step] = ReduceTo8(port->wide[first + c]);
         }
     }
     if (wroteRect) *wroteRect = delivered;
@@ -145,11 +145,24 @@ OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect
 }
 
 OSErr PIAPI WriteBasePixels(PIChannelPort port, const VRect* writeRect, const PixelMemoryDesc* source) {
+    OSErr failure = 0;
+    if (CallbackFails(HostCallback::kWriteBasePixels, &failure)) return failure;
     if (!KnownPort(port) || port != active->writePort) return kErrUnknownPort;
     if (!writeRect) return kErrParam;
     if (OSErr error = CheckLayout(source)) return error;
     const VRect bounds = {0, 0, port->height, port->width};
     const VRect stored = Intersect(*writeRect, bounds);
+    if (!port->writable && !Empty(stored)) {
+        // The new selection is made on the first write, not before: while the plug-in computes,
+        // the host holds no plane it does not need yet.
+        std::vector<uint8_t>& plane = active->report->newSelection;
+        const size_t samples = size_t(port->width) * size_t(port->height);
+        plane.reserve(samples);
+        AdviseLargeBlock(plane.data(), samples);
+        plane.assign(samples, 0);
+        port->writable = plane.data();
+        active->newSelectionReadPort->narrow = plane.data();
+    }
     for (int32_t r = stored.top; r < stored.bottom; ++r) {
         uint8_t* row = port->writable + size_t(r) * size_t(port->width);
         if (source->colBits == 8 && stored.right > stored.left) {
@@ -172,6 +185,8 @@ OSErr PIAPI ReadPortForWritePort(PIChannelPort* readPort, PIChannelPort writePor
 Boolean PIAPI TestAbort(void) {
     if (!active) return 0;
     const int32_t calls = ++active->report->abortCalls;
+    OSErr stop = 0;
+    if (CallbackFails(HostCallback::kAbort, &stop)) return 1;
     const RunOptions& options = *active->options;
     if (options.interrupt && *options.interrupt) return 1;
     return options.abortAfter > 0 && calls >= options.abortAfter ? 1 : 0;
@@ -182,6 +197,7 @@ void PIAPI Progress(int32_t done, int32_t total) {
     ++active->report->progressCalls;
     if (done < 0 || total < 0 || done > total) active->report->progressWithinTotal = false;
     if (active->options->progressBar) DrawProgressBar(done, total, &active->barShown);
+    if (active->options->progress) active->options->progress(done, total);
 }
 
 // The records for the document, wired to the session's ports.
@@ -190,18 +206,19 @@ void BuildRecords(Session* s, Document* document) {
     const VRect bounds = {0, 0, h, w};
     const int32_t depth = document->depth;
 
-    s->composite.resize(document->channels.size());
-    for (size_t i = 0; i < document->channels.size(); ++i) {
+    const size_t channels = ChannelCount(*document);
+    s->composite.resize(channels);
+    for (size_t i = 0; i < channels; ++i) {
         PIChannelPortDesc* port = NewPort(s);
-        port->wide = document->channels[i].data();
-        port->reduce = depth == 16;
+        if (depth == 16) port->wide = document->channels16[i].data();
+        else port->narrow = document->channels8[i].data();
         port->width = w;
         port->height = h;
         port->partial = s->options->partial.composite;
         ReadChannelDesc& channel = s->composite[i];
         channel.minVersion = 0;
         channel.maxVersion = 1;
-        channel.next = i + 1 < document->channels.size() ? &s->composite[i + 1] : nullptr;
+        channel.next = i + 1 < channels ? &s->composite[i + 1] : nullptr;
         channel.port = port;
         channel.bounds = bounds;
         channel.depth = depth;
@@ -230,13 +247,10 @@ void BuildRecords(Session* s, Document* document) {
         s->selection.name = "Selection";
     }
 
-    s->report->newSelection.assign(size_t(w) * size_t(h), 0);
     s->writePort = NewPort(s);
-    s->writePort->writable = s->report->newSelection.data();
     s->writePort->width = w;
     s->writePort->height = h;
     s->newSelectionReadPort = NewPort(s);
-    s->newSelectionReadPort->narrow = s->report->newSelection.data();
     s->newSelectionReadPort->width = w;
     s->newSelectionReadPort->height = h;
     s->newSelection.minVersion = 0;
@@ -313,6 +327,7 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
 
     Session* outer = active;
     active = s;
+    BeginCallbackFaults(&options.fail, report->callbackCalls);
     AboutRecord about = {};
     about.platformData = &s->platform;
     int16_t result = 0;
@@ -323,6 +338,7 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
         report->executed = true;
     }
     ClearProgressBar(&s->barShown);
+    EndCallbackFaults();
     active = outer;
     report->result = result;
 
@@ -345,7 +361,8 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
     report->descriptorTokensLeft = OpenDescriptorTokens() - tokensBefore;
 
     if (report->executed && result == 0) {
-        document->selection = report->newSelection;
+        if (report->newSelection.empty()) report->newSelection.assign(size_t(document->width) * size_t(document->height), 0);
+        document->selection = std::move(report->newSelection);
         document->hasSelection = true;
     }
     return result;

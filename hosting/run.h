@@ -4,11 +4,12 @@
 // channels by mode and the selection channel when the document has one, a new-selection channel
 // with a write port, the channel-port, handle and descriptor suites, platform data, '8BIM'),
 // calls the entry point with About (an AboutRecord) and, when that returns 0, with Execute. On an
-// Execute result of 0 the new selection replaces the document's selection, as a host does; on
-// any other result the document is left exactly as it was. Everything the host allocated for the
-// call is released before it returns; the descriptor the plug-in left (if any) is handed back in
-// the report and disposed of. Not reentrant: one run at a time (the host's callbacks reach the
-// run through a process-wide pointer, as they have no context argument).
+// Execute result of 0 the new selection replaces the document's selection, as a host does (it is
+// moved there from the report); on any other result the document is left exactly as it was.
+// Everything the host allocated for the call is released before it returns; the descriptor the
+// plug-in left (if any) is handed back in the report and disposed of. Not reentrant: one run at a
+// time (the host's callbacks reach the run through a process-wide pointer, as they have no context
+// argument).
 //
 // Channel ports: readPixelsProc serves unscaled 8-bit reads (rowBits, colBits and bitOffset in
 // whole bytes, colBits at least 8): it copies the part of the request that overlaps the channel
@@ -21,10 +22,12 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "hosting/descriptor.h"
 #include "hosting/document.h"
+#include "hosting/faults.h"
 #include "host/host_api.h"
 
 namespace varno {
@@ -57,15 +60,19 @@ struct RunOptions {
     int32_t abortAfter = 0;        // abortProc answers stop from its abortAfter-th call on (0: never)
     const volatile std::sig_atomic_t* interrupt = nullptr;  // non-zero: abortProc answers stop
     bool progressBar = false;      // draw a bar on stderr
+    // Called with every report of progressProc, as the plug-in made it (a host's own bar).
+    std::function<void(int32_t done, int32_t total)> progress;
     PartialDelivery partial;
+    CallbackFailure fail;          // a host callback that fails on purpose (none by default)
 };
 
 struct RunReport {
     int16_t aboutResult = 0;
     int16_t result = 0;
     bool executed = false;
-    // The new-selection channel as the plug-in left it (zero before it writes), and how many
-    // writeBasePixelsProc calls stored something.
+    // The new-selection channel as the plug-in left it when the run failed (made, all zero, on the
+    // first write that stores something; empty before), and how many writeBasePixelsProc calls
+    // stored something. A successful run moves it into the document.
     std::vector<uint8_t> newSelection;
     int32_t rowsWritten = 0;
     bool recorded = false;  // the plug-in left a descriptor of its own
@@ -77,6 +84,7 @@ struct RunReport {
     int32_t handlesLeft = 0;          // host handles the call left behind, the descriptor excepted
     int32_t descriptorTokensLeft = 0;
     std::string errorString;          // the plug-in's text when the result is -30904
+    int32_t callbackCalls[int32_t(HostCallback::kCount)] = {};  // calls of each kind the run made
 };
 
 int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& options, RunReport* report);

@@ -209,7 +209,7 @@ Document MakeTestDocument(int32_t mode, int32_t width, int32_t height, uint32_t 
         }
         MakeDocument(mode, width, height, std::move(wide), &document, &error);
     } else {
-        MakeDocument8(mode, width, height, planes, &document, &error);
+        MakeDocument8(mode, width, height, std::move(planes), &document, &error);
     }
     return document;
 }

@@ -1,193 +1,360 @@
-// TIFF documents through libtiff: grey, RGB, CMYK, CIE Lab, palette and 1-bit images, 8- and
-// 16-bit samples, in strips or tiles, interleaved or planar.
+// TIFF files through libtiff, read from memory a row (or a row of tiles) at a time: grey of 1, 2,
+// 4, 8 or 16 bits, palette pictures of 1 to 8 bits, RGB, CMYK and CIE Lab of 8 or 16 bits, in
+// strips or tiles, interleaved or planar, and YCbCr (JPEG-compressed ones decoded straight to RGB).
+//
+// libtiff's errors become the reading's error; its warnings are let pass, except those of the
+// JPEG decoder inside it, which mean damaged data there. A tile, or a strip of YCbCr pixels, is
+// decoded whole: its buffer may be no larger than the decoder budget, and libtiff itself may
+// allocate no more than that at once.
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "hosting/images.h"
+#include "hosting/codecs.h"
 
 namespace varno {
 
 namespace {
 
-std::string lastTiffError;
+constexpr uint16_t kMaxSamplesPerPixel = 16;
 
-void KeepError(const char*, const char* format, va_list arguments) {
-    char text[512];
-    std::vsnprintf(text, sizeof text, format, arguments);
-    lastTiffError = text;
+struct MemoryFile {
+    const uint8_t* bytes = nullptr;
+    uint64_t size = 0;
+    uint64_t at = 0;
+    std::string error;
+    bool damaged = false;  // a warning that means damaged data
+};
+
+tmsize_t ReadProc(thandle_t handle, void* out, tmsize_t count) {
+    MemoryFile* file = static_cast<MemoryFile*>(handle);
+    if (count < 0) return -1;
+    const uint64_t n = std::min<uint64_t>(uint64_t(count), file->at < file->size ? file->size - file->at : 0);
+    if (n) std::memcpy(out, file->bytes + file->at, size_t(n));
+    file->at += n;
+    return tmsize_t(n);
+}
+
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+    MemoryFile* file = static_cast<MemoryFile*>(handle);
+    const uint64_t base = whence == SEEK_CUR ? file->at : whence == SEEK_END ? file->size : 0;
+    if (offset > UINT64_MAX - base) return toff_t(-1);
+    file->at = base + offset;
+    return file->at;
+}
+
+int CloseProc(thandle_t) { return 0; }
+toff_t SizeProc(thandle_t handle) { return static_cast<MemoryFile*>(handle)->size; }
+
+// The file is in memory already: libtiff may read strips straight from it.
+int MapProc(thandle_t handle, void** base, toff_t* size) {
+    MemoryFile* file = static_cast<MemoryFile*>(handle);
+    *base = const_cast<uint8_t*>(file->bytes);
+    *size = file->size;
+    return 1;
+}
+
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+int OnError(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
+    MemoryFile* file = static_cast<MemoryFile*>(user);
+    if (file->error.empty()) {
+        char text[400];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        file->error = std::string("TIFF: ") + (module ? module : "") + (module ? ": " : "") + text;
+        for (char& c : file->error) c = c == '\n' ? ' ' : c;
+    }
+    return 1;
+}
+
+int OnWarning(TIFF* tiff, void* user, const char* module, const char* format, va_list arguments) {
+    if (module && std::strcmp(module, "JPEGLib") == 0) {
+        OnError(tiff, user, module, format, arguments);
+        static_cast<MemoryFile*>(user)->damaged = true;
+    }
+    return 1;
 }
 
 struct TiffClose {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 
-struct Layout {
+// How the file's samples become the document's: for each sample of a pixel, the channel it feeds
+// (-1: dropped) and what is done to it on the way.
+enum class Transform : uint8_t { kKeep, kInvert, kSignedToCentred, kPalette };
+
+struct Plan {
     uint32_t width = 0, height = 0;
-    uint16_t samples = 1, bits = 8, planar = PLANARCONFIG_CONTIG;
+    uint16_t bits = 8, samples = 1, planar = PLANARCONFIG_CONTIG;
+    int32_t mode = 0;
+    size_t channels = 0;  // of the document
+    bool wide = false;    // 16-bit document
+    int8_t target[kMaxSamplesPerPixel] = {};
+    Transform transform[kMaxSamplesPerPixel] = {};
+    std::vector<uint8_t> palette;  // 3 bytes per entry, for Transform::kPalette
 };
 
-// Every sample of the image, interleaved (`samples` per pixel), as unsigned values of `bits`
-// bits (8 or 16).
-std::string ReadSamples(TIFF* tiff, const Layout& layout, std::vector<uint16_t>* raw) {
-    const size_t spp = layout.samples;
-    const size_t bytes = layout.bits / 8;
-    raw->assign(size_t(layout.width) * layout.height * spp, 0);
-    const bool separate = layout.planar == PLANARCONFIG_SEPARATE && spp > 1;
-    const size_t planes = separate ? spp : 1;
-    const size_t perPixel = separate ? 1 : spp;
-    auto store = [&](const uint8_t* source, uint32_t row, uint32_t column, size_t plane) {
-        for (size_t s = 0; s < perPixel; ++s) {
-            const uint8_t* at = source + s * bytes;
-            uint16_t value;
-            if (bytes == 2) std::memcpy(&value, at, 2);  // libtiff hands 16-bit samples in host order
-            else value = *at;
-            (*raw)[(size_t(row) * layout.width + column) * spp + plane + s] = value;
+// `count` samples of `bits` bits from a row that starts on a byte boundary, as unsigned values
+// (16-bit samples arrive in host order from libtiff).
+void Unpack(const uint8_t* row, size_t count, uint16_t bits, uint16_t* out) {
+    if (bits == 8) {
+        for (size_t i = 0; i < count; ++i) out[i] = row[i];
+    } else if (bits == 16) {
+        std::memcpy(out, row, count * 2);
+    } else {
+        const uint32_t mask = (1u << bits) - 1;
+        for (size_t i = 0; i < count; ++i) {
+            const size_t bit = i * bits;
+            out[i] = uint16_t((row[bit / 8] >> (8 - bits - bit % 8)) & mask);
         }
-    };
+    }
+}
 
-    if (TIFFIsTiled(tiff)) {
-        uint32_t tileWidth = 0, tileHeight = 0;
-        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
-        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
-        if (tileWidth == 0 || tileHeight == 0) return "bad TIFF tile size";
-        std::vector<uint8_t> tile(size_t(TIFFTileSize(tiff)));
-        const size_t stride = size_t(tileWidth) * perPixel * bytes;
-        if (tile.size() < stride * tileHeight) return "bad TIFF tile size";
-        for (size_t plane = 0; plane < planes; ++plane)
-            for (uint32_t y = 0; y < layout.height; y += tileHeight)
-                for (uint32_t x = 0; x < layout.width; x += tileWidth) {
-                    if (TIFFReadTile(tiff, tile.data(), x, y, 0, uint16_t(plane)) < 0) return "cannot read a TIFF tile";
-                    for (uint32_t r = 0; r < tileHeight && y + r < layout.height; ++r)
-                        for (uint32_t c = 0; c < tileWidth && x + c < layout.width; ++c)
-                            store(tile.data() + r * stride + c * perPixel * bytes, y + r, x + c, plane);
+// Stores `count` pixels starting at column x0 of row y, samples firstSample.. of each, from
+// `values` (perPixel values a pixel).
+template <typename Sample>
+void Deliver(const Plan& plan, const uint16_t* values, size_t count, size_t perPixel, size_t firstSample, size_t y,
+             size_t x0, GrowingPlanes<Sample>* planes) {
+    const uint32_t full = (1u << plan.bits) - 1;
+    for (size_t s = 0; s < perPixel; ++s) {
+        const int8_t target = plan.target[firstSample + s];
+        if (target < 0) continue;
+        const Transform transform = plan.transform[firstSample + s];
+        if (transform == Transform::kPalette) {
+            for (size_t c = 0; c < plan.channels; ++c) {
+                Sample* out = planes->Row(c, y) + x0;
+                for (size_t i = 0; i < count; ++i) out[i] = plan.palette[size_t(values[i * perPixel + s]) * 3 + c];
+            }
+            continue;
+        }
+        Sample* out = planes->Row(size_t(target), y) + x0;
+        for (size_t i = 0; i < count; ++i) {
+            uint32_t v = values[i * perPixel + s];
+            if (transform == Transform::kInvert) v = full - v;
+            if (transform == Transform::kSignedToCentred)
+                v = plan.bits == 16 ? uint32_t(int32_t(int16_t(uint16_t(v))) + 32768) : uint32_t(int32_t(int8_t(uint8_t(v))) + 128);
+            if (plan.bits < 8) v = (v * 255 + full / 2) / full;
+            out[i] = Sample(v);
+        }
+    }
+}
+
+template <typename Sample>
+std::string ReadStrips(TIFF* tiff, MemoryFile* file, const Plan& plan, GrowingPlanes<Sample>* planes) {
+    const bool separate = plan.planar == PLANARCONFIG_SEPARATE;
+    const size_t perPixel = separate ? 1 : plan.samples;
+    std::vector<uint8_t> line(size_t(TIFFScanlineSize64(tiff)));
+    if (line.size() * 8 < size_t(plan.width) * perPixel * plan.bits) return "bad TIFF scanline size";
+    std::vector<uint16_t> values(size_t(plan.width) * perPixel);
+    for (size_t sample = 0; sample < (separate ? plan.samples : 1); ++sample) {
+        if (plan.target[sample] < 0 && separate) continue;
+        for (uint32_t y = 0; y < plan.height; ++y) {
+            if (TIFFReadScanline(tiff, line.data(), y, uint16_t(sample)) < 0 || file->damaged)
+                return file->error.empty() ? "cannot read TIFF row " + std::to_string(y) : file->error;
+            Unpack(line.data(), values.size(), plan.bits, values.data());
+            Deliver(plan, values.data(), plan.width, perPixel, sample, y, 0, planes);
+        }
+    }
+    return {};
+}
+
+template <typename Sample>
+std::string ReadTiles(TIFF* tiff, MemoryFile* file, const Plan& plan, size_t budget, GrowingPlanes<Sample>* planes) {
+    uint32_t tileWidth = 0, tileHeight = 0;
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
+    const uint64_t tileBytes = TIFFTileSize64(tiff);
+    if (tileWidth == 0 || tileHeight == 0 || tileBytes == 0) return "bad TIFF tile size";
+    if (tileBytes > budget) return "a TIFF tile of " + std::to_string(tileBytes >> 20) + " MB is larger than a file of this size may ask for";
+    const bool separate = plan.planar == PLANARCONFIG_SEPARATE;
+    const size_t perPixel = separate ? 1 : plan.samples;
+    const size_t rowBytes = (size_t(tileWidth) * perPixel * plan.bits + 7) / 8;
+    if (rowBytes * tileHeight > tileBytes) return "bad TIFF tile size";
+    std::vector<uint8_t> tile(tileBytes);
+    std::vector<uint16_t> values(size_t(tileWidth) * perPixel);
+    for (size_t sample = 0; sample < (separate ? plan.samples : 1); ++sample) {
+        if (plan.target[sample] < 0 && separate) continue;
+        for (uint32_t y = 0; y < plan.height; y += tileHeight)
+            for (uint32_t x = 0; x < plan.width; x += tileWidth) {
+                if (TIFFReadTile(tiff, tile.data(), x, y, 0, uint16_t(sample)) < 0 || file->damaged)
+                    return file->error.empty() ? "cannot read a TIFF tile" : file->error;
+                const size_t columns = std::min<size_t>(tileWidth, plan.width - x);
+                for (uint32_t r = 0; r < tileHeight && y + r < plan.height; ++r) {
+                    Unpack(tile.data() + r * rowBytes, columns * perPixel, plan.bits, values.data());
+                    Deliver(plan, values.data(), columns, perPixel, sample, y + r, x, planes);
                 }
-        return {};
+            }
     }
-    std::vector<uint8_t> line(size_t(TIFFScanlineSize(tiff)));
-    if (line.size() < size_t(layout.width) * perPixel * bytes) return "bad TIFF scanline size";
-    for (size_t plane = 0; plane < planes; ++plane)
-        for (uint32_t row = 0; row < layout.height; ++row) {
-            if (TIFFReadScanline(tiff, line.data(), row, uint16_t(plane)) < 0) return "cannot read TIFF row " + std::to_string(row);
-            for (uint32_t column = 0; column < layout.width; ++column)
-                store(line.data() + size_t(column) * perPixel * bytes, row, column, plane);
+    return {};
+}
+
+// YCbCr pictures other than JPEG-compressed ones, through libtiff's RGBA conversion one strip or
+// tile at a time (which hands each strip or tile over bottom row first).
+std::string ReadYCbCr(TIFF* tiff, MemoryFile* file, const Plan& plan, size_t budget, GrowingPlanes<uint8_t>* planes) {
+    const bool tiled = TIFFIsTiled(tiff);
+    uint32_t blockWidth = plan.width, blockHeight = 0;
+    if (tiled) {
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &blockWidth);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &blockHeight);
+    } else {
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &blockHeight);
+        blockHeight = std::min(blockHeight, plan.height);
+    }
+    if (blockWidth == 0 || blockHeight == 0) return "bad TIFF strip or tile size";
+    if (uint64_t(blockWidth) * blockHeight * 4 > budget) return "a TIFF strip or tile is larger than a file of this size may ask for";
+    std::vector<uint32_t> raster(size_t(blockWidth) * blockHeight);
+    for (uint32_t y = 0; y < plan.height; y += blockHeight)
+        for (uint32_t x = 0; x < plan.width; x += (tiled ? blockWidth : plan.width)) {
+            const int ok = tiled ? TIFFReadRGBATileExt(tiff, x, y, raster.data(), 1) : TIFFReadRGBAStripExt(tiff, y, raster.data(), 1);
+            if (!ok || file->damaged) return file->error.empty() ? "cannot decode the TIFF's YCbCr pixels" : file->error;
+            const uint32_t rows = std::min(blockHeight, plan.height - y);
+            const uint32_t columns = std::min(blockWidth, plan.width - x);
+            // A tile comes as a whole tile, bottom row first; a strip as only the rows it has.
+            const uint32_t stored = tiled ? blockHeight : rows;
+            for (uint32_t r = 0; r < rows; ++r) {
+                const uint32_t* in = raster.data() + size_t(stored - 1 - r) * blockWidth;
+                uint8_t* red = planes->Row(0, y + r) + x;
+                uint8_t* green = planes->Row(1, y + r) + x;
+                uint8_t* blue = planes->Row(2, y + r) + x;
+                for (uint32_t c = 0; c < columns; ++c)
+                    red[c] = uint8_t(TIFFGetR(in[c])), green[c] = uint8_t(TIFFGetG(in[c])), blue[c] = uint8_t(TIFFGetB(in[c]));
+            }
         }
     return {};
 }
 
-std::string ReadBitmap(TIFF* tiff, const Layout& layout, bool whiteIsZero, Document* document) {
-    std::vector<uint8_t> line(size_t(TIFFScanlineSize(tiff)));
-    if (line.size() * 8 < layout.width) return "bad TIFF scanline size";
-    std::vector<uint16_t> plane(size_t(layout.width) * layout.height);
-    for (uint32_t row = 0; row < layout.height; ++row) {
-        if (TIFFReadScanline(tiff, line.data(), row, 0) < 0) return "cannot read TIFF row " + std::to_string(row);
-        for (uint32_t column = 0; column < layout.width; ++column) {
-            const bool set = (line[column / 8] >> (7 - column % 8)) & 1;
-            plane[size_t(row) * layout.width + column] = set != whiteIsZero ? 255 : 0;
+// The plan for the file's photometric interpretation; empty on success, else why it cannot be read.
+std::string MakePlan(TIFF* tiff, uint16_t photometric, Plan* plan) {
+    uint16_t format = SAMPLEFORMAT_UINT, inkSet = INKSET_CMYK;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkSet);
+    if (format == SAMPLEFORMAT_IEEEFP) return "floating-point TIFF samples are not supported";
+    // Signed samples would be read as the wrong values (Lab's a and b are signed by definition).
+    const bool lab = photometric == PHOTOMETRIC_CIELAB || photometric == PHOTOMETRIC_ICCLAB;
+    if (format != SAMPLEFORMAT_UINT && format != SAMPLEFORMAT_VOID && !lab)
+        return "TIFF samples that are not unsigned integers are not supported";
+    const uint16_t bits = plan->bits;
+    const bool small = bits == 1 || bits == 2 || bits == 4;
+    if (!small && bits != 8 && bits != 16) return std::to_string(bits) + "-bit TIFF samples are not supported (1, 2, 4, 8 or 16 bits)";
+    plan->wide = bits == 16;
+    for (int8_t& t : plan->target) t = -1;
+
+    size_t colours = 0;
+    switch (photometric) {
+        case PHOTOMETRIC_MINISBLACK: case PHOTOMETRIC_MINISWHITE:
+            plan->mode = plan->wide ? 10 : 1, colours = 1;
+            if (photometric == PHOTOMETRIC_MINISWHITE) plan->transform[0] = Transform::kInvert;  // the host's grey is white-is-full
+            break;
+        case PHOTOMETRIC_RGB:
+            plan->mode = plan->wide ? 11 : 3, colours = 3;
+            break;
+        case PHOTOMETRIC_SEPARATED:
+            if (inkSet != INKSET_CMYK) return "only CMYK separations are supported";
+            plan->mode = plan->wide ? 13 : 4, colours = 4;
+            for (size_t c = 0; c < 4; ++c) plan->transform[c] = Transform::kInvert;  // the host's inks are 255-is-none
+            break;
+        case PHOTOMETRIC_CIELAB: case PHOTOMETRIC_ICCLAB:
+            plan->mode = plan->wide ? 12 : 9, colours = 3;
+            if (photometric == PHOTOMETRIC_CIELAB) plan->transform[1] = plan->transform[2] = Transform::kSignedToCentred;
+            break;
+        case PHOTOMETRIC_PALETTE: {
+            if (plan->wide) return "16-bit palette TIFFs are not supported";
+            uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+            if (!TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue)) return "the palette TIFF has no colour map";
+            const size_t entries = size_t(1) << bits;
+            // Colour map entries are 16-bit; their high byte is the colour (as libtiff's own RGBA
+            // reading takes it). Some writers store 8-bit values there; those are taken as they are.
+            bool eightBit = true;
+            for (size_t i = 0; i < entries; ++i) eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
+            bool grey = true;
+            plan->palette.resize(entries * 3);
+            for (size_t i = 0; i < entries; ++i) {
+                const uint16_t rgb[3] = {red[i], green[i], blue[i]};
+                for (size_t c = 0; c < 3; ++c) plan->palette[i * 3 + c] = uint8_t(eightBit ? rgb[c] : rgb[c] >> 8);
+                grey = grey && plan->palette[i * 3] == plan->palette[i * 3 + 1] && plan->palette[i * 3 + 1] == plan->palette[i * 3 + 2];
+            }
+            plan->mode = grey ? 1 : 3;
+            plan->channels = grey ? 1 : 3;
+            plan->target[0] = 0;
+            plan->transform[0] = Transform::kPalette;
+            if (plan->samples < 1) return "the TIFF has no samples";
+            return {};
         }
+        default:
+            return "TIFF photometric interpretation " + std::to_string(photometric) + " is not supported";
     }
-    std::string error;
-    if (!MakeDocument(0, int32_t(layout.width), int32_t(layout.height), {std::move(plane)}, document, &error)) return error;
+    if (small && colours != 1) return "TIFF colour samples of fewer than 8 bits are not supported";
+    if (plan->samples < colours) return "the TIFF has fewer samples per pixel than its colours need";
+    plan->channels = colours;
+    for (size_t c = 0; c < colours; ++c) plan->target[c] = int8_t(c);
     return {};
 }
 
-std::string ReadYCbCr(TIFF* tiff, const Layout& layout, Document* document) {
-    const size_t pixels = size_t(layout.width) * layout.height;
-    std::vector<uint32_t> raster(pixels);
-    if (!TIFFReadRGBAImageOriented(tiff, layout.width, layout.height, raster.data(), ORIENTATION_TOPLEFT, 0))
-        return "cannot decode the TIFF's YCbCr pixels";
-    std::vector<std::vector<uint16_t>> planes(3, std::vector<uint16_t>(pixels));
-    for (size_t i = 0; i < pixels; ++i) {
-        planes[0][i] = uint16_t(TIFFGetR(raster[i]));
-        planes[1][i] = uint16_t(TIFFGetG(raster[i]));
-        planes[2][i] = uint16_t(TIFFGetB(raster[i]));
+std::string Read(TIFF* tiff, MemoryFile* file, const ReadLimits& limits, size_t budget, Document* document) {
+    Plan plan;
+    uint16_t photometric = 0, compression = COMPRESSION_NONE;
+    if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &plan.width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &plan.height) ||
+        !TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric))
+        return "the TIFF lacks its size or photometric interpretation";
+    if (std::string error = CheckPictureSize(plan.width, plan.height, limits); !error.empty()) return error;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &plan.samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &plan.bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &plan.planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    if (plan.samples < 1 || plan.samples > kMaxSamplesPerPixel)
+        return "the TIFF has " + std::to_string(plan.samples) + " samples per pixel; varno reads at most 16";
+    if (plan.planar != PLANARCONFIG_CONTIG) plan.planar = PLANARCONFIG_SEPARATE;
+
+    if (photometric == PHOTOMETRIC_YCBCR) {
+        if (plan.bits != 8 || plan.samples < 3) return "YCbCr TIFFs must have three 8-bit samples";
+        if (compression == COMPRESSION_JPEG) {
+            // The JPEG decoder turns YCbCr into RGB itself.
+            TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+            photometric = PHOTOMETRIC_RGB;
+        } else {
+            GrowingPlanes<uint8_t> planes(3, plan.width, plan.height);
+            if (std::string error = ReadYCbCr(tiff, file, plan, budget, &planes); !error.empty()) return error;
+            return FinishDocument(3, &planes, document);
+        }
     }
-    std::string error;
-    if (!MakeDocument(3, int32_t(layout.width), int32_t(layout.height), std::move(planes), document, &error)) return error;
-    return {};
+    if (std::string error = MakePlan(tiff, photometric, &plan); !error.empty()) return error;
+    const bool tiled = TIFFIsTiled(tiff);
+    if (plan.wide) {
+        GrowingPlanes<uint16_t> planes(plan.channels, plan.width, plan.height);
+        std::string error = tiled ? ReadTiles(tiff, file, plan, budget, &planes) : ReadStrips(tiff, file, plan, &planes);
+        return error.empty() ? FinishDocument(plan.mode, &planes, document) : error;
+    }
+    GrowingPlanes<uint8_t> planes(plan.channels, plan.width, plan.height);
+    std::string error = tiled ? ReadTiles(tiff, file, plan, budget, &planes) : ReadStrips(tiff, file, plan, &planes);
+    return error.empty() ? FinishDocument(plan.mode, &planes, document) : error;
 }
 
 }  // namespace
 
-std::string ReadTiffFile(const std::string& path, Document* document) {
+std::string DecodeTiff(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document) {
+    // Errors reach this reading through the handlers of its own options; the process-wide ones,
+    // which would print, are silenced.
+    TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
-    TIFFSetErrorHandler(KeepError);
-    lastTiffError.clear();
-    std::unique_ptr<TIFF, TiffClose> tiff(TIFFOpen(path.c_str(), "r"));
-    if (!tiff) return lastTiffError.empty() ? "cannot open the TIFF file" : lastTiffError;
-
-    Layout layout;
-    uint16_t photometric = 0, format = SAMPLEFORMAT_UINT, inkSet = INKSET_CMYK;
-    if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &layout.width) ||
-        !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &layout.height) ||
-        !TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric))
-        return "the TIFF lacks its size or photometric interpretation";
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &layout.samples);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &layout.bits);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &layout.planar);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &format);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_INKSET, &inkSet);
-    if (layout.width < 1 || layout.height < 1 || layout.width > 1000000 || layout.height > 1000000 ||
-        uint64_t(layout.width) * layout.height > (uint64_t(1) << 30))
-        return "TIFF size " + std::to_string(layout.width) + "x" + std::to_string(layout.height) + " is not supported";
-    if (format == SAMPLEFORMAT_IEEEFP) return "floating-point TIFF samples are not supported";
-
-    if (layout.bits == 1 && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) &&
-        layout.samples == 1 && !TIFFIsTiled(tiff.get()))
-        return ReadBitmap(tiff.get(), layout, photometric == PHOTOMETRIC_MINISWHITE, document);
-    if (photometric == PHOTOMETRIC_YCBCR) return ReadYCbCr(tiff.get(), layout, document);
-    if (layout.bits != 8 && layout.bits != 16)
-        return std::to_string(layout.bits) + "-bit TIFF samples are not supported (8 or 16 bits)";
-    const bool wide = layout.bits == 16;
-    const uint16_t full = wide ? 65535 : 255;
-
-    int32_t mode = 0;
-    size_t channels = 0;
-    switch (photometric) {
-        case PHOTOMETRIC_MINISBLACK: case PHOTOMETRIC_MINISWHITE:
-            mode = wide ? 10 : 1, channels = 1;
-            break;
-        case PHOTOMETRIC_RGB:
-            mode = wide ? 11 : 3, channels = 3;
-            break;
-        case PHOTOMETRIC_SEPARATED:
-            if (inkSet != INKSET_CMYK) return "only CMYK separations are supported";
-            mode = wide ? 13 : 4, channels = 4;
-            break;
-        case PHOTOMETRIC_CIELAB: case PHOTOMETRIC_ICCLAB:
-            mode = wide ? 12 : 9, channels = 3;
-            break;
-        case PHOTOMETRIC_PALETTE:
-            if (wide) return "16-bit palette TIFFs are not supported";
-            mode = 2, channels = 1;
-            break;
-        default:
-            return "TIFF photometric interpretation " + std::to_string(photometric) + " is not supported";
-    }
-    if (layout.samples < channels) return "the TIFF has fewer samples per pixel than its colours need";
-
-    std::vector<uint16_t> raw;
-    if (std::string error = ReadSamples(tiff.get(), layout, &raw); !error.empty()) return error;
-    const size_t pixels = size_t(layout.width) * layout.height;
-    std::vector<std::vector<uint16_t>> planes(channels, std::vector<uint16_t>(pixels));
-    for (size_t i = 0; i < pixels; ++i) {
-        for (size_t c = 0; c < channels; ++c) {
-            uint16_t v = raw[i * layout.samples + c];
-            if (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_SEPARATED) {
-                v = uint16_t(full - v);  // the API's grey is white-is-full and its inks 255-is-none
-            } else if (photometric == PHOTOMETRIC_CIELAB && c > 0) {
-                v = wide ? uint16_t(int32_t(int16_t(v)) + 32768) : uint16_t(int32_t(int8_t(uint8_t(v))) + 128);
-            }
-            planes[c][i] = v;
-        }
-    }
-    std::string error;
-    if (!MakeDocument(mode, int32_t(layout.width), int32_t(layout.height), std::move(planes), document, &error))
-        return error;
-    return {};
+    MemoryFile file;
+    file.bytes = bytes;
+    file.size = size;
+    const size_t budget = DecoderBudget(size, limits);
+    std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
+    if (!options) return "out of memory";
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(budget));
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), OnError, &file);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), OnWarning, &file);
+    std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpenExt("TIFF", "r", &file, ReadProc, WriteProc, SeekProc, CloseProc,
+                                                            SizeProc, MapProc, UnmapProc, options.get()));
+    if (!tiff) return file.error.empty() ? "not a TIFF file varno can open" : file.error;
+    return Read(tiff.get(), &file, limits, budget, document);
 }
 
 }  // namespace varno

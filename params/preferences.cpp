@@ -27,15 +27,9 @@ constexpr float kDefaultUnitCode = 6.0f;
 
 static_assert(kTailOffset == 50176 && kTailOffset + kTailBytes == kPreferencesFileSize);
 
-// Replaces the file by an empty one and opens it; kNoFile when that fails. (The creator and type
-// codes 'CREA' and 'TYPE' of a classic file system have no place on the file systems in use.)
-FileHandle RecreateAndOpen(const char* path) {
-    FileDelete(path);
-    FileCreate(path);
-    FileHandle file = kNoFile;
-    if (FileOpen(path, &file) != kNoErr) return kNoFile;
-    return file;
-}
+// The save writes this file beside the preferences and then puts it in their place.
+constexpr const char* kNewFileSuffix = ".new";
+constexpr int32_t kNewPathCapacity = kPathCapacity + 8;
 
 void ReleaseStringSlots(RunState* run) {
     for (int32_t k = 0; k < kStringSlotCount; ++k) {
@@ -70,11 +64,13 @@ void SetStringSlot(RunState* run, int32_t index, const char* text) {
     DisposeText(run->stringSlots[index]);
     run->stringSlots[index] = nullptr;
     if (!text || !text[0]) return;
-    size_t length = std::strlen(text);
-    int32_t capacity = length + 1 < size_t(kSlotTextCapacity) ? int32_t(length + 1) : kSlotTextCapacity;
-    char* copy = NewText(capacity);
+    // Never looked at beyond the 513 characters a slot keeps: a record read from the file need
+    // not hold a zero byte at all.
+    int32_t length = 0;
+    while (length < kSlotTextCapacity - 1 && text[length] != 0) ++length;
+    char* copy = NewText(length + 1);
     if (!copy) return;
-    CopyTextBounded(text, copy, capacity);
+    std::memcpy(copy, text, size_t(length));
     run->stringSlots[index] = copy;
 }
 
@@ -90,15 +86,15 @@ FileHandle LoadPreferences(RunState* run, char* path) {
 
     FileHandle file = kNoFile;
     int16_t opened = FileOpen(path, &file);
-    if (opened == kErrFileNotFound) {
-        file = RecreateAndOpen(path);
-    } else if (opened != kNoErr) {
-        // The file is there but cannot be had (held by another program, no permission): it is
-        // neither read nor replaced, and the emptied path tells the save to leave it alone.
+    // A missing file is made by the save, so that a run that fails leaves none behind.
+    if (opened == kErrFileNotFound) return kNoFile;
+    if (opened != kNoErr) {
+        // The file is there but cannot be had (held by another program, no permission, not a
+        // file at all): it is neither read nor replaced, and the emptied path tells the save to
+        // leave it alone.
         path[0] = 0;
         return kNoFile;
     }
-    if (file == kNoFile) return kNoFile;
 
     int32_t count = kHeadBytes;
     FileRead(file, &count, run->settings);
@@ -122,38 +118,20 @@ ParameterSet* SeedParameters(RunState* run) {
     return set;
 }
 
-int16_t SavePreferences(RunState* run, const char* path, FileHandle file) {
-    if (!run) {
-        if (file != kNoFile) FileClose(file);
-        return kNoErr;
-    }
-    if (file == kNoFile) {
-        if (!path || !path[0]) {
-            ReleaseStringSlots(run);
-            return kNoErr;
-        }
-        file = RecreateAndOpen(path);
-        if (file == kNoFile) {
-            ReleaseStringSlots(run);
-            return kNoErr;
-        }
-    }
-    // One zero-filled record serves the padding and every slot; without it nothing is written,
-    // so that the file is never left half replaced.
-    auto* record = static_cast<char*>(AllocateMemoryBlock(kRecordSize));
-    if (!record) {
-        ReleaseStringSlots(run);
-        FileClose(file);
-        return kErrOutOfMemory;
-    }
+namespace {
 
-    FileSetPos(file, 0);
-    int32_t count = kHeadBytes;
-    FileWrite(file, &count, run->settings);
-    if (count >= 0 && count < kHeadBytes) {
-        int32_t missing = kHeadBytes - count;
-        FileWrite(file, &missing, record);
-    }
+// Writes `count` bytes; a write that stores fewer than asked is a failure too.
+int16_t WriteAll(FileHandle file, int32_t count, const void* bytes) {
+    int32_t written = count;
+    int16_t status = FileWrite(file, &written, bytes);
+    if (status == kNoErr && written != count) return kErrIO;
+    return status;
+}
+
+// The whole file into `out`: the SettingsArea and the slots (released on the way), then whatever
+// an older file held beyond them, so that nothing the file carried is lost.
+int16_t WriteWholeFile(RunState* run, FileHandle out, FileHandle old, char* record) {
+    int16_t status = WriteAll(out, kHeadBytes, run->settings);
     for (int32_t k = 0; k < kStringSlotCount; ++k) {
         std::memset(record, 0, kRecordSize);
         if (run->stringSlots[k]) {
@@ -162,13 +140,60 @@ int16_t SavePreferences(RunState* run, const char* path, FileHandle file) {
             run->stringSlots[k] = nullptr;
         }
         record[kSlotTextCapacity - 1] = 0;
-        count = kRecordSize;
-        FileWrite(file, &count, record);
+        if (status == kNoErr) status = WriteAll(out, kRecordSize, record);
     }
-    count = kTailBytes;
-    int16_t status = FileWrite(file, &count, run->settings + kHeadBytes);
+    if (status == kNoErr) status = WriteAll(out, kTailBytes, run->settings + kHeadBytes);
+    if (status != kNoErr || old == kNoFile || FileSetPos(old, kPreferencesFileSize) != kNoErr) return status;
+    for (;;) {
+        int32_t count = kRecordSize;
+        if (FileRead(old, &count, record) != kNoErr) return kErrIO;
+        if (count == 0) return kNoErr;
+        status = WriteAll(out, count, record);
+        if (status != kNoErr) return status;
+    }
+}
+
+}  // namespace
+
+int16_t SavePreferences(RunState* run, const char* path, FileHandle file) {
+    if (!run) {
+        if (file != kNoFile) FileClose(file);
+        return kNoErr;
+    }
+    // No name: the load found a file that is not to be touched.
+    if (!path || !path[0]) {
+        AbandonPreferences(run, file);
+        return kNoErr;
+    }
+    // A file the user made read-only stays as it is.
+    if (file != kNoFile && !FileWritable(file)) {
+        AbandonPreferences(run, file);
+        return kErrNoWritePermission;
+    }
+    char newPath[kNewPathCapacity];
+    JoinTexts(path, kNewFileSuffix, newPath);
+    auto* record = static_cast<char*>(AllocateMemoryBlock(kRecordSize));
+    if (!record) {
+        AbandonPreferences(run, file);
+        return kErrOutOfMemory;
+    }
+
+    // The new file is written in full beside the old one, which stays intact until the new one
+    // takes its place in one step; a save that fails anywhere leaves the old file (or no file)
+    // and no new one.
+    FileDelete(newPath);
+    int16_t status = FileCreate(newPath);
+    FileHandle out = kNoFile;
+    if (status == kNoErr) status = FileOpen(newPath, &out);
+    if (status == kNoErr) status = WriteWholeFile(run, out, file, record);
+    if (status == kNoErr) status = FileFlush(out);
+    if (out != kNoFile && FileClose(out) != kNoErr && status == kNoErr) status = kErrIO;
     FreeMemoryBlock(record);
-    FileClose(file);
+    ReleaseStringSlots(run);
+    // The old file is closed first: an open file cannot be replaced on every system.
+    if (file != kNoFile) FileClose(file);
+    if (status == kNoErr) status = FileReplace(newPath, path);
+    if (status != kNoErr) FileDelete(newPath);
     return status;
 }
 

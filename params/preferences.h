@@ -14,16 +14,20 @@ constexpr const char* kPreferencesName = "c:\\QUENpref.xxx";
 constexpr int32_t kPreferencesFileSize = 53248;
 
 // Fills the SettingsArea and string slots; `path` (514 bytes) receives the resolved name. Returns
-// the open file handle, or kNoFile when the run goes on without one. Only a missing file is
-// (re)created; a file that exists but cannot be opened (held by another program, no permission) is
-// neither read nor replaced: `path` is then emptied, and the save leaves that file alone.
+// the open file handle (kept open, and locked against other openers, until the save), or kNoFile
+// when the run goes on without one: a missing file is made only by the save; a file that exists
+// but cannot be opened (held by another program, no permission, not a regular file) is neither
+// read nor replaced: `path` is then emptied, and the save leaves that file alone.
 FileHandle LoadPreferences(RunState* run, char* path);
 // Builds the parameter set from the SettingsArea and applies the unit default. None when out of
 // memory.
 ParameterSet* SeedParameters(RunState* run);
-// Writes the whole file (creating it first when `file` is kNoFile and `path` is not empty),
-// releases the string slots and closes the file. Returns the status of the final write (0 when
-// there is no file at all, -108 when its record block cannot be had and nothing was written).
+// Writes the whole file as a new file beside the old one (the name with ".new" added), flushes it,
+// closes `file` and puts the new file in the old one's place in one step; bytes an older, longer
+// file held beyond the layout are carried over. Whatever fails, the old file (or its absence) is
+// left exactly as it was and no new file remains. Releases the string slots. 0, or the code of
+// what failed: -61 for a file opened read-only (not touched), -108 without a record block, the
+// file layer's code otherwise; 0 too when `path` is empty (nothing to save to).
 int16_t SavePreferences(RunState* run, const char* path, FileHandle file);
 // Releases the string slots and closes the file without saving.
 void AbandonPreferences(RunState* run, FileHandle file);

@@ -18,8 +18,8 @@ TEST(PictureSize, ReadsWidthByHeightWithinTheMethodsLimits) {
     };
     const Case cases[] = {
         {"6000x4000", true, 6000, 4000}, {"300x200", true, 300, 200},    {"1x1", true, 1, 1},
-        {"32765x7", true, 32765, 7},     {"7x32765", true, 7, 32765},    {"32766x7", false, 0, 0},
-        {"7x32766", false, 0, 0},        {"0x5", false, 0, 0},           {"5x0", false, 0, 0},
+        {"32767x7", true, 32767, 7},     {"7x32767", true, 7, 32767},    {"32768x7", false, 0, 0},
+        {"7x32768", false, 0, 0},        {"0x5", false, 0, 0},           {"5x0", false, 0, 0},
         {"x5", false, 0, 0},             {"5x", false, 0, 0},            {"5", false, 0, 0},
         {"5x5x5", false, 0, 0},          {"-3x4", false, 0, 0},          {" 3x4", false, 0, 0},
         {"3X4", false, 0, 0},            {"4294967299x1", false, 0, 0},  {"", false, 0, 0},

@@ -49,7 +49,7 @@ inline bool Exists(const std::string& path) {
 
 // The fixed names the plug-in uses; none may survive a test.
 inline const char* const kFixedNames[] = {"QUENPath.TXT", "QUENpref.xxx", "VEXAlog.txt", "MaskImag.xxx",
-                                          "BackingS.xxx"};
+                                          "BackingS.xxx", "QUENpref.xxx.new"};
 
 #if defined(_WIN32)
 constexpr const char* kKeyPath = "Software\\Morvelan_Path";

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,18 +24,18 @@ class PosixFilesTest : public DriveTest {};
 TEST(PosixErrorMapping, ErrnoValuesGiveTheLayerCodes) {
     struct Case {
         int error;
-        int16_t open, write, setPos, create, remove;
+        int16_t open, write, setPos, create, remove, replace;
         bool retry;
     };
     const Case cases[] = {
-        {ENOENT, -43, -36, 0, -43, -43, false},   {ENOTDIR, -43, -36, 0, -43, -43, false},
-        {EACCES, -61, -36, 0, -49, -45, true},    {EPERM, -61, -36, 0, -49, -45, true},
-        {EROFS, -61, -36, 0, 0, 0, true},         {EISDIR, -61, -36, 0, 0, 0, false},
-        {EWOULDBLOCK, -49, -36, 0, -49, -45, false}, {EMFILE, -42, -36, 0, -42, 0, false},
-        {ENFILE, -42, -36, 0, -42, 0, false},     {ENAMETOOLONG, -37, -36, 0, 0, 0, false},
-        {EINVAL, -37, -36, -40, 0, 0, false},     {EBADF, -36, -36, -51, 0, 0, false},
-        {ENOSPC, -36, -34, 0, 0, 0, false},       {EDQUOT, -36, -34, 0, 0, 0, false},
-        {EIO, -36, -36, 0, 0, 0, false},          {EBUSY, -36, -36, 0, 0, -45, false},
+        {ENOENT, -43, -36, 0, -43, -43, -43, false},   {ENOTDIR, -43, -36, 0, -43, -43, -43, false},
+        {EACCES, -61, -36, 0, -49, -45, -61, true},    {EPERM, -61, -36, 0, -49, -45, -61, true},
+        {EROFS, -61, -36, 0, 0, 0, -61, true},         {EISDIR, -61, -36, 0, 0, 0, -61, false},
+        {EWOULDBLOCK, -49, -36, 0, -49, -45, -36, false}, {EMFILE, -42, -36, 0, -42, 0, -36, false},
+        {ENFILE, -42, -36, 0, -42, 0, -36, false},     {ENAMETOOLONG, -37, -36, 0, 0, 0, -36, false},
+        {EINVAL, -37, -36, -40, 0, 0, -36, false},     {EBADF, -36, -36, -51, 0, 0, -36, false},
+        {ENOSPC, -36, -34, 0, 0, 0, -34, false},       {EDQUOT, -36, -34, 0, 0, 0, -34, false},
+        {EIO, -36, -36, 0, 0, 0, -36, false},          {EBUSY, -36, -36, 0, 0, -45, -45, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -42,6 +44,7 @@ TEST(PosixErrorMapping, ErrnoValuesGiveTheLayerCodes) {
         EXPECT_EQ(MapSetPosError(c.error), c.setPos);
         EXPECT_EQ(MapCreateError(c.error), c.create);
         EXPECT_EQ(MapDeleteError(c.error), c.remove);
+        EXPECT_EQ(MapReplaceError(c.error), c.replace);
         EXPECT_EQ(OpenRetriesReadOnly(c.error), c.retry);
     }
 }
@@ -119,6 +122,7 @@ int AsOrdinaryUser(int (*body)(const std::string&), const std::string& path) {
 int OpenReadOnlyFile(const std::string& path) {
     FileHandle file = kNoFile;
     if (FileOpen(path.c_str(), &file) != 0) return 1;
+    if (FileWritable(file)) return 5;
     char buffer[8] = {};
     int32_t count = 8;
     if (FileRead(file, &count, buffer) != 0 || count != 4) return 2;
@@ -155,13 +159,44 @@ TEST_F(PosixFilesTest, DirectoriesAreNotFiles) {
     EXPECT_EQ(file, kNoFile);
 }
 
-TEST_F(PosixFilesTest, AFullDiskGivesDiskFull) {
+TEST_F(PosixFilesTest, OnlyRegularFilesAreOpenedOrCreated) {
+    // A FIFO would make a read wait for ever and a device never ends: neither is a file.
+    std::string fifo = Root() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string device = Root() + "/device";
+    ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
+    for (const std::string& path : {fifo, device, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        FileHandle file = 1234;
+        EXPECT_EQ(FileOpen(path.c_str(), &file), -61);
+        EXPECT_EQ(file, kNoFile);
+        EXPECT_NE(FileCreate(path.c_str()), 0);
+    }
+    struct stat info;
+    ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "left as it was";
+}
+
+// 0 when writing past the file-size limit, which a full disk looks like to a writer, gives -34.
+int WritePastTheSizeLimit(const std::string& path) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = {8, 8};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 1;
     FileHandle file = kNoFile;
-    ASSERT_EQ(FileOpen("/dev/full", &file), 0);
+    if (FileOpen(path.c_str(), &file) != 0) return 2;
     int32_t count = 16;
-    EXPECT_EQ(FileWrite(file, &count, "sixteen bytes..."), -34);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(FileClose(file), 0);
+    if (FileWrite(file, &count, "sixteen bytes...") != -34) return 3;
+    return count == 8 ? 0 : 4;
+}
+
+TEST_F(PosixFilesTest, AFullDiskGivesDiskFull) {
+    std::string path = Root() + "/full.bin";
+    testenv::WriteBytes(path, "");
+    pid_t child = fork();
+    if (child == 0) _exit(WritePastTheSizeLimit(path));
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

@@ -19,19 +19,21 @@ class WindowsFilesTest : public DriveTest {};
 TEST(WindowsErrorMapping, LastErrorNumbersGiveTheLayerCodes) {
     struct Case {
         int32_t error;
-        int16_t open, write, setPos;
+        int16_t open, write, setPos, replace;
     };
     const Case cases[] = {
-        {2, -43, -36, 0},   {3, -43, -36, 0},    {4, -42, -36, 0},    {5, -61, -36, 0},
-        {6, -36, -36, -51}, {9, -36, -36, -51},  {13, -61, -36, 0},   {22, -37, -36, -40},
-        {24, -42, -36, 0},  {28, -36, -34, 0},   {32, -49, -36, 0},   {39, -36, -34, 0},
-        {112, -36, -34, 0}, {123, -37, -36, 0},  {131, -36, -36, -40}, {1117, -36, -36, 0},
+        {2, -43, -36, 0, -43},   {3, -43, -36, 0, -43},     {4, -42, -36, 0, -36},    {5, -61, -36, 0, -61},
+        {6, -36, -36, -51, -36}, {9, -36, -36, -51, -36},   {13, -61, -36, 0, -36},   {22, -37, -36, -40, -36},
+        {24, -42, -36, 0, -36},  {28, -36, -34, 0, -36},    {32, -49, -36, 0, -45},   {33, -36, -36, 0, -45},
+        {39, -36, -34, 0, -34},  {112, -36, -34, 0, -34},   {123, -37, -36, 0, -36},  {131, -36, -36, -40, -36},
+        {1117, -36, -36, 0, -36},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         EXPECT_EQ(MapOpenError(c.error), c.open);
         EXPECT_EQ(MapWriteError(c.error), c.write);
         EXPECT_EQ(MapSetPosError(c.error), c.setPos);
+        EXPECT_EQ(MapReplaceError(c.error), c.replace);
         EXPECT_EQ(OpenRetriesReadOnly(c.error), c.error == 5);
     }
 }
@@ -62,8 +64,15 @@ TEST_F(WindowsFilesTest, ReadOnlyFileOpensForReadingAndRefusesWrites) {
     bool enforced = probe == INVALID_HANDLE_VALUE;
     if (!enforced) CloseHandle(probe);
 
+    // A handle opened for reading only is told apart whatever the attribute does.
+    HANDLE reading = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reading, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(FileWritable(reinterpret_cast<FileHandle>(reading)));
+    CloseHandle(reading);
+
     FileHandle file = kNoFile;
     ASSERT_EQ(FileOpen(path.c_str(), &file), 0);
+    EXPECT_EQ(FileWritable(file), !enforced);
     char buffer[8] = {};
     int32_t count = 8;
     EXPECT_EQ(FileRead(file, &count, buffer), 0);

@@ -126,4 +126,45 @@ TEST_F(FilesTest, FixedNamesLiveOnDriveC) {
     EXPECT_FALSE(testenv::Exists(DrivePath("QUENPath.TXT")));
 }
 
+TEST_F(FilesTest, AReplacementTakesTheOldFilesPlaceInOneStep) {
+    std::string target = Path("target.bin"), source = Path("source.bin");
+    testenv::WriteBytes(target, "old");
+    testenv::WriteBytes(source, "new contents");
+    EXPECT_EQ(FileReplace(source.c_str(), target.c_str()), 0);
+    EXPECT_EQ(testenv::ReadString(target), "new contents");
+    EXPECT_FALSE(testenv::Exists(source));
+    // Into a place where there was nothing, and from a file that is not there.
+    testenv::WriteBytes(source, "first");
+    std::string fresh = Path("fresh.bin");
+    EXPECT_EQ(FileReplace(source.c_str(), fresh.c_str()), 0);
+    EXPECT_EQ(testenv::ReadString(fresh), "first");
+    EXPECT_EQ(FileReplace(source.c_str(), target.c_str()), -43);
+    EXPECT_EQ(testenv::ReadString(target), "new contents");
+
+    FileHandle file = kNoFile;
+    ASSERT_EQ(FileOpen(target.c_str(), &file), 0);
+    EXPECT_TRUE(FileWritable(file));
+    EXPECT_EQ(FileFlush(file), 0);
+    EXPECT_EQ(FileClose(file), 0);
+}
+
+TEST_F(FilesTest, InjectedFailuresChangeNothing) {
+    std::string path = Path("data.bin"), other = Path("other.bin");
+    testenv::WriteBytes(path, "kept");
+    testenv::WriteBytes(other, "other");
+    FileHandle file = kNoFile;
+    ASSERT_EQ(FileOpen(path.c_str(), &file), 0);
+    FailFileChangesAfter(2, -34);
+    int32_t count = 2;
+    EXPECT_EQ(FileWrite(file, &count, "KE"), 0);
+    count = 2;
+    EXPECT_EQ(FileWrite(file, &count, "PT"), -34);
+    EXPECT_EQ(FileFlush(file), -34) << "and every change after it";
+    EXPECT_EQ(FileClose(file), 0);
+    EXPECT_EQ(FileReplace(other.c_str(), path.c_str()), -34);
+    FailFileChangesAfter(0, 0);
+    EXPECT_EQ(testenv::ReadString(path), "KEpt");
+    EXPECT_EQ(testenv::ReadString(other), "other");
+}
+
 }  // namespace

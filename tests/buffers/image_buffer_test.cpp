@@ -276,10 +276,10 @@ TEST_F(ImageBufferTest, ScratchBufferHasABorderOrIsRefused) {
         bool made;
     };
     const Case cases[] = {
-        {10, 5, 1, 0, true},        {10, 5, 3, 0, true},       {0, 0, 1, 0, true},
-        {32765, 1, 1, 0, true},     {1, 32765, 1, 0, true},    {32766, 1, 1, -108, false},
-        {1, 32766, 1, -108, false}, {-1, 4, 1, -108, false},   {4, -1, 1, -108, false},
-        {4, 4, 0, -108, false},     {32765, 32765, 5, -36, false},
+        {10, 5, 1, 0, true},         {10, 5, 3, 0, true},        {0, 0, 1, 0, true},
+        {32766, 1, 1, 0, true},      {1, 32767, 1, 0, true},     {32767, 2, 3, 0, true},
+        {32768, 1, 1, -108, false},  {1, 32768, 1, -108, false}, {-1, 4, 1, -108, false},
+        {4, -1, 1, -108, false},     {4, 4, 0, -108, false},     {32767, 32767, 5, -36, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "x" << c.planes);

@@ -1,6 +1,8 @@
 // The varno program itself, run as a user runs it: TIFF documents through libtiff, the messages
 // and exit codes of failures, and no output file unless the run succeeded.
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 
@@ -12,6 +14,7 @@
 #include "host/plugin.h"
 #include "host_fixture.h"
 #include "hosting/images.h"
+#include "picture_files.h"
 
 namespace {
 
@@ -37,13 +40,35 @@ Outcome Varno(const DriveC& drive, const std::string& arguments) {
     return outcome;
 }
 
+// The peak resident memory of one `varno select IN -o OUT --quiet` run, in bytes; -1 when the
+// run failed. A forked child starts with this process's present resident size as its peak (and
+// posix_spawn's shared-memory child with this process's own peak), so callers keep this process
+// small while they measure.
+int64_t PeakMemoryOfSelect(const std::string& input, const std::string& output) {
+    const std::string program = VARNO_PROGRAM_PATH;
+    std::vector<std::string> words = {program, "select", input, "-o", output, "-m", "smoother", "-r", "2", "--quiet"};
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return int64_t(usage.ru_maxrss) * 1024;
+}
+
 // Writes a TIFF the way other programs store these colours: CMYK as ink amounts (0 = no ink), CIE
 // Lab with signed a and b; `planar` stores each channel on its own, `tiled` in 16x16 tiles.
 void WriteTiff(const std::string& path, const Document& d, bool planar = false, bool tiled = false) {
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
     ASSERT_NE(tiff, nullptr);
     const bool wide = d.depth == 16;
-    const uint16_t samples = uint16_t(d.channels.size());
+    const uint16_t samples = uint16_t(varno::ChannelCount(d));
     uint16_t photometric = PHOTOMETRIC_MINISBLACK;
     if (d.mode == 3 || d.mode == 11) photometric = PHOTOMETRIC_RGB;
     if (d.mode == 4 || d.mode == 13) photometric = PHOTOMETRIC_SEPARATED;
@@ -68,7 +93,7 @@ void WriteTiff(const std::string& path, const Document& d, bool planar = false, 
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7u);
     }
     auto stored = [&](size_t c, size_t i) -> int32_t {
-        const int32_t v = d.channels[c][i], full = wide ? 65535 : 255, centre = wide ? 32768 : 128;
+        const int32_t v = varno::SampleAt(d, c, i), full = wide ? 65535 : 255, centre = wide ? 32768 : 128;
         if (photometric == PHOTOMETRIC_SEPARATED) return full - v;
         if (photometric == PHOTOMETRIC_CIELAB && c > 0) return v - centre;  // signed, two's complement
         return v;
@@ -120,8 +145,8 @@ std::vector<uint8_t> GreyPlane(const std::string& path) {
     Document picture;
     EXPECT_EQ(varno::ReadImageFile(path, &picture), "") << path;
     EXPECT_EQ(picture.mode, 1) << path;
-    if (picture.channels.empty()) return {};
-    return std::vector<uint8_t>(picture.channels[0].begin(), picture.channels[0].end());
+    if (picture.channels8.empty()) return {};
+    return picture.channels8[0];
 }
 
 TEST(VarnoProgram, TiffDocumentsOfEveryKind) {
@@ -143,7 +168,8 @@ TEST(VarnoProgram, TiffDocumentsOfEveryKind) {
         Document read;
         ASSERT_EQ(varno::ReadImageFile(input, &read), "") << c.what;
         EXPECT_EQ(read.mode, c.mode) << c.what;
-        EXPECT_EQ(read.channels, document.channels) << c.what << ": the host reads what the file holds";
+        EXPECT_EQ(read.channels8, document.channels8) << c.what << ": the host reads what the file holds";
+        EXPECT_EQ(read.channels16, document.channels16) << c.what;
 
         const Outcome outcome = Varno(drive, "select " + Quote(input) + " -o " + Quote(output) + " -m fine -r 1 --quiet");
         EXPECT_EQ(outcome.status, 0) << c.what << ": " << outcome.err;
@@ -154,22 +180,24 @@ TEST(VarnoProgram, TiffDocumentsOfEveryKind) {
 
 TEST(VarnoProgram, FailuresPrintOneLineAndWriteNothing) {
     DriveC drive;
-    const std::string notes = drive.Temp("notes.txt"), indexed = drive.Temp("indexed.tif");
+    const std::string notes = drive.Temp("notes.txt"), cut = drive.Temp("cut.png");
     const std::string output = drive.Temp("out.png");
     hosttest::WriteBytes(notes, {'n', 'o', 't', 'e', 's'});
-    WriteTiff(indexed, varno::MakeTestDocument(2, 12, 8, 1));
 
     Outcome outcome = Varno(drive, "select " + Quote(notes) + " -o " + Quote(output));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "varno: cannot read '" + notes + "': not an image varno can read (PNG, JPEG, BMP or TIFF)\n");
     EXPECT_FALSE(hosttest::Exists(output));
 
-    // A palette picture is an indexed document, which the plug-in refuses; an existing output
-    // stays as it was.
+    // A picture cut short is refused before the plug-in runs; an existing output stays as it was.
+    ASSERT_EQ(Varno(drive, "sample " + Quote(cut) + " --size 40x30").status, 0);
+    std::vector<uint8_t> bytes = hosttest::ReadBytes(cut);
+    bytes.resize(bytes.size() / 2);
+    hosttest::WriteBytes(cut, bytes);
     hosttest::WriteBytes(output, {1, 2, 3});
-    outcome = Varno(drive, "select " + Quote(indexed) + " -o " + Quote(output));
+    outcome = Varno(drive, "select " + Quote(cut) + " -o " + Quote(output));
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, "varno: unsupported image mode (-30915)\n");
+    EXPECT_EQ(outcome.err, "varno: cannot read '" + cut + "': the PNG file is truncated\n");
     EXPECT_EQ(hosttest::ReadBytes(output), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(hosttest::Exists(drive.Path("QUENpref.xxx")));
 
@@ -246,16 +274,89 @@ TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
     ASSERT_EQ(CreateImageBuffer("edges test", 50, 30, 3, &image), 0);
     std::vector<uint8_t> row(150);
     for (int32_t r = 0; r < 30; ++r) {
-        for (int32_t c = 0; c < 150; ++c) row[size_t(c)] = uint8_t(source.channels[size_t(c % 3)][size_t(r * 50 + c / 3)]);
+        for (int32_t c = 0; c < 150; ++c) row[size_t(c)] = source.channels8[size_t(c % 3)][size_t(r * 50 + c / 3)];
         WriteBufferRow(image, 0, r, 150, row.data());
     }
     ASSERT_EQ(RunEdgeMethod(7, 3.0f, image, nullptr, 0), 0);
     for (int32_t r = 0; r < 30; ++r) {
         ReadBufferRow(image, 0, r, 150, row.data());
         for (int32_t c = 0; c < 150; ++c)
-            ASSERT_EQ(row[size_t(c)], edges.channels[size_t(c % 3)][size_t(r * 50 + c / 3)]) << r << "," << c;
+            ASSERT_EQ(row[size_t(c)], edges.channels8[size_t(c % 3)][size_t(r * 50 + c / 3)]) << r << "," << c;
     }
     DisposeImageBuffer(image);
+}
+
+TEST(VarnoProgram, ASelectionPictureIsTheCurrentSelection) {
+    DriveC drive;
+    Document document = varno::MakeTestDocument(3, 40, 30, 2);
+    const std::vector<uint8_t> selection = varno::MakeTestSelection(40, 30);
+    std::vector<uint8_t> rgb(40 * 30 * 3), bytes;
+    for (size_t i = 0; i < 40 * 30; ++i)
+        for (size_t c = 0; c < 3; ++c) rgb[i * 3 + c] = document.channels8[c][i];
+    const std::string picture = drive.Temp("pic.png"), mask = drive.Temp("sel.png"), output = drive.Temp("out.png");
+    ASSERT_EQ(varno::EncodeImage(picture, 40, 30, 3, rgb.data(), &bytes), "");
+    hosttest::WriteBytes(picture, bytes);
+    ASSERT_EQ(varno::EncodeImage(mask, 40, 30, 1, selection.data(), &bytes), "");
+    hosttest::WriteBytes(mask, bytes);
+    const Outcome outcome =
+        Varno(drive, "select " + Quote(picture) + " --selection " + Quote(mask) + " -o " + Quote(output) + " -m 3 -r 1 --quiet");
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    std::string error;
+    ASSERT_TRUE(varno::SetSelection(&document, selection, &error)) << error;
+    EXPECT_EQ(GreyPlane(output), LibraryMask(document, 3, 1));
+}
+
+TEST(VarnoProgram, SmallerPngHoldsTheSameSelection) {
+    DriveC drive;
+    const std::string picture = drive.Temp("pic.png"), fast = drive.Temp("fast.png"), small = drive.Temp("small.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 300x200").status, 0);
+    ASSERT_EQ(Varno(drive, "select " + Quote(picture) + " -o " + Quote(fast) + " -m fine -r 1 --quiet").status, 0);
+    ASSERT_EQ(Varno(drive, "select " + Quote(picture) + " -o " + Quote(small) + " -m fine -r 1 --smaller-png --quiet").status, 0);
+    EXPECT_EQ(GreyPlane(small), GreyPlane(fast));
+    EXPECT_LT(hosttest::ReadBytes(small).size(), hosttest::ReadBytes(fast).size());
+}
+
+TEST(VarnoProgram, DamagedFilesEndTheRunWithOneLine) {
+    DriveC drive;
+    const std::string output = drive.Temp("out.png");
+    for (const hosttest::DamagedFile& f : hosttest::DamagedFiles()) {
+        const std::string path = drive.Temp(f.name);
+        hosttest::WriteBytes(path, f.bytes);
+        const Outcome outcome = Varno(drive, "select " + Quote(path) + " -o " + Quote(output));
+        EXPECT_EQ(outcome.status, 1) << f.what;
+        EXPECT_EQ(outcome.err, "varno: cannot read '" + path + "': " + f.message + "\n") << f.what;
+        EXPECT_FALSE(hosttest::Exists(output)) << f.what;
+    }
+}
+
+TEST(VarnoProgram, PeakMemoryStaysWithinThreeTimesThePicture) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer's own memory would be measured";
+#endif
+    DriveC drive;
+    const std::string small = drive.Temp("small.png"), output = drive.Temp("out.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(small) + " --size 16x16").status, 0);
+    const int64_t base = PeakMemoryOfSelect(small, output);  // the program and the plug-in themselves
+    ASSERT_GT(base, 0);
+
+    // 8-bit RGB as PNG; 16-bit RGB as a PNG whose samples are the 8-bit ones times 257.
+    const int32_t w = 3000, h = 2000;
+    const std::string narrow = drive.Temp("narrow.png"), wide = drive.Temp("wide.png");
+    {
+        const std::vector<uint8_t> rgb = varno::DrawSample(w, h, 2);
+        std::vector<uint8_t> bytes;
+        ASSERT_EQ(varno::EncodeImage(narrow, w, h, 3, rgb.data(), &bytes), "");
+        hosttest::WriteBytes(narrow, bytes);
+        std::vector<hosttest::Bytes> rows(static_cast<size_t>(h));
+        for (size_t y = 0; y < size_t(h); ++y)
+            for (size_t i = 0; i < size_t(w) * 3; ++i) rows[y].insert(rows[y].end(), 2, rgb[y * size_t(w) * 3 + i]);
+        hosttest::WriteBytes(wide, hosttest::PngFile(uint32_t(w), uint32_t(h), 16, 2, rows));
+    }
+    for (const auto& [path, raw] : {std::pair{narrow, int64_t(w) * h * 3}, std::pair{wide, int64_t(w) * h * 6}}) {
+        const int64_t peak = PeakMemoryOfSelect(path, output);
+        ASSERT_GT(peak, 0) << path;
+        EXPECT_LE(double(peak - base), 3.0 * double(raw)) << path << ": peak " << peak << " bytes, the program alone " << base;
+    }
 }
 
 }  // namespace

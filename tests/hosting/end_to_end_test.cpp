@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <map>
 
 #include "hosting/actions.h"
@@ -70,8 +71,9 @@ TEST_F(EndToEnd, EveryReadableModeAndDepthGivesASelection) {
             EXPECT_EQ(report.aboutResult, 0);
             EXPECT_EQ(report.rowsWritten, 32) << "one write per row";
             EXPECT_TRUE(document.hasSelection);
-            EXPECT_EQ(document.selection, report.newSelection);
-            EXPECT_EQ(document.channels, before.channels) << "the picture itself is never changed";
+            EXPECT_TRUE(report.newSelection.empty()) << "the new selection moved into the document";
+            EXPECT_EQ(document.channels8, before.channels8) << "the picture itself is never changed";
+            EXPECT_EQ(document.channels16, before.channels16);
             EXPECT_FALSE(Uniform(document.selection)) << "mode " << mode << ": the sample has edges";
             EXPECT_GT(report.progressCalls, 0);
             EXPECT_TRUE(report.progressWithinTotal);
@@ -93,6 +95,21 @@ TEST_F(EndToEnd, EveryReadableModeAndDepthGivesASelection) {
     EXPECT_NE(masks[1], masks[3]);
 }
 
+TEST_F(EndToEnd, DocumentsAsWideOrHighAsAHostDescribesWorkWithEveryMethod) {
+    const struct {
+        int32_t mode, width, height;
+    } sizes[] = {{1, 32767, 1}, {3, 32766, 1}, {3, 1, 32767}, {1, 1, 32766}, {1, 32767, 2}};
+    for (const auto& size : sizes) {
+        for (int32_t method = 3; method <= 7; ++method) {
+            Document document = Doc(size.mode, false, size.width, size.height, 9);
+            const RunReport report = RunLoaded(&document, Play(method, 2));
+            EXPECT_EQ(report.result, 0) << size.width << "x" << size.height << ", method " << method;
+            EXPECT_EQ(report.rowsWritten, size.height);
+            EXPECT_FALSE(Uniform(document.selection)) << size.width << "x" << size.height << ", method " << method;
+        }
+    }
+}
+
 TEST_F(EndToEnd, UndeliveredGreyPixelsCountAsWhite) {
     // The host leaves out columns 25 and on and every fourth row; the plug-in takes what it did
     // not get as white, so the result is that of a document white there.
@@ -100,7 +117,7 @@ TEST_F(EndToEnd, UndeliveredGreyPixelsCountAsWhite) {
     Document white = partial;
     for (int32_t r = 0; r < 24; ++r)
         for (int32_t c = 0; c < 40; ++c)
-            if (c >= 25 || r % 4 == 2) white.channels[0][size_t(r * 40 + c)] = 255;
+            if (c >= 25 || r % 4 == 2) white.channels8[0][size_t(r * 40 + c)] = 255;
     RunOptions options = Play(3, 1);
     options.partial.endColumn = 25;
     options.partial.skipRowPeriod = 4;
@@ -238,6 +255,31 @@ float RealAt(const std::vector<uint8_t>& bytes, size_t offset) {
     float value;
     std::memcpy(&value, &bits, 4);
     return value;
+}
+
+TEST_F(EndToEnd, StoredMethodsOutsideTheRangeFallBackToTheDefaults) {
+    // A damaged preferences file may hold any real as the last method: outside 3..7 it counts as
+    // none stored, so the run is Smoother with radius 2, and only those are saved and recorded.
+    Document reference = Doc(3);
+    ASSERT_EQ(RunLoaded(&reference, Play(5, 2)).result, 0);
+    std::vector<uint8_t> stored = hosttest::ReadBytes(Preferences());
+    ASSERT_EQ(stored.size(), 53248u);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float method : {2.0f, 8.0f, 99.0f, -5.0f, 2.9f, 7.5e9f, inf, -inf}) {
+        for (float radius : {3.0f, 0.0f}) {
+            std::memcpy(&stored[948], &method, 4);
+            std::memcpy(&stored[952], &radius, 4);
+            hosttest::WriteBytes(Preferences(), stored);
+            Document document = Doc(3);
+            const RunReport report = RunLoaded(&document);
+            ASSERT_EQ(report.result, 0) << method;
+            EXPECT_EQ(document.selection, reference.selection) << method << " " << radius;
+            EXPECT_EQ(Recorded(report), std::make_pair(int64_t(5), int64_t(2))) << method;
+            const std::vector<uint8_t> saved = hosttest::ReadBytes(Preferences());
+            EXPECT_EQ(RealAt(saved, 948), 5.0f) << method;
+            EXPECT_EQ(RealAt(saved, 952), 2.0f) << method;
+        }
+    }
 }
 
 TEST_F(EndToEnd, PreferencesRememberTheLastRun) {

@@ -2,11 +2,18 @@
 #include "host_fixture.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <thread>
 
 #include "hosting/platform.h"
+#include "host/plugin.h"
 
 namespace hosttest {
 
@@ -21,6 +28,12 @@ varno::PluginInstance* LoadedPlugin() {
         return &instance;
     }
     instance.entry = reinterpret_cast<PluginEntryProc>(module.entry);
+    return &instance;
+}
+
+varno::PluginInstance* LinkedPlugin() {
+    static varno::PluginInstance instance;
+    instance.entry = ENTRYPOINT;
     return &instance;
 }
 
@@ -44,6 +57,33 @@ DriveC::~DriveC() {
 std::string DriveC::Path(const std::string& name) const { return drive_ + name; }
 
 std::string DriveC::Temp(const std::string& name) const { return (std::filesystem::path(temp_) / name).string(); }
+
+struct Watchdog::State {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread thread;
+};
+
+Watchdog::Watchdog(int seconds, std::string what) : state_(new State) {
+    state_->thread = std::thread([state = state_, seconds, what = std::move(what)] {
+        std::unique_lock<std::mutex> lock(state->mutex);
+        if (state->done.wait_for(lock, std::chrono::seconds(seconds), [state] { return state->finished; })) return;
+        std::fprintf(stderr, "still waiting after %d s: %s\n", seconds, what.c_str());
+        std::fflush(stderr);
+        std::_Exit(1);
+    });
+}
+
+Watchdog::~Watchdog() {
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->finished = true;
+    }
+    state_->done.notify_one();
+    state_->thread.join();
+    delete state_;
+}
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

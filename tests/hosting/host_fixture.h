@@ -18,6 +18,9 @@ std::string PluginPath();
 // The plug-in loaded once per program, as varno loads it (its data slot kept between runs, as a
 // host keeps it). A load failure fails the calling test and gives an instance without an entry.
 varno::PluginInstance* LoadedPlugin();
+// The plug-in's code linked into the test program, reached through the same entry point: its
+// live counters and failure hooks are the test's to read and set.
+varno::PluginInstance* LinkedPlugin();
 
 // A fresh temporary directory and a clean drive C: natively VARNO_DRIVE_C points at a directory
 // of its own; on Windows the plug-in's fixed files are removed from the real c:\. The install key
@@ -36,6 +39,20 @@ public:
 private:
     std::string drive_;
     std::string temp_;
+};
+
+// Ends the whole test program with a message when it is not destroyed within `seconds`: a test
+// of something that could wait for ever fails instead of hanging.
+class Watchdog {
+public:
+    Watchdog(int seconds, std::string what);
+    ~Watchdog();
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    struct State;
+    State* state_;
 };
 
 std::vector<uint8_t> ReadBytes(const std::string& path);

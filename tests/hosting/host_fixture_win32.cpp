@@ -7,7 +7,8 @@
 namespace hosttest {
 
 namespace {
-const char* const kFixedNames[] = {"QUENPath.TXT", "QUENpref.xxx", "VEXAlog.txt", "MaskImag.xxx", "BackingS.xxx"};
+const char* const kFixedNames[] = {"QUENPath.TXT", "QUENpref.xxx", "VEXAlog.txt",
+                                   "MaskImag.xxx", "BackingS.xxx", "QUENpref.xxx.new"};
 }
 
 // CMake hands over the path as the build machine spells it; wine reaches it through drive Z.

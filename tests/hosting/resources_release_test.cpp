@@ -11,15 +11,9 @@ using varno::Document;
 using varno::RunOptions;
 using varno::RunReport;
 
-varno::PluginInstance* Linked() {
-    static varno::PluginInstance instance;
-    instance.entry = ENTRYPOINT;
-    return &instance;
-}
-
 RunReport RunLinked(Document* document, const RunOptions& options) {
     RunReport report;
-    varno::RunPlugin(Linked(), document, options, &report);
+    varno::RunPlugin(hosttest::LinkedPlugin(), document, options, &report);
     return report;
 }
 

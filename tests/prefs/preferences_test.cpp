@@ -15,6 +15,12 @@
 #include "params/settings.h"
 #include "tests/buffers/drive_env.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
 namespace {
 
 uint32_t Bits(float value) {
@@ -52,13 +58,13 @@ protected:
 
 uint8_t Pattern(int i) { return uint8_t(i * 7 + 3); }
 
-TEST_F(PreferencesTest, FirstRunCreatesTheFileAndTheSaveFillsIt) {
+TEST_F(PreferencesTest, FirstRunMakesTheFileOnlyWhenItSaves) {
     auto run = NewRun();
     char path[kPathCapacity];
     FileHandle file = LoadPreferences(run.get(), path);
-    ASSERT_NE(file, kNoFile);
+    EXPECT_EQ(file, kNoFile);
     EXPECT_STREQ(path, "c:\\QUENpref.xxx");
-    EXPECT_TRUE(testenv::Exists(PrefsPath()));
+    EXPECT_FALSE(testenv::Exists(PrefsPath())) << "a run that fails leaves no file behind";
     EXPECT_EQ(std::vector<uint8_t>(run->settings, run->settings + kSettingsAreaSize),
               std::vector<uint8_t>(kSettingsAreaSize, 0));
 
@@ -260,6 +266,58 @@ TEST_F(PreferencesTest, StringSlotsIgnoreIndicesOutsideTheTable) {
     SetStringSlot(run.get(), 4, "four");
     AbandonPreferences(run.get(), kNoFile);
     EXPECT_EQ(run->stringSlots[4], nullptr);
+}
+
+// `size` bytes that end right before a page no access may touch: a read past them faults.
+class GuardedBytes {
+public:
+    explicit GuardedBytes(size_t size) : size_(size) {
+#if defined(_WIN32)
+        base_ = static_cast<char*>(VirtualAlloc(nullptr, 2 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old = 0;
+        if (base_) VirtualProtect(base_ + kPage, kPage, PAGE_NOACCESS, &old);
+#else
+        void* pages = mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        base_ = pages == MAP_FAILED ? nullptr : static_cast<char*>(pages);
+        if (base_) mprotect(base_ + kPage, kPage, PROT_NONE);
+#endif
+    }
+    ~GuardedBytes() {
+#if defined(_WIN32)
+        if (base_) VirtualFree(base_, 0, MEM_RELEASE);
+#else
+        if (base_) munmap(base_, 2 * kPage);
+#endif
+    }
+    char* data() const { return base_ ? base_ + kPage - size_ : nullptr; }
+
+private:
+    static constexpr size_t kPage = 65536;
+    size_t size_;
+    char* base_ = nullptr;
+};
+
+TEST_F(PreferencesTest, SlotTextsAreReadOnlyAsFarAsTheirRecord) {
+    // A record without a zero byte gives its first 513 characters; nothing beyond it is read.
+    GuardedBytes record(1024);
+    ASSERT_NE(record.data(), nullptr);
+    std::memset(record.data(), 'R', 1024);
+    auto run = NewRun();
+    SetStringSlot(run.get(), 7, record.data());
+    EXPECT_EQ(std::string(GetStringSlot(run.get(), 7)), std::string(513, 'R'));
+    AbandonPreferences(run.get(), kNoFile);
+
+    // The same through the file: no record holds a zero byte, and the loaded texts stop at 513.
+    std::string bytes(kPreferencesFileSize, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(1 + (i * 131 + i / 7) % 255);
+    testenv::WriteBytes(PrefsPath(), bytes);
+    char path[kPathCapacity];
+    FileHandle file = LoadPreferences(run.get(), path);
+    ASSERT_NE(file, kNoFile);
+    for (int k = 0; k < 48; ++k) {
+        ASSERT_EQ(std::string(GetStringSlot(run.get(), k)), bytes.substr(size_t(1024 + 1024 * k), 513)) << k;
+    }
+    AbandonPreferences(run.get(), file);
 }
 
 }  // namespace

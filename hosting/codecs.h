@@ -1,0 +1,115 @@
+// The image codecs behind images.h: one decoder per file format, the limits every decoder keeps,
+// and the planes a decoder fills row by row.
+//
+// Contract: a decoder takes the whole file in memory and either builds a Document (returning an
+// empty text) or returns one line saying why not, leaving the document alone. Before it sizes any
+// buffer it checks the declared sides against `ReadLimits` (the message names the limit); it then
+// grows the document's planes only as rows are actually decoded, so a small file that declares a
+// huge picture costs no more memory than the rows it really holds. Truncated or corrupt pixel data
+// is an error, never padded. Decoders that must hold a whole picture (or a whole tile) before the
+// first row comes out may use at most `DecoderBudget` bytes for it. Alpha and other extra channels
+// are dropped; 16-bit samples stay 16-bit.
+//
+// Decoders: PNG (libpng), JPEG (libjpeg-turbo) and TIFF (libtiff) natively, the Windows Imaging
+// Component for those in the Windows builds (after the outline checks below), and BMP through the
+// host's own reader in every build.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hosting/document.h"
+#include "hosting/platform.h"
+
+namespace varno {
+
+struct ReadLimits {
+    int32_t maxSide = kMaxDocumentSide;  // longest side accepted, either way
+    int64_t maxPixels = 0;               // 0: no limit beyond the sides (the fuzzers set one)
+    size_t budget = 0;                   // 0: DecoderBudget of the file's size
+};
+
+// Memory a decoder may spend before its first row, for a file of `fileSize` bytes: 128 MiB, or
+// 256 bytes per byte of file when that is more (a real picture that needs more comes in a file big
+// enough to say so).
+size_t DecoderBudget(size_t fileSize, const ReadLimits& limits);
+
+// Empty when a picture of width x height fits the limits, else the line that refuses it.
+std::string CheckPictureSize(int64_t width, int64_t height, const ReadLimits& limits);
+
+enum class ImageFormat { kUnknown, kPng, kJpeg, kTiff, kBmp };
+ImageFormat SniffFormat(const uint8_t* bytes, size_t size);
+
+// Any format this build reads (the platform part), chosen by the file's first bytes.
+std::string DecodeImage(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
+// The native build's decoders (DecodeBmp is portable code, the others native only).
+std::string DecodePng(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
+std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
+std::string DecodeTiff(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
+std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document);
+
+// The outline of a file, checked before a platform decoder that decodes whole pictures at once or
+// pads what is missing is given it: the sides (as CheckPictureSize), for PNG every chunk's
+// checksum and the end chunk, for JPEG every segment up to the end marker, for TIFF that a strip or
+// tile fits the decoder budget.
+// The native reader walks a PNG's chunks without their checksums (libpng checks those) before
+// libpng, which sizes some chunks' buffers by their declared length before reading them.
+std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums = true);
+std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+
+// Encoders of 8-bit grey (channels 1) or interleaved RGB (channels 3) pixels, appending to `out`.
+// EncodeBmp is portable; PNG and JPEG are the platform part.
+std::string EncodePng(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels, bool smaller,
+                      std::vector<uint8_t>* out);
+std::string EncodeJpeg(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
+                       std::vector<uint8_t>* out);
+std::string EncodeBmp(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
+                      std::vector<uint8_t>* out);
+
+// The planes of a picture being decoded, `Sample` uint8_t or uint16_t. Rows are added as they are
+// decoded; each plane grows on its own (planar files deliver one channel after another) and stops at
+// exactly width x height samples. A plane's first block has room for up to 64 MiB (address space
+// only: its pages are used as rows arrive), so a camera picture's plane is never copied; larger
+// planes double from there.
+template <typename Sample>
+struct GrowingPlanes {
+    static constexpr size_t kFirstBlock = (size_t(64) << 20) / sizeof(Sample);
+
+    std::vector<std::vector<Sample>> planes;
+    size_t width = 0;
+    size_t height = 0;
+
+    GrowingPlanes(size_t channels, size_t w, size_t h) : planes(channels), width(w), height(h) {}
+
+    // Row `y` of plane `c`, the plane grown to hold rows 0..y (new rows are zero until written).
+    Sample* Row(size_t c, size_t y) {
+        std::vector<Sample>& plane = planes[c];
+        const size_t needed = (y + 1) * width;
+        if (plane.size() < needed) {
+            if (plane.capacity() < needed) {
+                const size_t total = width * height;
+                size_t grown = plane.capacity() ? plane.capacity() * 2 : kFirstBlock;
+                if (grown < needed) grown = needed;
+                if (grown > total) grown = total;
+                plane.reserve(grown);
+                AdviseLargeBlock(plane.data(), plane.capacity() * sizeof(Sample));
+            }
+            plane.resize(needed);
+        }
+        return plane.data() + y * width;
+    }
+    bool Complete() const {
+        for (const std::vector<Sample>& plane : planes)
+            if (plane.size() != width * height) return false;
+        return true;
+    }
+};
+
+// Builds the document from complete planes (8- or 16-bit by the mode).
+std::string FinishDocument(int32_t mode, GrowingPlanes<uint8_t>* planes, Document* document);
+std::string FinishDocument(int32_t mode, GrowingPlanes<uint16_t>* planes, Document* document);
+
+}  // namespace varno

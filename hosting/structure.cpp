@@ -1,0 +1,144 @@
+// The outline of PNG, JPEG and TIFF files, checked before a platform decoder that decodes a whole
+// picture at once, or pads what is missing, is given the file (see codecs.h).
+#include <cstdio>
+#include <cstring>
+
+#include "hosting/codecs.h"
+
+namespace varno {
+
+namespace {
+
+uint32_t Big16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
+uint32_t Big32(const uint8_t* p) { return Big16(p) << 16 | Big16(p + 2); }
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+    static uint32_t table[256];
+    if (!table[1])
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+    uint32_t crc = 0xffffffffu;
+    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xff] ^ (crc >> 8);
+    return ~crc;
+}
+
+}  // namespace
+
+std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums) {
+    if (SniffFormat(bytes, size) != ImageFormat::kPng) return "not a PNG file";
+    size_t at = 8;
+    bool first = true;
+    while (true) {
+        if (size - at < 12) return "the PNG file is truncated";
+        const uint32_t length = Big32(bytes + at);
+        if (length > 0x7fffffffu) return "the PNG has a chunk of impossible length";
+        if (size - at - 12 < length) return "the PNG file is truncated";
+        char type[5] = {};
+        std::memcpy(type, bytes + at + 4, 4);
+        if (checksums && Crc32(bytes + at + 4, 4 + size_t(length)) != Big32(bytes + at + 8 + length))
+            return std::string(type) + ": CRC error";
+        if (first) {
+            if (std::strcmp(type, "IHDR") != 0 || length != 13) return "the PNG does not start with its header";
+            if (std::string error = CheckPictureSize(Big32(bytes + at + 8), Big32(bytes + at + 12), limits); !error.empty())
+                return error;
+            first = false;
+        }
+        if (std::strcmp(type, "IEND") == 0) return {};
+        at += 12 + size_t(length);
+    }
+}
+
+std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits) {
+    if (SniffFormat(bytes, size) != ImageFormat::kJpeg) return "not a JPEG file";
+    const std::string truncated = "damaged JPEG data: Premature end of JPEG file";
+    size_t at = 2;
+    bool sized = false;
+    while (true) {
+        // Markers may be padded with any number of 0xFF bytes.
+        if (at >= size || bytes[at] != 0xff) return at >= size ? truncated : "damaged JPEG data: a marker is missing";
+        while (at < size && bytes[at] == 0xff) ++at;
+        if (at >= size) return truncated;
+        const uint8_t marker = bytes[at++];
+        if (marker == 0xd9) return sized ? std::string() : "the JPEG has no frame header";
+        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) continue;  // markers without a segment
+        if (size - at < 2) return truncated;
+        const size_t length = Big16(bytes + at);
+        if (length < 2) return "damaged JPEG data: a segment of impossible length";
+        if (size - at < length) return truncated;
+        const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (frame) {
+            if (length < 8) return "damaged JPEG data: a frame header too short";
+            const uint32_t height = Big16(bytes + at + 3), width = Big16(bytes + at + 5);
+            if (height == 0) return "JPEGs that give their height after the pixels are not supported";
+            if (std::string error = CheckPictureSize(width, height, limits); !error.empty()) return error;
+            sized = true;
+        }
+        at += length;
+        if (marker == 0xda) {
+            // Entropy-coded data run to the next marker other than a stuffed zero or a restart.
+            while (at + 1 < size && !(bytes[at] == 0xff && bytes[at + 1] != 0 && (bytes[at + 1] < 0xd0 || bytes[at + 1] > 0xd7)))
+                ++at;
+            if (at + 1 >= size) return truncated;
+        }
+    }
+}
+
+std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits) {
+    if (SniffFormat(bytes, size) != ImageFormat::kTiff || size < 8) return "not a TIFF file";
+    const bool little = bytes[0] == 'I';
+    auto read = [&](uint64_t at, int count) -> uint64_t {
+        uint64_t v = 0;
+        for (int i = 0; i < count; ++i) v |= uint64_t(bytes[at + uint64_t(little ? i : count - 1 - i)]) << (8 * i);
+        return v;
+    };
+    const bool big = read(2, 2) == 43;
+    const uint64_t directory = big ? (size >= 16 ? read(8, 8) : size) : read(4, 4);
+    const uint64_t countBytes = big ? 8 : 2, entryBytes = big ? 20 : 12;
+    if (directory >= size || size - directory < countBytes) return "the TIFF's first directory is outside the file";
+    const uint64_t entries = read(directory, int(countBytes));
+    if (entries > (size - directory - countBytes) / entryBytes) return "the TIFF's first directory is outside the file";
+    uint64_t width = 0, height = 0, samples = 1, bits = 1, rowsPerStrip = 0, tileWidth = 0, tileHeight = 0;
+    uint64_t photometric = 0, format = 1;
+    for (uint64_t e = 0; e < entries; ++e) {
+        const uint64_t at = directory + countBytes + e * entryBytes;
+        const uint64_t tag = read(at, 2), type = read(at + 2, 2), count = read(at + 4, big ? 8 : 4);
+        uint64_t place = at + 4 + (big ? 8 : 4);
+        // A list too long for the entry's own field lies elsewhere; its first value is enough here.
+        const uint64_t unit = type == 3 ? 2 : type == 16 ? 8 : 4, field = big ? 8 : 4;
+        if (unit > field || count * unit > field) {
+            place = read(place, big ? 8 : 4);
+            if (place >= size || size - place < unit) continue;
+        }
+        const uint64_t value = read(place, int(unit));
+        if (tag == 256) width = value;
+        if (tag == 257) height = value;
+        if (tag == 258) bits = value;
+        if (tag == 277) samples = value;
+        if (tag == 278) rowsPerStrip = value;
+        if (tag == 322) tileWidth = value;
+        if (tag == 323) tileHeight = value;
+        if (tag == 262) photometric = value;
+        if (tag == 339) format = value;
+    }
+    if (std::string error = CheckPictureSize(int64_t(width), int64_t(height), limits); !error.empty()) return error;
+    // As the native reader: signed samples would be read as the wrong values (Lab's a and b are
+    // signed by definition).
+    if (format != 1 && format != 4 && photometric != 8 && photometric != 9)
+        return "TIFF samples that are not unsigned integers are not supported";
+    // Strips and tiles are decoded whole: each may ask for no more than the decoder budget.
+    const bool tiled = tileWidth > 0;
+    const uint64_t blockWidth = tiled ? tileWidth : width;
+    const uint64_t blockHeight = tiled ? tileHeight : rowsPerStrip == 0 || rowsPerStrip > height ? height : rowsPerStrip;
+    if (samples > 64 || bits > 64) return "the TIFF declares impossible samples";
+    if (blockWidth > (uint64_t(1) << 31) || blockHeight > (uint64_t(1) << 31)) return "the TIFF declares impossible tiles";
+    const uint64_t bytesOfBlock = blockWidth * blockHeight * samples * bits / 8;
+    if (bytesOfBlock > DecoderBudget(size, limits))
+        return std::string("a TIFF ") + (tiled ? "tile" : "strip") + " of " + std::to_string(bytesOfBlock >> 20) +
+               " MB is larger than a file of this size may ask for";
+    return {};
+}
+
+}  // namespace varno
