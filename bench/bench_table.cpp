@@ -172,7 +172,7 @@ std::string FormatTable(const TableHeading& heading, const std::vector<TableRow>
 
 std::string FormatBudget(const std::vector<BudgetRow>& rows, const ResultBook& book) {
     std::vector<std::vector<std::string>> cells;
-    cells.push_back({"Execute", "own ms", "method ms", "copy ms", "budget ms", "over", "verdict"});
+    cells.push_back({"Execute", "own ms", "method ms", "copy ms", "budget ms", "over", "verdict", "fresh copy ms"});
     for (const BudgetRow& row : rows) {
         const Measurement own = book.Lookup(row.execute), method = book.Lookup(row.method), copy = book.Lookup(row.copy);
         std::string budget = "-", over = "-", verdict = "-";
@@ -187,9 +187,10 @@ std::string FormatBudget(const std::vector<BudgetRow>& rows, const ResultBook& b
         if (own.state == Measurement::kFailed || method.state == Measurement::kFailed ||
             copy.state == Measurement::kFailed)
             verdict = "failed";
-        cells.push_back({row.label, Milliseconds(own), Milliseconds(method), Milliseconds(copy), budget, over, verdict});
+        const std::string fresh = row.fresh.empty() ? "-" : Milliseconds(book.Lookup(row.fresh));
+        cells.push_back({row.label, Milliseconds(own), Milliseconds(method), Milliseconds(copy), budget, over, verdict, fresh});
     }
-    return Columns(cells, {false, true, true, true, true, true, false});
+    return Columns(cells, {false, true, true, true, true, true, false, true});
 }
 
 }  // namespace varnobench

@@ -11,8 +11,10 @@
 // the ratio met it (ratio <= target). A row of a whole Execute run also shows the whole call's
 // time and the peak memory of the run, from figures the book keeps beside the times (the
 // repetitions' median, or the library's). FormatBudget holds the plug-in's own share of each
-// Execute run against the method alone plus two copies of the document. Columns with nothing to
-// show hold "-"; a failed benchmark shows "failed" in its time column and the verdict "failed".
+// Execute run against the method alone plus two copies of the document and, last, for reading the
+// misses, one copy into a fresh image buffer (made, filled and disposed of: a copy plus the first
+// touch of new memory). Columns with nothing to show hold "-"; a failed benchmark shows "failed" in
+// its time column and the verdict "failed".
 #pragma once
 
 #include <cstdint>
@@ -81,6 +83,7 @@ struct BudgetRow {
     std::string execute;  // the benchmark of its whole Execute run (own share)
     std::string method;   // the method alone
     std::string copy;     // one copy of the document
+    std::string fresh;    // one copy into a fresh image buffer, made and disposed of (may be empty)
 };
 
 std::string FormatBudget(const std::vector<BudgetRow>& rows, const ResultBook& book);

@@ -164,22 +164,24 @@ TEST(Table, ExecuteRowsShowTheWholeCallAndThePeakMemoryOfTheirRun) {
 TEST(Budget, HoldsTheOwnShareAgainstTheMethodAndTwoCopies) {
     ResultBook book;
     book.SetMedian("copy", 0.008);
+    book.SetMedian("fresh", 0.019);
     book.SetMedian("run a", 0.030), book.SetMedian("alone a", 0.015);  // budget 31 ms: met
     book.SetMedian("run b", 0.040), book.SetMedian("alone b", 0.020);  // budget 36 ms: 4 over
     book.SetFailed("run c", "crashed"), book.SetMedian("alone c", 0.010);
     book.SetMedian("run d", 0.010);                                     // method never ran
-    const std::vector<std::string> lines = Lines(FormatBudget({{"A", "run a", "alone a", "copy"},
-                                                               {"B", "run b", "alone b", "copy"},
-                                                               {"C", "run c", "alone c", "copy"},
-                                                               {"D", "run d", "alone d", "copy"}},
+    // The fresh copy is shown beside the verdict and never enters the budget.
+    const std::vector<std::string> lines = Lines(FormatBudget({{"A", "run a", "alone a", "copy", "fresh"},
+                                                               {"B", "run b", "alone b", "copy", "fresh"},
+                                                               {"C", "run c", "alone c", "copy", "fresh gone"},
+                                                               {"D", "run d", "alone d", "copy", ""}},
                                                               book));
     ASSERT_EQ(lines.size(), 5u);
     const std::vector<std::vector<std::string>> expected = {
-        {"Execute", "own ms", "method ms", "copy ms", "budget ms", "over", "verdict"},
-        {"A", "30.0", "15.0", "8.00", "31.0", "0", "met"},
-        {"B", "40.0", "20.0", "8.00", "36.0", "4.00", "missed"},
-        {"C", "failed", "10.0", "8.00", "26.0", "-", "failed"},
-        {"D", "10.0", "-", "8.00", "-", "-", "-"},
+        {"Execute", "own ms", "method ms", "copy ms", "budget ms", "over", "verdict", "fresh copy ms"},
+        {"A", "30.0", "15.0", "8.00", "31.0", "0", "met", "19.0"},
+        {"B", "40.0", "20.0", "8.00", "36.0", "4.00", "missed", "19.0"},
+        {"C", "failed", "10.0", "8.00", "26.0", "-", "failed", "-"},
+        {"D", "10.0", "-", "8.00", "-", "-", "-", "-"},
     };
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Cells(lines[i]), expected[i]) << lines[i];
 }
