@@ -54,7 +54,6 @@ protected:
         initial_ = preferences;
         saved_ = Read(Preferences());
         logged_ = Read(Log());
-        // A successful run moves the new selection into the document.
         selection_ = document.selection;
         EXPECT_TRUE(saved_ && logged_ && !logged_->empty());
         return report;
