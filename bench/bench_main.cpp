@@ -1,32 +1,37 @@
-// varno_bench: throughput of the five edge-finding methods and of the whole Execute run, in
-// megapixels per second, on a photograph-like picture that the project draws itself and on its
-// grey version, each beside its peer operation from another image library when the build has one
-// (bench_peers.h), ending with a table of median times, ratios and targets. Then the whole program:
-// `varno select IN.jpg -o OUT.png` on a photograph beside the peer library reading that JPEG,
-// converting it to grey and writing that as PNG, and varno's peak memory on the photograph as an
-// 8-bit JPEG and as a 16-bit TIFF, measured once each.
+// varno_bench: throughput of the five edge-finding methods and of whole Execute runs, in
+// megapixels per second, on a mosaic of real photographs (when given one) and on a photograph-like
+// picture that the project draws itself, each in colour and in grey, beside peer operations from
+// another image library when the build has one (bench_peers.h), ending with tables of median
+// times, ratios and targets. Then the whole program: `varno select IN.jpg -o OUT.png` on a
+// photograph beside the peer library reading that JPEG, converting it to grey and writing that as
+// PNG, and varno's peak memory on the photograph as an 8-bit JPEG and as a 16-bit TIFF, measured
+// once each.
 //
-//   varno_bench [--size=WxH | --small] [--photo=IN.jpg] [Google Benchmark options]
+//   varno_bench [--mosaic=FILE] [--photo=IN.jpg] [--size=WxH | --small] [--kernels=LEVEL]
+//               [Google Benchmark options]
 //
-// The photograph is IN.jpg (scripts/bench makes a mosaic of real photographs); without one, the
-// drawn picture, written as a JPEG.
-// The size comes from --size, else $VARNO_BENCH_SIZE, else 6000x4000; --small is 300x200, the
-// smoke run of the tests. Unless given, 5 repetitions (1 with --small) run and the console shows
-// their aggregates; the table takes medians. Everything runs on this one thread. The methods run as
-// the execution driver runs them: in place on a fresh copy of the picture in an ImageBuffer (the
-// copy is not timed), with the full-run flag, through a host whose progress and abort procedures
-// do nothing. The whole run goes through varno's host code (RunPlugin) into the plug-in's
-// ENTRYPOINT linked into this program, the same code as the plug-in library. The plug-in's fixed
-// files go to a temporary drive C that is removed at the end.
+// The photograph is IN.jpg (scripts/bench gives the mosaic as a JPEG); without one, the generated
+// picture, written as a JPEG.
+//
+// The size comes from --size, else $VARNO_BENCH_SIZE, else 6000x4000 (the mosaic is cut to it
+// when it is larger); --small is 300x200 without the mosaic, the smoke run of the tests. Unless
+// given, 5 repetitions (1 with --small) run and the console shows their aggregates; the tables
+// take medians. --kernels=sse2, avx2 or avx512 holds the methods' kernels to that level at most,
+// as on a processor without the higher ones. Everything runs on this one thread.
+//
+// A method runs as the execution driver runs it: in place on a fresh copy of the picture in an
+// ImageBuffer (the copy is not timed), with the full-run flag, through a host whose progress and
+// abort procedures do nothing. A whole run goes through varno's host code (RunPlugin) into the
+// plug-in's ENTRYPOINT linked into this program, the same code as the plug-in library, playing the
+// method back without the dialog; its time is the Execute call less the time inside the host's
+// pixel callbacks (timed_host.h), and the whole call and the run's peak memory are shown beside
+// it. "copy" is one memcpy of the document's bytes into memory already in use, the unit of the
+// Execute budget (the method alone plus two copies). The plug-in's fixed files go to a temporary
+// drive C that is removed at the end.
 //
 // Exit status: 0 when at least one benchmark ran and none failed (a method's non-zero result, a
 // picture left unchanged, a resource left behind), 1 otherwise, 2 for a usage error.
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <tiffio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -38,9 +43,17 @@
 #include <string>
 #include <vector>
 
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
+
 #include "bench/bench_peers.h"
 #include "bench/bench_table.h"
+#include "bench/timed_host.h"
 #include "buffers/image_buffer.h"
+#include "edges/kernels/levels.h"
 #include "edges/methods.h"
 #include "host/plugin.h"
 #include "hosting/document.h"
@@ -151,29 +164,73 @@ void TimeMethod(benchmark::State& state, const BenchPicture* picture, const Meth
     SetRate(state, picture);
 }
 
-// The whole run as a host makes it: About, then Execute playing back the default method, from
-// reading the document through the host's callbacks to the new selection handed back.
+// One copy of the document's bytes into memory that is already the process's (no page faults).
+void TimeCopy(benchmark::State& state, const BenchPicture* picture, bool grey) {
+    const std::vector<uint8_t>& pixels = grey ? picture->grey : picture->rgb;
+    std::vector<uint8_t> target(pixels.size(), 1);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        std::memcpy(target.data(), pixels.data(), pixels.size());
+        benchmark::ClobberMemory();
+        state.SetIterationTime(Seconds(start, std::chrono::steady_clock::now()));
+    }
+    benchmark::DoNotOptimize(target.data());
+    SetRate(state, picture);
+}
+
+// One copy of the picture into an image buffer made for it, as Execute makes its working image,
+// timed from the buffer's creation to its disposal.
+void TimeFreshCopy(benchmark::State& state, const BenchPicture* picture, bool grey) {
+    const std::vector<uint8_t>& pixels = grey ? picture->grey : picture->rgb;
+    const int32_t planes = grey ? 1 : 3;
+    const size_t rowBytes = size_t(picture->width) * size_t(planes);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        ImageBuffer* image = nullptr;
+        const int16_t result = CreateBackingBuffer(picture->width, picture->height, planes, &image);
+        bool filled = result == kNoErr;
+        for (int32_t r = 0; r < picture->height && filled; ++r) {
+            uint8_t* row = BufferRow(image, r);
+            filled = row != nullptr;
+            if (filled) std::memcpy(row, pixels.data() + size_t(r) * rowBytes, rowBytes);
+        }
+        benchmark::ClobberMemory();
+        DisposeImageBuffer(image);
+        state.SetIterationTime(Seconds(start, std::chrono::steady_clock::now()));
+        if (!filled) return Fail(state, "fresh_copy", "the image buffer could not be made: " + std::to_string(result));
+    }
+    SetRate(state, picture);
+}
+
+// The whole run as a host makes it: About, then Execute playing back `method` and `radius`, from
+// reading the document through the host's callbacks to the new selection handed back. The time is
+// the plug-in's own share of the Execute call.
 void TimeExecute(benchmark::State& state, const BenchPicture* picture, const varno::Document* original,
-                 const std::string& name) {
+                 const std::string& name, int32_t method, int32_t radius) {
     varno::Document document = *original;
     varno::RunOptions options;
     options.playDescriptor = true;
-    options.descriptor.PutEnumerated(FourCC("EdgM"), FourCC("rB45"), uint32_t(kDefaultMethod));
-    options.descriptor.PutInteger(FourCC("edgR"), kDefaultRadius);
+    options.descriptor.PutEnumerated(FourCC("EdgM"), FourCC("rB45"), uint32_t(method));
+    options.descriptor.PutInteger(FourCC("edgR"), radius);
     // A fresh instance: the block the plug-in asks the host to keep is made by the first run and
     // released below, so that everything else the runs leave behind shows in the count.
     varno::PluginInstance plugin;
-    plugin.entry = ENTRYPOINT;
+    SetTimedPlugin(ENTRYPOINT);
+    plugin.entry = TimedEntry;
     const LiveResources before = CountLiveResources();
     varno::RunReport report;
     bool failed = false;
+    double whole = 0.0, peak = -1.0;
+    int64_t runs = 0;
     for (auto _ : state) {
         document.hasSelection = false;
         document.selection.clear();
-        const auto start = std::chrono::steady_clock::now();
         varno::RunPlugin(&plugin, &document, options, &report);
-        const auto end = std::chrono::steady_clock::now();
-        state.SetIterationTime(Seconds(start, end));
+        const ExecuteTiming timing = LastExecute();
+        state.SetIterationTime(timing.seconds - timing.callbackSeconds);
+        whole += timing.seconds;
+        peak = std::max(peak, double(timing.peakBytes));
+        ++runs;
         if (report.aboutResult != 0 || !report.executed || report.result != 0) {
             Fail(state, name,
                  "the run returned " + std::to_string(report.executed ? report.result : report.aboutResult));
@@ -192,6 +249,8 @@ void TimeExecute(benchmark::State& state, const BenchPicture* picture, const var
         return Fail(state, name, "the run left host handles or descriptor readers open");
     if (!SameResources(before, CountLiveResources()))
         return Fail(state, name, "the run did not release every block and image it made");
+    state.counters[kWholeSeconds] = benchmark::Counter(runs > 0 ? whole / double(runs) : 0.0);
+    state.counters[kPeakBytes] = benchmark::Counter(peak);
     SetRate(state, picture);
 }
 
@@ -208,8 +267,12 @@ public:
                 const double seconds = run.real_accumulated_time / double(run.iterations);
                 if (run.run_type == Run::RT_Iteration) {
                     book.AddRepetition(name, seconds);
+                    for (const auto& [key, counter] : run.counters)
+                        if (key == kWholeSeconds || key == kPeakBytes) book.AddFigure(name, key, counter.value);
                 } else if (run.aggregate_name == "median") {
                     book.SetMedian(name, seconds);
+                    for (const auto& [key, counter] : run.counters)
+                        if (key == kWholeSeconds || key == kPeakBytes) book.SetFigureMedian(name, key, counter.value);
                 }
             }
         }
@@ -217,37 +280,51 @@ public:
     }
 };
 
+// A method alone, or (execute) a whole Execute run with it, beside its peer.
 struct Row {
     const char* label;
-    const char* key;  // benchmark name before "/rgb" or "/grey"
-    int32_t method;   // 0: the whole run with the default method
+    const char* key;  // benchmark name before "/PICTURE-rgb" or "/PICTURE-grey"
+    int32_t method;
     int32_t radius;
+    bool execute;
     const char* peerKey;
     const char* peerLabelRgb;
     const char* peerLabelGrey;  // null: no peer for the grey picture
-    double target;              // for the RGB picture; 0 none
+    double target;              // for the RGB pictures; 0 none
 };
 
 const Row kRows[] = {
-    {"Traditional", "traditional", kMethodTraditional, 0, "cv_sobel_magnitude", "per-channel Sobel + magnitude",
+    {"Traditional", "traditional", kMethodTraditional, 0, false, "cv_sobel_magnitude", "per-channel Sobel + magnitude",
      "Sobel + magnitude", 0.12},
-    {"Skinny lines", "skinny_lines", kMethodSkinnyLines, 0, "cv_canny", "grey + Canny", "Canny", 1.0},
-    {"Smoother", "smoother", kMethodSmoother, 0, "cv_ycrcb_round_trip", "RGB->YCrCb->RGB round trip", nullptr, 1.0},
-    {"Fine detail", "fine_detail", kMethodFineDetail, 0, "cv_frei_chen", "Frei-Chen-like composite",
+    {"Skinny lines", "skinny_lines", kMethodSkinnyLines, 0, false, "cv_canny", "grey + Canny", "Canny", 1.0},
+    {"Smoother", "smoother", kMethodSmoother, 0, false, "cv_ycrcb_round_trip", "RGB->YCrCb->RGB round trip", nullptr,
+     1.0},
+    {"Fine detail", "fine_detail", kMethodFineDetail, 0, false, "cv_frei_chen", "Frei-Chen-like composite",
      "Frei-Chen-like composite", 0.2},
-    {"Variable width r1", "variable_width_r1", kMethodVariableWidth, 1, "cv_filter2d_3x3", "3x3 filter2D",
+    {"Variable width r1", "variable_width_r1", kMethodVariableWidth, 1, false, "cv_filter2d_3x3", "3x3 filter2D",
      "3x3 filter2D", 0.0},
-    {"Variable width r2", "variable_width_r2", kMethodVariableWidth, 2, "cv_filter2d_5x5", "5x5 filter2D",
+    {"Variable width r2", "variable_width_r2", kMethodVariableWidth, 2, false, "cv_filter2d_5x5", "5x5 filter2D",
      "5x5 filter2D", 0.0},
-    {"Variable width r3", "variable_width_r3", kMethodVariableWidth, 3, "cv_filter2d_7x7", "7x7 filter2D",
+    {"Variable width r3", "variable_width_r3", kMethodVariableWidth, 3, false, "cv_filter2d_7x7", "7x7 filter2D",
      "7x7 filter2D", 2.0},
-    {"Execute, default method", "execute_smoother", 0, 0, "cv_smoother_composite", "Smoother-like composite",
-     "Smoother-like composite", 0.6},
+    {"Execute, Traditional", "execute_traditional", kMethodTraditional, 2, true, "cv_sobel_magnitude",
+     "per-channel Sobel + magnitude", "Sobel + magnitude", 0.35},
+    {"Execute, Skinny lines", "execute_skinny_lines", kMethodSkinnyLines, 2, true, "cv_canny", "grey + Canny", "Canny",
+     1.0},
+    {"Execute, Smoother", "execute_smoother", kMethodSmoother, 2, true, "cv_smoother_composite",
+     "Smoother-like composite", "Smoother-like composite", 0.55},
+    {"Execute, Fine detail", "execute_fine_detail", kMethodFineDetail, 2, true, "cv_frei_chen",
+     "Frei-Chen-like composite", "Frei-Chen-like composite", 0.33},
+    {"Execute, Variable width r3", "execute_variable_width_r3", kMethodVariableWidth, 3, true,
+     "cv_variable_composite", "variable-width-like composite", "variable-width-like composite", 0.36},
 };
 
 struct Options {
     int32_t width = 6000;
     int32_t height = 4000;
+    bool sizeGiven = false;
+    std::string mosaic;
+    int32_t kernelLimit = -1;  // none
     int32_t repetitions = 5;
     std::string photo;
     std::vector<std::string> benchmarkArgs;
@@ -255,10 +332,12 @@ struct Options {
 
 void Usage(FILE* to) {
     std::fprintf(to,
-                 "usage: varno_bench [--size=WxH | --small] [--photo=IN.jpg] [Google Benchmark options]\n"
-                 "  --size=WxH  picture size, each side 1..%d (default $VARNO_BENCH_SIZE, else 6000x4000)\n"
-                 "  --small     300x200 and one repetition: the smoke run\n"
-                 "  --photo=IN.jpg  the photograph of the whole-program case\n",
+                 "usage: varno_bench [--mosaic=FILE] [--photo=IN.jpg] [--size=WxH | --small] [Google Benchmark options]\n"
+                 "  --mosaic=FILE  the mosaic of photographs (scripts/mosaic makes it)\n"
+                 "  --photo=IN.jpg the photograph of the whole-program case (scripts/mosaic jpg makes one)\n"
+                 "  --size=WxH     picture size, each side 1..%d (default $VARNO_BENCH_SIZE, else 6000x4000)\n"
+                 "  --small        300x200 without the mosaic and one repetition: the smoke run\n"
+                 "  --kernels=L    the highest kernel level to use: sse2, avx2 or avx512\n",
                  int(kLargestSide));
 }
 
@@ -269,6 +348,7 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             std::fprintf(stderr, "varno_bench: VARNO_BENCH_SIZE must be WIDTHxHEIGHT, each 1..%d\n", int(kLargestSide));
             return false;
         }
+        options->sizeGiven = true;
     }
     bool small = false, repetitionsGiven = false, aggregatesGiven = false;
     for (int i = 1; i < argc; ++i) {
@@ -277,12 +357,22 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             small = true;
             options->width = 300;
             options->height = 200;
-        } else if (arg.rfind("--photo=", 0) == 0) {
-            options->photo = arg.substr(8);
         } else if (arg == "--size" || arg.rfind("--size=", 0) == 0) {
             std::string value = arg.size() > 6 ? arg.substr(7) : (i + 1 < argc ? argv[++i] : "");
             if (!ParsePictureSize(value, &options->width, &options->height)) {
                 std::fprintf(stderr, "varno_bench: --size takes WIDTHxHEIGHT, each 1..%d\n", int(kLargestSide));
+                return false;
+            }
+            options->sizeGiven = true;
+        } else if (arg.rfind("--mosaic=", 0) == 0) {
+            options->mosaic = arg.substr(9);
+        } else if (arg.rfind("--photo=", 0) == 0) {
+            options->photo = arg.substr(8);
+        } else if (arg.rfind("--kernels=", 0) == 0) {
+            const std::string level = arg.substr(10);
+            options->kernelLimit = level == "sse2" ? kKernelSse2 : level == "avx2" ? kKernelAvx2 : level == "avx512" ? kKernelAvx512 : -2;
+            if (options->kernelLimit == -2) {
+                std::fprintf(stderr, "varno_bench: --kernels takes sse2, avx2 or avx512\n");
                 return false;
             }
         } else {
@@ -297,6 +387,7 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->benchmarkArgs.push_back(arg);
         }
     }
+    if (small) options->mosaic.clear();
     if (!repetitionsGiven) {
         options->repetitions = small ? 1 : 5;
         options->benchmarkArgs.push_back("--benchmark_repetitions=" + std::to_string(options->repetitions));
@@ -306,13 +397,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     return true;
 }
 
-// The picture drawn once, its grey version by luminance, and the two documents a host would hold.
-void MakePictures(const Options& options, BenchPicture* picture, varno::Document* rgbDocument,
-                  varno::Document* greyDocument) {
-    picture->width = options.width;
-    picture->height = options.height;
-    picture->rgb = varno::DrawSample(options.width, options.height, 1);
-    const size_t count = size_t(options.width) * size_t(options.height);
+// A picture's grey version by luminance, and the two documents a host would hold.
+void Complete(BenchPicture* picture, varno::Document* rgbDocument, varno::Document* greyDocument) {
+    const size_t count = size_t(picture->width) * size_t(picture->height);
     picture->grey.resize(count);
     std::vector<std::vector<uint8_t>> planes(3, std::vector<uint8_t>(count));
     for (size_t i = 0; i < count; ++i) {
@@ -321,8 +408,97 @@ void MakePictures(const Options& options, BenchPicture* picture, varno::Document
         for (int c = 0; c < 3; ++c) planes[size_t(c)][i] = p[c];
     }
     std::string error;
-    varno::MakeDocument8(3, options.width, options.height, std::move(planes), rgbDocument, &error);
-    varno::MakeDocument8(1, options.width, options.height, {picture->grey}, greyDocument, &error);
+    varno::MakeDocument8(3, picture->width, picture->height, std::move(planes), rgbDocument, &error);
+    varno::MakeDocument8(1, picture->width, picture->height, {picture->grey}, greyDocument, &error);
+}
+
+void DrawPicture(const Options& options, BenchPicture* picture) {
+    picture->name = "generated";
+    picture->width = options.width;
+    picture->height = options.height;
+    picture->rgb = varno::DrawSample(options.width, options.height, 1);
+}
+
+// The mosaic file, cut to the size asked for when that is smaller; an empty text when read.
+std::string ReadMosaic(const Options& options, BenchPicture* picture) {
+    varno::Document document;
+    std::string error = varno::ReadImageFile(options.mosaic, &document);
+    if (!error.empty()) return error;
+    if (document.depth != 8 || document.channels8.size() != 3) return "not an 8-bit RGB picture";
+    picture->name = "photos";
+    picture->width = options.sizeGiven ? std::min(options.width, document.width) : document.width;
+    picture->height = options.sizeGiven ? std::min(options.height, document.height) : document.height;
+    picture->rgb.resize(size_t(picture->width) * size_t(picture->height) * 3);
+    for (int32_t y = 0; y < picture->height; ++y)
+        for (int32_t x = 0; x < picture->width; ++x)
+            for (int c = 0; c < 3; ++c)
+                picture->rgb[(size_t(y) * size_t(picture->width) + size_t(x)) * 3 + size_t(c)] =
+                    document.channels8[size_t(c)][size_t(y) * size_t(document.width) + size_t(x)];
+    return "";
+}
+
+struct Picture {
+    BenchPicture picture;
+    varno::Document rgbDocument, greyDocument;
+    std::string description;
+};
+
+// Registers the rows of one picture and kind, and returns them for the table.
+std::vector<TableRow> RegisterRows(Picture* p, bool grey, bool* anyPeer) {
+    std::vector<TableRow> table;
+    const std::string kind = p->picture.name + (grey ? "-grey" : "-rgb");
+    for (const Row& row : kRows) {
+        const std::string name = std::string(row.key) + "/" + kind;
+        if (row.execute) {
+            const varno::Document* document = grey ? &p->greyDocument : &p->rgbDocument;
+            const BenchPicture* picture = &p->picture;
+            const int32_t method = row.method, radius = row.radius;
+            benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+                TimeExecute(state, picture, document, name, method, radius);
+            })->UseManualTime()->Unit(benchmark::kMillisecond);
+        } else {
+            const MethodCase c = {name, row.method, row.radius, grey};
+            const BenchPicture* picture = &p->picture;
+            benchmark::RegisterBenchmark(name.c_str(), [c, picture](benchmark::State& state) {
+                TimeMethod(state, picture, c);
+            })->UseManualTime()->Unit(benchmark::kMillisecond);
+        }
+        TableRow line;
+        line.label = std::string(row.label) + (grey ? ", grey" : ", RGB");
+        line.method = name;
+        line.execute = row.execute;
+        const char* peerLabel = grey ? row.peerLabelGrey : row.peerLabelRgb;
+        if (peerLabel && RegisterPeerBenchmark(row.peerKey, &p->picture, grey)) {
+            *anyPeer = true;
+            line.peerLabel = peerLabel;
+            line.peer = std::string(row.peerKey) + "/" + kind;
+            line.target = grey ? 0.0 : row.target;
+        }
+        table.push_back(line);
+    }
+    const std::string copy = "copy/" + kind;
+    const BenchPicture* picture = &p->picture;
+    benchmark::RegisterBenchmark(copy.c_str(), [picture, grey](benchmark::State& state) {
+        TimeCopy(state, picture, grey);
+    })->UseManualTime()->Unit(benchmark::kMillisecond);
+    const std::string fresh = "fresh_copy/" + kind;
+    benchmark::RegisterBenchmark(fresh.c_str(), [picture, grey](benchmark::State& state) {
+        TimeFreshCopy(state, picture, grey);
+    })->UseManualTime()->Unit(benchmark::kMillisecond);
+    return table;
+}
+
+// The Execute runs of one picture and kind against their methods alone plus two copies.
+std::vector<BudgetRow> BudgetRows(const Picture& p, bool grey) {
+    const std::string kind = "/" + p.picture.name + (grey ? "-grey" : "-rgb");
+    std::vector<BudgetRow> rows;
+    for (const Row& execute : kRows) {
+        if (!execute.execute) continue;
+        for (const Row& alone : kRows)
+            if (!alone.execute && alone.method == execute.method && (alone.radius == execute.radius || alone.radius == 0))
+                rows.push_back({alone.label, execute.key + kind, alone.key + kind, "copy" + kind, "fresh_copy" + kind});
+    }
+    return rows;
 }
 
 // ---- the whole program ------------------------------------------------------------------------
@@ -479,71 +655,87 @@ int Main(int argc, char** argv) {
         return 1;
     }
 
-    static BenchPicture picture;
-    static varno::Document rgbDocument, greyDocument;
-    MakePictures(options, &picture, &rgbDocument, &greyDocument);
+    SetKernelLevelLimit(options.kernelLimit);
+    std::printf("kernels: %s\n", KernelLevelName(KernelLevel()));
+    // The pictures live until the end: the registered benchmarks point into them.
+    static std::vector<Picture> pictures;
+    pictures.reserve(2);
+    if (!options.mosaic.empty()) {
+        pictures.emplace_back();
+        const std::string error = ReadMosaic(options, &pictures.back().picture);
+        if (!error.empty()) {
+            std::fprintf(stderr, "varno_bench: %s: %s\n", options.mosaic.c_str(), error.c_str());
+            return 1;
+        }
+        pictures.back().description = "mosaic of photographs";
+    }
+    pictures.emplace_back();
+    DrawPicture(options, &pictures.back().picture);
+    pictures.back().description = "generated picture";
+    for (Picture& p : pictures) Complete(&p.picture, &p.rgbDocument, &p.greyDocument);
 
-    std::vector<TableRow> table;
+    struct Section {
+        TableHeading heading;
+        std::vector<TableRow> rows;
+        std::vector<BudgetRow> budget;
+    };
+    std::vector<Section> sections;
     bool anyPeer = false;
-    for (bool grey : {false, true}) {
-        for (const Row& row : kRows) {
-            const std::string kind = grey ? "grey" : "rgb";
-            const std::string name = std::string(row.key) + "/" + kind;
-            if (row.method == 0) {
-                const varno::Document* document = grey ? &greyDocument : &rgbDocument;
-                benchmark::RegisterBenchmark(name.c_str(), [document, name](benchmark::State& state) {
-                    TimeExecute(state, &picture, document, name);
-                })->UseManualTime()->Unit(benchmark::kMillisecond);
-            } else {
-                const MethodCase c = {name, row.method, row.radius, grey};
-                benchmark::RegisterBenchmark(name.c_str(), [c](benchmark::State& state) {
-                    TimeMethod(state, &picture, c);
-                })->UseManualTime()->Unit(benchmark::kMillisecond);
-            }
-            TableRow line;
-            line.label = std::string(row.label) + (grey ? ", grey" : ", RGB");
-            line.method = name;
-            const char* peerLabel = grey ? row.peerLabelGrey : row.peerLabelRgb;
-            if (peerLabel && RegisterPeerBenchmark(row.peerKey, &picture, grey)) {
-                anyPeer = true;
-                line.peerLabel = peerLabel;
-                line.peer = std::string(row.peerKey) + "/" + kind;
-                line.target = grey ? 0.0 : row.target;
-            }
-            table.push_back(line);
+    for (Picture& p : pictures) {
+        for (bool grey : {false, true}) {
+            Section section;
+            section.heading.width = p.picture.width;
+            section.heading.height = p.picture.height;
+            section.heading.repetitions = options.repetitions;
+            section.heading.picture = p.description + (grey ? ", grey" : ", RGB");
+            section.rows = RegisterRows(&p, grey, &anyPeer);
+            section.budget = BudgetRows(p, grey);
+            sections.push_back(section);
         }
     }
 
+    Section program;
+    program.heading.width = photoShape.width;
+    program.heading.height = photoShape.height;
+    program.heading.repetitions = options.repetitions;
+    program.heading.picture = "the whole program on a photograph as JPEG";
     const std::string selection = (drive / "selection.png").string();
     benchmark::RegisterBenchmark("varno_select_jpeg", [jpeg, selection](benchmark::State& state) {
         TimeProgram(state, jpeg, selection, &photoShape);
     })->UseManualTime()->Unit(benchmark::kMillisecond);
-    TableRow program;
-    program.label = "varno select IN.jpg -o OUT.png";
-    if (photoShape.width != options.width || photoShape.height != options.height)
-        program.label += " (" + std::to_string(photoShape.width) + "x" + std::to_string(photoShape.height) + ")";
-    program.method = "varno_select_jpeg";
+    TableRow whole;
+    whole.label = "varno select IN.jpg -o OUT.png";
+    whole.method = "varno_select_jpeg";
     if (RegisterFilePeerBenchmark(jpeg, (drive / "peer.png").string())) {
-        program.peerLabel = "read JPEG, grey, write PNG";
-        program.peer = "cv_jpeg_grey_png";
-        program.target = 1.5;
+        anyPeer = true;
+        whole.peerLabel = "read JPEG, grey, write PNG";
+        whole.peer = "cv_jpeg_grey_png";
+        whole.target = 1.5;
     }
-    table.push_back(program);
+    program.rows.push_back(whole);
+    sections.push_back(program);
 
     BookReporter reporter;
     const size_t ran = benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    TableHeading heading;
-    heading.width = options.width;
-    heading.height = options.height;
-    heading.repetitions = options.repetitions;
-    heading.peerLibrary = anyPeer ? PeerLibrary() : std::string();
-    std::vector<TableRow> shown;
-    for (const TableRow& row : table)
-        if (book.Lookup(row.method).state != Measurement::kMissing) shown.push_back(row);
-    // The console report went to std::cout: the table follows it there.
-    std::cout << "\n" << FormatTable(heading, shown, book);
-    if (anyPeer) std::cout << "ratio = method time / peer time; the targets apply to the RGB picture.\n";
+    // The console report went to std::cout: the tables follow it there.
+    for (Section& section : sections) {
+        section.heading.peerLibrary = anyPeer ? PeerLibrary() : std::string();
+        std::vector<TableRow> shown;
+        for (const TableRow& row : section.rows)
+            if (book.Lookup(row.method).state != Measurement::kMissing) shown.push_back(row);
+        std::vector<BudgetRow> budget;
+        for (const BudgetRow& row : section.budget)
+            if (book.Lookup(row.execute).state != Measurement::kMissing) budget.push_back(row);
+        if (shown.empty()) continue;
+        std::cout << "\n" << FormatTable(section.heading, shown, book);
+        if (!budget.empty()) std::cout << "\n" << FormatBudget(budget, book);
+    }
+    std::cout << "\nms: the method alone, or the plug-in's own share of a whole Execute run (the call less the host's\n"
+                 "pixel callbacks); whole ms: the whole Execute call; peak MB: the memory the process took on during it.\n";
+    if (anyPeer) std::cout << "ratio = ms / peer ms; the targets apply to the RGB pictures.\n";
+    std::cout << "budget: the method alone plus two copies of the document; fresh copy: one copy into an image buffer\n"
+                 "made for it and disposed of, as Execute makes its working image (not part of the budget).\n";
     std::cout << FormatMemory(memory);
     for (const auto& [name, message] : book.errors) std::cout << "failed: " << name << ": " << message << "\n";
     std::cout.flush();

@@ -1,12 +1,13 @@
 // The picture every benchmark works on, and the peer operations of another image library that
 // the methods are compared with.
 //
-// Contract: a BenchPicture is drawn once per run: `rgb` holds interleaved R, G, B bytes and
-// `grey` one byte per pixel, row after row without padding, width x height pixels. Each peer
-// reads the picture and writes results of its own (the picture itself is never changed) and runs
-// on one thread. RegisterPeerBenchmark registers the peer `key` on the RGB picture or its grey
-// version as the benchmark "KEY/rgb" or "KEY/grey", timed in wall-clock time, and reports whether
-// this build has that peer for that picture; a build without the peer library has none.
+// Contract: a BenchPicture is made once per run: `rgb` holds interleaved R, G, B bytes and `grey`
+// one byte per pixel, row after row without padding, width x height pixels; `name` tells the
+// pictures apart ("photos", "generated"). Each peer reads the picture and writes results of its
+// own (the picture itself is never changed) and runs on one thread. RegisterPeerBenchmark
+// registers the peer `key` on the RGB picture or its grey version as the benchmark
+// "KEY/NAME-rgb" or "KEY/NAME-grey", timed in wall-clock time, and reports whether this build has
+// that peer for that picture; a build without the peer library has none.
 // PeerLibrary names the library and its version, or is empty without one.
 #pragma once
 
@@ -17,6 +18,7 @@
 namespace varnobench {
 
 struct BenchPicture {
+    std::string name;
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint8_t> rgb;

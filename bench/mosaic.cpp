@@ -1,83 +1,89 @@
-// The mosaic of real photographs (see mosaic.h).
+// The mosaic of photographs.
 #include "bench/mosaic.h"
 
-#include <algorithm>
-
+#include "hosting/document.h"
 #include "hosting/images.h"
 
 namespace varnobench {
 
+const char* const kPhotoFolder = "/usr/lib/python3/dist-packages/skimage/data";
+
+// Photographs of people, animals, objects, scenes, microscopy and the sky, in colour and in grey;
+// the drawings, charts and synthetic test pictures of the same folder are left out.
+const char* const kMosaicPhotos[] = {
+    "astronaut.png", "camera.png",        "coffee.png",     "coins.png",       "motorcycle_left.png",
+    "moon.png",      "chelsea.png",       "grass.png",      "rocket.jpg",      "brick.png",
+    "retina.jpg",    "gravel.png",        "hubble_deep_field.jpg", "cell.png", "motorcycle_right.png",
+    "clock_motion.png", "ihc.png",        "page.png",       "text.png",
+};
+const int32_t kMosaicPhotoCount = int32_t(sizeof kMosaicPhotos / sizeof kMosaicPhotos[0]);
+
 namespace {
 
-const char* const kPhotographs[] = {"astronaut.png", "chelsea.png",        "coffee.png", "hubble_deep_field.jpg",
-                                    "rocket.jpg",    "motorcycle_left.png", "retina.jpg", "ihc.png"};
+// Position p of a mirror tiling of n samples: 0 .. n - 1, then n - 1 .. 0, and so on.
+int32_t Mirrored(int32_t p, int32_t n) {
+    const int32_t period = 2 * n;
+    const int32_t q = p % period;
+    return q < n ? q : period - 1 - q;
+}
 
-struct Photo {
-    int32_t width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-};
-
-// Bilinear resampling to `height` rows, the width in proportion; 16.16 fixed point, so that every
-// build computes the same bytes.
-Photo Scale(const varno::Document& d, int32_t height) {
-    Photo out;
-    out.height = height;
-    out.width = std::max(1, int32_t(int64_t(d.width) * height / d.height));
-    out.rgb.resize(size_t(out.width) * size_t(out.height) * 3);
-    auto at = [&](int32_t x, int32_t y, size_t c) { return int64_t(d.channels8[c][size_t(y) * size_t(d.width) + size_t(x)]); };
-    for (int32_t y = 0; y < out.height; ++y) {
-        const int64_t sy = std::max<int64_t>(0, ((int64_t(y) * 2 + 1) * d.height * 65536 / (2 * out.height)) - 32768);
-        const int32_t y0 = int32_t(std::min<int64_t>(sy >> 16, d.height - 1)), y1 = std::min(y0 + 1, d.height - 1);
-        const int64_t fy = sy & 0xffff;
-        for (int32_t x = 0; x < out.width; ++x) {
-            const int64_t sx = std::max<int64_t>(0, ((int64_t(x) * 2 + 1) * d.width * 65536 / (2 * out.width)) - 32768);
-            const int32_t x0 = int32_t(std::min<int64_t>(sx >> 16, d.width - 1)), x1 = std::min(x0 + 1, d.width - 1);
-            const int64_t fx = sx & 0xffff;
-            for (size_t c = 0; c < 3; ++c) {
-                const int64_t top = at(x0, y0, c) * (65536 - fx) + at(x1, y0, c) * fx;
-                const int64_t bottom = at(x0, y1, c) * (65536 - fx) + at(x1, y1, c) * fx;
-                const int64_t v = (top * (65536 - fy) + bottom * fy + (int64_t(1) << 31)) >> 32;
-                out.rgb[(size_t(y) * size_t(out.width) + size_t(x)) * 3 + c] = uint8_t(v);
-            }
-        }
-    }
-    return out;
+// The origin of use `use` of a photograph `extent` pixels long in a cell: spread over what the
+// photograph has to spare, 0 when it has none.
+int32_t Origin(int32_t use, int32_t extent, uint32_t step) {
+    const int32_t spare = extent - kMosaicCell;
+    return spare > 0 ? int32_t((uint32_t(use) * step) % uint32_t(spare + 1)) : 0;
 }
 
 }  // namespace
 
-bool MakePhotoMosaic(const std::string& directory, int32_t width, int32_t height, std::vector<uint8_t>* rgb,
-                     std::string* error) {
-    const int32_t rows = std::min(5, height);
-    const int32_t rowHeight = (height + rows - 1) / rows;
-    std::vector<Photo> photos;
-    for (const char* name : kPhotographs) {
-        varno::Document document;
-        if (varno::ReadImageFile(directory + "/" + name, &document).empty() && document.mode == 3)
-            photos.push_back(Scale(document, rowHeight));
-    }
-    if (photos.empty()) {
-        *error = "no photograph could be read from " + directory + " (Debian's python3-skimage puts them there)";
-        return false;
-    }
-    rgb->assign(size_t(width) * size_t(height) * 3, 0);
-    size_t turn = 0;
-    for (int32_t top = 0; top < height; top += rowHeight) {
-        for (int32_t left = 0; left < width; ++turn) {
-            const Photo& photo = photos[turn % photos.size()];
-            const bool mirrored = (turn / photos.size()) % 2 == 1;
-            const int32_t columns = std::min(photo.width, width - left), lines = std::min(photo.height, height - top);
-            for (int32_t y = 0; y < lines; ++y)
-                for (int32_t x = 0; x < columns; ++x) {
-                    const int32_t from = mirrored ? photo.width - 1 - x : x;
-                    const uint8_t* in = &photo.rgb[(size_t(y) * size_t(photo.width) + size_t(from)) * 3];
-                    uint8_t* out = &(*rgb)[(size_t(top + y) * size_t(width) + size_t(left + x)) * 3];
-                    out[0] = in[0], out[1] = in[1], out[2] = in[2];
+std::vector<uint8_t> TileMosaic(const std::vector<Photo>& photos, int32_t width, int32_t height) {
+    std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
+    if (photos.empty()) return rgb;
+    const int32_t columns = (width + kMosaicCell - 1) / kMosaicCell;
+    const int32_t rows = (height + kMosaicCell - 1) / kMosaicCell;
+    for (int32_t cellRow = 0; cellRow < rows; ++cellRow) {
+        for (int32_t cellColumn = 0; cellColumn < columns; ++cellColumn) {
+            const int32_t cell = cellRow * columns + cellColumn;
+            const Photo& photo = photos[size_t(cell) % photos.size()];
+            const int32_t use = cell / int32_t(photos.size());
+            const int32_t left = Origin(use, photo.width, 211u), top = Origin(use, photo.height, 137u);
+            for (int32_t y = cellRow * kMosaicCell; y < height && y < (cellRow + 1) * kMosaicCell; ++y) {
+                const int32_t py = Mirrored(top + y - cellRow * kMosaicCell, photo.height);
+                for (int32_t x = cellColumn * kMosaicCell; x < width && x < (cellColumn + 1) * kMosaicCell; ++x) {
+                    const int32_t px = Mirrored(left + x - cellColumn * kMosaicCell, photo.width);
+                    const uint8_t* from = &photo.rgb[(size_t(py) * size_t(photo.width) + size_t(px)) * 3];
+                    uint8_t* to = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+                    to[0] = from[0];
+                    to[1] = from[1];
+                    to[2] = from[2];
                 }
-            left += columns;
+            }
         }
     }
-    return true;
+    return rgb;
+}
+
+std::string BuildMosaic(const std::string& folder, int32_t width, int32_t height, std::vector<uint8_t>* rgb) {
+    std::vector<Photo> photos;
+    for (int32_t i = 0; i < kMosaicPhotoCount; ++i) {
+        const std::string path = folder + "/" + kMosaicPhotos[i];
+        varno::Document document;
+        const std::string error = varno::ReadImageFile(path, &document);
+        if (!error.empty()) return path + ": " + error;
+        const size_t channels = varno::ChannelCount(document);
+        if (document.depth != 8 || (channels != 1 && channels != 3))
+            return path + ": not an 8-bit grey or RGB photograph";
+        Photo photo;
+        photo.width = document.width;
+        photo.height = document.height;
+        const size_t pixels = size_t(photo.width) * size_t(photo.height);
+        photo.rgb.resize(pixels * 3);
+        for (size_t p = 0; p < pixels; ++p)
+            for (size_t c = 0; c < 3; ++c) photo.rgb[3 * p + c] = document.channels8[channels == 3 ? c : 0][p];
+        photos.push_back(std::move(photo));
+    }
+    *rgb = TileMosaic(photos, width, height);
+    return "";
 }
 
 }  // namespace varnobench

@@ -1,9 +1,10 @@
-// varno_mosaic: writes the mosaic of real photographs (mosaic.h) as a picture file.
+// varno_mosaic: writes the benchmarks' mosaic of real photographs (mosaic.h) as a picture file.
 //
-//   varno_mosaic OUT.jpg|OUT.png [--size WxH] [--from DIRECTORY]
+//   varno_mosaic [--size=WxH] [--photos=DIR] OUT.png | OUT.jpg
 //
-// The default size is 6000x4000 and the default directory python3-skimage's data folder. Exit
-// status 0 when the picture was written, 1 when it could not be made or written, 2 for a usage error.
+// Size 6000x4000 unless given; the photographs come from python3-skimage's folder unless DIR is
+// given. The file (PNG, or JPEG by its extension) is written whole or not at all. Exit status 0
+// when written, 1 when a photograph or the file failed, 2 for a usage error.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,35 +14,35 @@
 #include "hosting/images.h"
 
 int main(int argc, char** argv) {
-    std::string output, directory = varnobench::kPhotoDirectory;
     int32_t width = 6000, height = 4000;
-    bool understood = true;
+    std::string folder = varnobench::kPhotoFolder, out;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--size" && i + 1 < argc) {
-            understood = varnobench::ParsePictureSize(argv[++i], &width, &height) && understood;
-        } else if (arg == "--from" && i + 1 < argc) {
-            directory = argv[++i];
-        } else if (output.empty() && !arg.empty() && arg[0] != '-') {
-            output = arg;
+        if (arg.rfind("--size=", 0) == 0) {
+            if (!varnobench::ParsePictureSize(arg.substr(7), &width, &height)) {
+                std::fprintf(stderr, "varno_mosaic: --size takes WIDTHxHEIGHT, each 1..%d\n", int(varnobench::kLargestSide));
+                return 2;
+            }
+        } else if (arg.rfind("--photos=", 0) == 0) {
+            folder = arg.substr(9);
+        } else if (out.empty() && !arg.empty() && arg[0] != '-') {
+            out = arg;
         } else {
-            understood = false;
+            out.clear();
+            break;
         }
     }
-    if (!understood || output.empty()) {
-        std::fprintf(stderr, "usage: varno_mosaic OUT.jpg|OUT.png [--size WxH] [--from DIRECTORY]\n");
+    if (out.empty()) {
+        std::fprintf(stderr, "usage: varno_mosaic [--size=WxH] [--photos=DIR] OUT.png | OUT.jpg\n");
         return 2;
     }
-    std::vector<uint8_t> rgb, bytes;
-    std::string error;
-    if (!varnobench::MakePhotoMosaic(directory, width, height, &rgb, &error)) {
-        std::fprintf(stderr, "varno_mosaic: %s\n", error.c_str());
-        return 1;
-    }
-    error = varno::EncodeImage(output, width, height, 3, rgb.data(), &bytes);
-    if (error.empty()) error = varno::WriteFileAtomically(output, bytes);
+    std::vector<uint8_t> rgb;
+    std::string error = varnobench::BuildMosaic(folder, width, height, &rgb);
+    std::vector<uint8_t> bytes;
+    if (error.empty()) error = varno::EncodeImage(out, width, height, 3, rgb.data(), &bytes);
+    if (error.empty()) error = varno::WriteFileAtomically(out, bytes);
     if (!error.empty()) {
-        std::fprintf(stderr, "varno_mosaic: cannot write '%s': %s\n", output.c_str(), error.c_str());
+        std::fprintf(stderr, "varno_mosaic: %s\n", error.c_str());
         return 1;
     }
     return 0;

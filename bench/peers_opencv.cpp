@@ -15,7 +15,11 @@
 //                          select on a JPEG, writing its selection as PNG)
 //   cv_smoother_composite  RGB -> YCrCb, three 3x3 directional filter2D passes on Y in 16 bits,
 //                          the largest absolute response as the inverted brightness, back to RGB
-//                          (the whole run with the default method)
+//                          (the whole run with Smoother)
+//   cv_variable_composite  grey conversion (RGB only), 64-bit floats, a 7x7 filter2D and its
+//                          transpose, their magnitude, its largest value, and the picture
+//                          normalised to it, inverted, in 8 bits (the whole run with Variable
+//                          width at radius 3)
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -37,7 +41,7 @@ struct Work {
     cv::Mat responses[9];
     cv::Mat masks[9];
     cv::Mat directions[3];
-    cv::Mat square;
+    cv::Mat square, squareDown, squareWide, squareDownWide;
 };
 
 void MakeKernels(Work* work, int size) {
@@ -67,6 +71,9 @@ void MakeKernels(Work* work, int size) {
             sum += std::abs(weight);
         }
     work->square /= sum;
+    work->squareDown = work->square.t();
+    work->square.convertTo(work->squareWide, CV_64F);
+    work->squareDown.convertTo(work->squareDownWide, CV_64F);
 }
 
 void SobelMagnitude(const cv::Mat& source, bool, Work* w) {
@@ -129,6 +136,17 @@ void SmootherComposite(const cv::Mat& source, bool grey, Work* w) {
     cv::cvtColor(w->ycc, w->out, cv::COLOR_YCrCb2RGB);
 }
 
+void VariableComposite(const cv::Mat& source, bool grey, Work* w) {
+    if (!grey) cv::cvtColor(source, w->grey, cv::COLOR_RGB2GRAY);
+    (grey ? source : w->grey).convertTo(w->wide, CV_64F);
+    cv::filter2D(w->wide, w->responses[0], CV_64F, w->squareWide, cv::Point(-1, -1), 0.0, cv::BORDER_REPLICATE);
+    cv::filter2D(w->wide, w->responses[1], CV_64F, w->squareDownWide, cv::Point(-1, -1), 0.0, cv::BORDER_REPLICATE);
+    cv::magnitude(w->responses[0], w->responses[1], w->energy);
+    double largest = 0.0;
+    cv::minMaxLoc(w->energy, nullptr, &largest);
+    w->energy.convertTo(w->out, CV_8U, largest > 0.0 ? -255.0 / largest : 0.0, 255.0);
+}
+
 struct Peer {
     const char* key;
     void (*step)(const cv::Mat& source, bool grey, Work* work);
@@ -146,6 +164,7 @@ const Peer kPeers[] = {
     {"cv_filter2d_5x5", Filter2D, true, true, 5},
     {"cv_filter2d_7x7", Filter2D, true, true, 7},
     {"cv_smoother_composite", SmootherComposite, true, true, 3},
+    {"cv_variable_composite", VariableComposite, true, true, 7},
 };
 
 }  // namespace
@@ -156,7 +175,7 @@ bool RegisterPeerBenchmark(const std::string& key, const BenchPicture* picture, 
         if (key == candidate.key) peer = &candidate;
     if (!peer || !(grey ? peer->grey : peer->rgb)) return false;
     cv::setNumThreads(1);
-    const std::string name = key + (grey ? "/grey" : "/rgb");
+    const std::string name = key + "/" + picture->name + (grey ? "-grey" : "-rgb");
     benchmark::RegisterBenchmark(name.c_str(), [peer, picture, grey](benchmark::State& state) {
         const std::vector<uint8_t>& pixels = grey ? picture->grey : picture->rgb;
         const cv::Mat source(picture->height, picture->width, grey ? CV_8UC1 : CV_8UC3,

@@ -1,5 +1,6 @@
 // Named image buffers over anonymous mappings: creation with the install-path rule for fixed
-// names, clipped row access, and disposal that removes any stale file of a fixed name.
+// names, clipped row access, row addresses, and disposal that removes any stale file of a fixed
+// name.
 #include <cstring>
 
 #include "base/memory.h"
@@ -128,4 +129,9 @@ void WriteBufferRow(ImageBuffer* buffer, int32_t column, int32_t row, int32_t co
     uint32_t length = 0;
     if (!source || !ClipRun(buffer, column, row, count, &offset, &length)) return;
     std::memcpy(buffer->view + offset, source, length);
+}
+
+uint8_t* BufferRow(const ImageBuffer* buffer, int32_t row) {
+    if (!buffer || !buffer->mapped || !buffer->view || row < 0 || row >= buffer->shape.height) return nullptr;
+    return buffer->view + kHeaderBytes + uint64_t(row) * buffer->rowBytes;
 }

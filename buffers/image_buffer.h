@@ -1,6 +1,6 @@
 // Named image buffers: rectangular arrays of bytes in an anonymous, zero-filled, read/write memory
-// mapping (the paging file on Windows), reached only through create, dispose, shape query and row
-// read/write.
+// mapping (the paging file on Windows), reached through create, dispose, shape query, row
+// read/write and, for work on rows in place, the address of a row.
 //
 // Layout of the mapped bytes, little-endian: planes, width, height as 16-bit values at 0, 2, 4;
 // then `height` rows of rowBytes = width x planes bytes, row r at 6 + r x rowBytes. The bytes of
@@ -57,6 +57,13 @@ void DisposeImageBuffer(ImageBuffer* buffer);
 void GetBufferShape(const ImageBuffer* buffer, BufferShape* shape);
 void ReadBufferRow(const ImageBuffer* buffer, int32_t column, int32_t row, int32_t count, void* destination);
 void WriteBufferRow(ImageBuffer* buffer, int32_t column, int32_t row, int32_t count, const void* source);
+
+// Row access in place, for the callers that convert rows into a buffer or work on it without
+// copying rows in and out: the address of the first of the rowBytes bytes of row `row`, or none
+// for a buffer that is none or unmapped, or a row outside 0 .. height - 1 (callers test for none).
+// The address stays valid until the buffer is disposed of. A caller reads and writes only those
+// rowBytes bytes through it: never the header or another row, which it asks for by its own number.
+uint8_t* BufferRow(const ImageBuffer* buffer, int32_t row);
 
 // Platform layer: an anonymous zero-filled read/write mapping of `size` bytes, or none.
 uint8_t* MapAnonymous(uint64_t size, intptr_t* mapping);

@@ -2,43 +2,32 @@
 // share of its energy that lies in the two straight-edge masks becomes darkness: flat areas white,
 // pure edges black. Three passes through the bordered one-plane scratch image "FreiChen":
 // brightness in, edge values in place, back to the image (grey, or the brightness of each colour
-// pixel replaced while its two colour differences stay). The per-row work is done by the kernels
-// of kernels_sf.h, chosen once per call; the edge value comes from the compile-time step tables of
-// fine_detail.h.
+// pixel replaced while its two colour differences stay), every pass on the rows where they lie;
+// pass 2 keeps the brightness of the row above and of the row itself in two row blocks. The
+// per-row work is done by the kernels of pattern.h, chosen once per call; the edge value comes
+// from the compile-time step tables of fine_detail.h.
+#include <cstring>
+
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_sf.h"
+#include "edges/kernels/pattern.h"
 #include "edges/methods.h"
 
 namespace {
-
-struct Ring {
-    uint8_t* above;
-    uint8_t* middle;
-    uint8_t* below;
-};
-
-inline void Rotate(Ring& ring) {
-    uint8_t* oldAbove = ring.above;
-    ring.above = ring.middle;
-    ring.middle = ring.below;
-    ring.below = oldAbove;
-}
 
 struct FineDetail {
     ImageBuffer* image;
     ImageBuffer* scratch;
     const ProgressPair* progress;
-    const SkinnyFineKernels* kernels;
+    const PatternKernels* kernels;
     bool report;
     int32_t width;
     int32_t height;
     int32_t planes;
-    Ring ring;
-    uint8_t* output;  // width + 2 bytes
-    uint8_t* line;    // one image row
+    uint8_t* above;   // brightness of the scratch row above the one being computed (width + 2 bytes)
+    uint8_t* middle;  // brightness of the scratch row being computed
 };
 
 // Reports step k of the method's 3 x height and asks whether to stop.
@@ -51,55 +40,51 @@ inline bool StopRequested(const FineDetail& m, int32_t k) {
 // Pass 1: the brightness of every pixel into the scratch image, the border repeating the nearest
 // pixel.
 int16_t BrightnessPass(FineDetail& m) {
-    uint8_t* row = m.ring.below;
     for (int32_t y = 0; y < m.height; ++y) {
         if (StopRequested(m, y)) return kErrUserCancelled;
+        uint8_t* row = BufferRow(m.scratch, y + 1);
+        const uint8_t* pixels = BufferRow(m.image, y);
         if (m.planes == 3) {
-            ReadBufferRow(m.image, 0, y, 3 * m.width, m.line);
-            m.kernels->greyOfRgb(m.line, row + 1, m.width);
+            m.kernels->greyOfRgb(pixels, row + 1, m.width);
         } else {
-            ReadBufferRow(m.image, 0, y, m.width, row + 1);
+            std::memcpy(row + 1, pixels, size_t(m.width));
         }
         row[0] = row[1];
         row[m.width + 1] = row[m.width];
-        if (y == 0) WriteBufferRow(m.scratch, 0, 0, m.width + 2, row);
-        WriteBufferRow(m.scratch, 0, y + 1, m.width + 2, row);
     }
-    WriteBufferRow(m.scratch, 0, m.height + 1, m.width + 2, row);
+    std::memcpy(BufferRow(m.scratch, 0), BufferRow(m.scratch, 1), size_t(m.width) + 2);
+    std::memcpy(BufferRow(m.scratch, m.height + 1), BufferRow(m.scratch, m.height), size_t(m.width) + 2);
     return kNoErr;
 }
 
-// Pass 2: edge values over the interior, in place; the ring keeps the brightness of the rows
-// already overwritten.
+// Pass 2: edge values over the interior, in place; the border keeps its brightness.
 int16_t EdgeSharePass(FineDetail& m) {
-    Ring ring = m.ring;
-    ReadBufferRow(m.scratch, 0, 0, m.width + 2, ring.above);
-    ReadBufferRow(m.scratch, 0, 1, m.width + 2, ring.middle);
+    uint8_t* above = m.above;
+    uint8_t* middle = m.middle;
+    std::memcpy(above, BufferRow(m.scratch, 0), size_t(m.width) + 2);
     for (int32_t y = 1; y <= m.height; ++y) {
         if (StopRequested(m, m.height + y - 1)) return kErrUserCancelled;
-        ReadBufferRow(m.scratch, 0, y + 1, m.width + 2, ring.below);
-        m.output[0] = ring.middle[0];
-        m.output[m.width + 1] = ring.middle[m.width + 1];
-        m.kernels->fineEdgeShare(ring.above, ring.middle, ring.below, m.output, m.width);
-        WriteBufferRow(m.scratch, 0, y, m.width + 2, m.output);
-        Rotate(ring);
+        uint8_t* row = BufferRow(m.scratch, y);
+        std::memcpy(middle, row, size_t(m.width) + 2);
+        m.kernels->fineEdgeShare(above, middle, BufferRow(m.scratch, y + 1), row, m.width);
+        uint8_t* oldAbove = above;
+        above = middle;
+        middle = oldAbove;
     }
     return kNoErr;
 }
 
 // Pass 3: 255 minus the edge value becomes the grey level, or the brightness of the colour pixel.
 int16_t OutputPass(FineDetail& m) {
-    uint8_t* edges = m.ring.above;
     for (int32_t y = 0; y < m.height; ++y) {
         if (StopRequested(m, 2 * m.height + y)) return kErrUserCancelled;
-        ReadBufferRow(m.scratch, 1, y + 1, m.width, edges);
+        const uint8_t* edges = BufferRow(m.scratch, y + 1) + 1;
+        uint8_t* pixels = BufferRow(m.image, y);
         if (m.planes == 3) {
-            ReadBufferRow(m.image, 0, y, 3 * m.width, m.line);
-            m.kernels->fineOutputRgb(edges, m.line, m.width);
+            m.kernels->fineOutputRgb(edges, pixels, m.width);
         } else {
-            m.kernels->fineOutputGrey(edges, m.line, m.width);
+            m.kernels->fineOutputGrey(edges, pixels, m.width);
         }
-        WriteBufferRow(m.image, 0, y, m.planes * m.width, m.line);
     }
     return kNoErr;
 }
@@ -123,30 +108,24 @@ int16_t FindEdgesFineDetail(ImageBuffer* image, const ProgressPair* progress, in
     FineDetail m{};
     m.image = image;
     m.progress = progress;
-    m.kernels = ChooseSkinnyFineKernels();
+    m.kernels = ChoosePatternKernels();
     m.report = (flag & 0xFF) != 0;
     m.width = shape.width;
     m.height = shape.height;
     m.planes = shape.planes;
 
     const uint32_t scratchRowBytes = uint32_t(m.width) + 2;
-    m.ring.above = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
-    m.ring.middle = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
-    m.ring.below = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
-    m.output = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
-    m.line = static_cast<uint8_t*>(AllocateMemoryBlock(uint32_t(m.planes) * uint32_t(m.width)));
+    m.above = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
+    m.middle = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
 
     int16_t result = kErrOutOfMemory;
-    if (m.ring.above && m.ring.middle && m.ring.below && m.output && m.line) {
+    if (m.above && m.middle) {
         result = CreateScratchBuffer("FreiChen", m.width, m.height, 1, &m.scratch);
         if (result == kNoErr) result = RunPasses(m);
     }
 
     if (m.scratch) DisposeImageBuffer(m.scratch);
-    FreeMemoryBlock(m.ring.above);
-    FreeMemoryBlock(m.ring.middle);
-    FreeMemoryBlock(m.ring.below);
-    FreeMemoryBlock(m.output);
-    FreeMemoryBlock(m.line);
+    FreeMemoryBlock(m.above);
+    FreeMemoryBlock(m.middle);
     return result;
 }

@@ -2,7 +2,7 @@
 // become inverted Sobel magnitudes there, are thinned by up to ten sweeps to lines one pixel wide,
 // and are written back: line pixels keep their darkness (grey) or take it as the mean level of the
 // image pixel's colour, everything else becomes white. The per-row work is done by the kernels of
-// kernels_sf.h, chosen once per call.
+// pattern.h, chosen once per call.
 //
 // Progress runs over n = 13 x height steps: Load, Gradient, ten possible thinning sweeps and Output
 // each own `height` of them, so the Output stage always starts at 12 x height.
@@ -13,12 +13,20 @@
 // this one would; it also left row u as it was, so this sweep leaves it as it is too (and removes
 // nothing from it: a removal is a change). Progress and abort tests still come once per row of
 // every sweep.
+//
+// Every stage works on the scratch rows where they lie. The gradient stage keeps the values of the
+// row above and of the row itself in two row blocks. A thinning sweep reads its three rows from the
+// scratch image and writes a changed row's new values there only once the row below it has been
+// decided, which is the last decision that needs its old values; unchanged rows are not copied at
+// all.
+
+#include <cstring>
 
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_sf.h"
+#include "edges/kernels/pattern.h"
 #include "edges/methods.h"
 
 namespace {
@@ -26,30 +34,16 @@ namespace {
 constexpr int32_t kMaxSweeps = 10;
 constexpr int32_t kStagesOfProgress = 13;
 
-struct Ring {
-    uint8_t* above;
-    uint8_t* middle;
-    uint8_t* below;
-};
-
-inline void Rotate(Ring& ring) {
-    uint8_t* oldAbove = ring.above;
-    ring.above = ring.middle;
-    ring.middle = ring.below;
-    ring.below = oldAbove;
-}
-
 struct SkinnyLines {
     ImageBuffer* image;
     ImageBuffer* scratch;
     const ProgressPair* progress;
-    const SkinnyFineKernels* kernels;
+    const PatternKernels* kernels;
     bool report;
     int32_t width;
     int32_t height;
     int32_t planes;
-    Ring ring;
-    uint8_t* work;         // planes x (width + 2) bytes
+    uint8_t* rows[2];      // two blocks of width + 2 bytes
     uint8_t* changedThen;  // per scratch row: changed in the previous sweep (height + 2 flags)
     uint8_t* changedNow;   // per scratch row: changed in this sweep
 };
@@ -61,78 +55,70 @@ inline bool StopRequested(const SkinnyLines& m, int32_t k) {
     return AbortRequested(m.progress) != 0;
 }
 
+inline uint8_t* ScratchRow(const SkinnyLines& m, int32_t row) { return BufferRow(m.scratch, row); }
+
 // Grey levels of the image into the scratch image, the border repeating the nearest pixel.
 int16_t LoadStage(SkinnyLines& m) {
-    uint8_t* grey = m.ring.middle;
     for (int32_t y = 0; y < m.height; ++y) {
         if (StopRequested(m, y)) return kErrUserCancelled;
+        uint8_t* grey = ScratchRow(m, y + 1);
+        const uint8_t* pixels = BufferRow(m.image, y);
         if (m.planes == 3) {
-            ReadBufferRow(m.image, 0, y, 3 * m.width, m.work);
-            m.kernels->greyOfRgb(m.work, grey + 1, m.width);
+            m.kernels->greyOfRgb(pixels, grey + 1, m.width);
         } else {
-            ReadBufferRow(m.image, 0, y, m.width, grey + 1);
+            std::memcpy(grey + 1, pixels, size_t(m.width));
         }
         grey[0] = grey[1];
         grey[m.width + 1] = grey[m.width];
-        if (y == 0) WriteBufferRow(m.scratch, 0, 0, m.width + 2, grey);
-        WriteBufferRow(m.scratch, 0, y + 1, m.width + 2, grey);
     }
-    WriteBufferRow(m.scratch, 0, m.height + 1, m.width + 2, grey);
+    std::memcpy(ScratchRow(m, 0), ScratchRow(m, 1), size_t(m.width) + 2);
+    std::memcpy(ScratchRow(m, m.height + 1), ScratchRow(m, m.height), size_t(m.width) + 2);
     return kNoErr;
 }
 
 // Inverted gradient magnitudes over the interior; the border keeps its grey levels.
 int16_t GradientStage(SkinnyLines& m) {
-    Ring ring = m.ring;
-    ReadBufferRow(m.scratch, 0, 0, m.width + 2, ring.above);
-    ReadBufferRow(m.scratch, 0, 1, m.width + 2, ring.middle);
-    for (int32_t r = 2; r <= m.height + 1; ++r) {
-        if (StopRequested(m, m.height + r - 2)) return kErrUserCancelled;
-        ReadBufferRow(m.scratch, 0, r, m.width + 2, ring.below);
-        m.work[0] = ring.middle[0];
-        m.work[m.width + 1] = ring.middle[m.width + 1];
-        m.kernels->skinnyGradient(ring.above, ring.middle, ring.below, m.work, m.width);
-        WriteBufferRow(m.scratch, 0, r - 1, m.width + 2, m.work);
-        Rotate(ring);
+    uint8_t* above = m.rows[0];
+    uint8_t* middle = m.rows[1];
+    std::memcpy(above, ScratchRow(m, 0), size_t(m.width) + 2);
+    for (int32_t r = 1; r <= m.height; ++r) {
+        if (StopRequested(m, m.height + r - 1)) return kErrUserCancelled;
+        uint8_t* row = ScratchRow(m, r);
+        std::memcpy(middle, row, size_t(m.width) + 2);
+        m.kernels->skinnyGradient(above, middle, ScratchRow(m, r + 1), row, m.width);
+        uint8_t* oldAbove = above;
+        above = middle;
+        middle = oldAbove;
     }
     return kNoErr;
 }
 
-// Brings the ring from scratch rows first .. first + 2 to rows u .. u + 2, all as they were before
-// the sweep: rows still held move up, the others are read. A row read here was not written in this
-// sweep: rows below u have not been reached, and row u, when it was written, is still held.
-void MoveRing(SkinnyLines& m, Ring& ring, int32_t& first, int32_t u) {
-    const int32_t gap = u - first;
-    if (gap >= 3) {
-        ReadBufferRow(m.scratch, 0, u, m.width + 2, ring.above);
-        ReadBufferRow(m.scratch, 0, u + 1, m.width + 2, ring.middle);
-        ReadBufferRow(m.scratch, 0, u + 2, m.width + 2, ring.below);
-    } else {
-        for (int32_t step = 1; step <= gap; ++step) {
-            Rotate(ring);
-            ReadBufferRow(m.scratch, 0, first + step + 2, m.width + 2, ring.below);
-        }
-    }
-    first = u;
-}
-
-// One thinning sweep; every decision sees the values from before the sweep (neighbours from the
-// ring, results into `work`). Adds the pixels it removes to `removals`.
+// One thinning sweep; every decision sees the values from before the sweep: the new values of a
+// changed scratch row wait in a block until the row below it is decided (`pending`). Adds the
+// pixels it removes to `removals`.
 int16_t ThinningSweep(SkinnyLines& m, int32_t sweep, int64_t& removals) {
-    Ring ring = m.ring;
-    int32_t first = -3;  // the scratch row in ring.above; none held yet
+    int32_t pending = -1;  // the scratch row whose new values wait in m.rows[pending % 2]
+    auto flush = [&]() {
+        std::memcpy(ScratchRow(m, pending) + 1, m.rows[pending % 2] + 1, size_t(m.width));
+        pending = -1;
+    };
     for (int32_t u = 0; u < m.height; ++u) {
         if (StopRequested(m, (sweep + 2) * m.height + u)) return kErrUserCancelled;
-        m.changedNow[u + 1] = 0;
+        const int32_t row = u + 1;
+        m.changedNow[row] = 0;
         if (sweep > 0 && !(m.changedThen[u] | m.changedThen[u + 1] | m.changedThen[u + 2])) continue;
-        MoveRing(m, ring, first, u);
-        m.work[0] = ring.middle[0];
-        m.work[m.width + 1] = ring.middle[m.width + 1];
-        if (m.kernels->skinnyThinning(ring.above, ring.middle, ring.below, m.work, m.width, &removals)) {
-            WriteBufferRow(m.scratch, 0, u + 1, m.width + 2, m.work);
-            m.changedNow[u + 1] = 1;
+        if (pending >= 0 && pending < row - 1) flush();
+        uint8_t* out = m.rows[row % 2];
+        const int32_t changed =
+            m.kernels->skinnyThinning(ScratchRow(m, row - 1), ScratchRow(m, row), ScratchRow(m, row + 1), out,
+                                      m.width, &removals);
+        if (pending == row - 1) flush();
+        if (changed) {
+            pending = row;
+            m.changedNow[row] = 1;
         }
     }
+    if (pending >= 0) flush();
     return kNoErr;
 }
 
@@ -153,17 +139,15 @@ int16_t ThinningStage(SkinnyLines& m) {
 
 // The thinned picture back into the image.
 int16_t OutputStage(SkinnyLines& m) {
-    uint8_t* line = m.ring.above;
     for (int32_t y = 0; y < m.height; ++y) {
         if (StopRequested(m, 12 * m.height + y)) return kErrUserCancelled;
-        ReadBufferRow(m.scratch, 1, y + 1, m.width, line);
+        const uint8_t* thinned = ScratchRow(m, y + 1) + 1;
+        uint8_t* pixels = BufferRow(m.image, y);
         if (m.planes == 3) {
-            ReadBufferRow(m.image, 0, y, 3 * m.width, m.work);
-            m.kernels->skinnyOutputRgb(line, m.work, m.width);
+            m.kernels->skinnyOutputRgb(thinned, pixels, m.width);
         } else {
-            m.kernels->skinnyOutputGrey(line, m.work, m.width);
+            m.kernels->skinnyOutputGrey(thinned, pixels, m.width);
         }
-        WriteBufferRow(m.image, 0, y, m.planes * m.width, m.work);
     }
     return kNoErr;
 }
@@ -188,22 +172,20 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, i
     SkinnyLines m{};
     m.image = image;
     m.progress = progress;
-    m.kernels = ChooseSkinnyFineKernels();
+    m.kernels = ChoosePatternKernels();
     m.report = (flag & 0xFF) != 0;
     m.width = shape.width;
     m.height = shape.height;
     m.planes = shape.planes;
 
-    const uint32_t ringBytes = uint32_t(m.width) + 2;
+    const uint32_t rowBytes = uint32_t(m.width) + 2;
     const uint32_t scratchRows = uint32_t(m.height) + 2;
-    m.ring.above = static_cast<uint8_t*>(AllocateMemoryBlock(ringBytes));
-    m.ring.middle = static_cast<uint8_t*>(AllocateMemoryBlock(ringBytes));
-    m.ring.below = static_cast<uint8_t*>(AllocateMemoryBlock(ringBytes));
-    m.work = static_cast<uint8_t*>(AllocateMemoryBlock(uint32_t(m.planes) * ringBytes));
+    m.rows[0] = static_cast<uint8_t*>(AllocateMemoryBlock(rowBytes));
+    m.rows[1] = static_cast<uint8_t*>(AllocateMemoryBlock(rowBytes));
     uint8_t* flags = static_cast<uint8_t*>(AllocateMemoryBlock(2 * scratchRows));
 
     int16_t result = kErrOutOfMemory;
-    if (m.ring.above && m.ring.middle && m.ring.below && m.work && flags) {
+    if (m.rows[0] && m.rows[1] && flags) {
         m.changedThen = flags;
         m.changedNow = flags + scratchRows;
         result = CreateScratchBuffer("Canny", m.width, m.height, 1, &m.scratch);
@@ -211,10 +193,8 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, i
     }
 
     if (m.scratch) DisposeImageBuffer(m.scratch);
-    FreeMemoryBlock(m.ring.above);
-    FreeMemoryBlock(m.ring.middle);
-    FreeMemoryBlock(m.ring.below);
-    FreeMemoryBlock(m.work);
+    FreeMemoryBlock(m.rows[0]);
+    FreeMemoryBlock(m.rows[1]);
     FreeMemoryBlock(flags);
     return result;
 }

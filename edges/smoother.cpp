@@ -12,85 +12,74 @@
 //      pass 3 and pass 3 writes each row only after reading it. The differences are therefore
 //      taken from the image row itself rather than carried through the scratch image, which so
 //      needs one plane instead of three.
+// Every pass works on the rows where they lie; pass 2 keeps the values of the row above and of the
+// row itself in two row blocks, as the rows below still need them once they are overwritten.
+#include <cstring>
+
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 #include "edges/methods.h"
 
 namespace {
 
-struct Blocks {
-    uint8_t* above;
-    uint8_t* middle;
-    uint8_t* below;
-    uint8_t* output;
-    uint8_t* line;
+struct Saved {
+    uint8_t* above;   // brightness of the scratch row above the one being computed
+    uint8_t* middle;  // brightness of the scratch row being computed
 };
 
-// Pixels 0 and W + 1 of a bordered scratch row repeat pixels 1 and W.
-void RepeatEnds(uint8_t* row, int32_t width) {
-    row[0] = row[1];
-    row[width + 1] = row[width];
+inline bool Stop(const ProgressPair* progress, bool report, int32_t step, int32_t steps) {
+    if (!report) return false;
+    ReportStep(progress, step, steps);
+    return AbortRequested(progress) != 0;
 }
 
 int16_t RunSmoother(ImageBuffer* image, ImageBuffer* scratch, const ProgressPair* progress, bool report,
-                    const BufferShape& shape, Blocks b) {
+                    const BufferShape& shape, Saved saved) {
     const int32_t width = shape.width, height = shape.height, planes = shape.planes;
-    const int32_t rowBytes = width * planes;
-    const int32_t scratchBytes = width + 2;
-    const TsvKernels* kernels = ChooseTsvKernels();
+    const size_t scratchBytes = size_t(width) + 2;
+    const GradientKernels* kernels = ChooseGradientKernels();
 
+    // Pass 1: pixels 0 and W + 1 of a scratch row repeat pixels 1 and W, rows 0 and H + 1 rows 1
+    // and H.
     for (int32_t y = 0; y < height; ++y) {
-        if (report) {
-            ReportStep(progress, y, 3 * height);
-            if (AbortRequested(progress)) return kErrUserCancelled;
-        }
+        if (Stop(progress, report, y, 3 * height)) return kErrUserCancelled;
+        uint8_t* bright = BufferRow(scratch, y + 1);
+        const uint8_t* pixels = BufferRow(image, y);
         if (planes == 3) {
-            ReadBufferRow(image, 0, y, rowBytes, b.line);
-            kernels->brightnessRow(b.line, width, b.below + 1);
+            kernels->brightnessRow(pixels, width, bright + 1);
         } else {
-            ReadBufferRow(image, 0, y, rowBytes, b.below + 1);
+            std::memcpy(bright + 1, pixels, size_t(width));
         }
-        RepeatEnds(b.below, width);
-        if (y == 0) WriteBufferRow(scratch, 0, 0, scratchBytes, b.below);
-        WriteBufferRow(scratch, 0, y + 1, scratchBytes, b.below);
+        bright[0] = bright[1];
+        bright[width + 1] = bright[width];
     }
-    WriteBufferRow(scratch, 0, height + 1, scratchBytes, b.below);
+    std::memcpy(BufferRow(scratch, 0), BufferRow(scratch, 1), scratchBytes);
+    std::memcpy(BufferRow(scratch, height + 1), BufferRow(scratch, height), scratchBytes);
 
-    ReadBufferRow(scratch, 0, 0, scratchBytes, b.above);
-    ReadBufferRow(scratch, 0, 1, scratchBytes, b.middle);
+    // Pass 2: pixels 1 .. W get their edge values; the border pixels pass through unchanged.
+    std::memcpy(saved.above, BufferRow(scratch, 0), scratchBytes);
     for (int32_t y = 1; y <= height; ++y) {
-        if (report) {
-            ReportStep(progress, height + y - 1, 3 * height);
-            if (AbortRequested(progress)) return kErrUserCancelled;
-        }
-        ReadBufferRow(scratch, 0, y + 1, scratchBytes, b.below);
-        // The border pixels pass through unchanged; pixels 1 .. W get their edge values.
-        b.output[0] = b.middle[0];
-        b.output[width + 1] = b.middle[width + 1];
-        kernels->kirschRow(b.above + 1, b.middle + 1, b.below + 1, width, b.output + 1);
-        WriteBufferRow(scratch, 0, y, scratchBytes, b.output);
-
-        uint8_t* oldAbove = b.above;
-        b.above = b.middle;
-        b.middle = b.below;
-        b.below = oldAbove;
+        if (Stop(progress, report, height + y - 1, 3 * height)) return kErrUserCancelled;
+        uint8_t* row = BufferRow(scratch, y);
+        std::memcpy(saved.middle, row, scratchBytes);
+        kernels->kirschRow(saved.above + 1, saved.middle + 1, BufferRow(scratch, y + 1) + 1, width, row + 1);
+        uint8_t* oldAbove = saved.above;
+        saved.above = saved.middle;
+        saved.middle = oldAbove;
     }
 
+    // Pass 3.
     for (int32_t y = 0; y < height; ++y) {
-        if (report) {
-            ReportStep(progress, 2 * height + y, 3 * height);
-            if (AbortRequested(progress)) return kErrUserCancelled;
-        }
-        ReadBufferRow(scratch, 0, y + 1, scratchBytes, b.above);
+        if (Stop(progress, report, 2 * height + y, 3 * height)) return kErrUserCancelled;
+        const uint8_t* level = BufferRow(scratch, y + 1) + 1;
+        uint8_t* pixels = BufferRow(image, y);
         if (planes == 3) {
-            ReadBufferRow(image, 0, y, rowBytes, b.line);
-            kernels->recolourSmootherRow(b.above + 1, b.line, b.line, width);
-            WriteBufferRow(image, 0, y, rowBytes, b.line);
+            kernels->recolourSmootherRow(level, pixels, pixels, width);
         } else {
-            WriteBufferRow(image, 0, y, rowBytes, b.above + 1);
+            std::memcpy(pixels, level, size_t(width));
         }
     }
     return kNoErr;
@@ -104,29 +93,24 @@ int16_t FindEdgesSmoother(ImageBuffer* image, const ProgressPair* progress, int3
     if (shape.width < 0 || shape.height < 0) return kNoErr;
     if (shape.planes != 1 && shape.planes != 3) return kErrBadParameters;
 
-    // Every block, the image row included, has the scratch row's size: never 0 bytes (an image
-    // with no columns), which the heap would refuse.
-    const uint32_t blockBytes = uint32_t(shape.width + 2) * uint32_t(shape.planes);
-    Blocks blocks{};
-    blocks.above = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
-    blocks.middle = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
-    blocks.below = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
-    blocks.output = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
-    blocks.line = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
+    // Blocks of the scratch row's size: never 0 bytes (an image with no columns), which the heap
+    // would refuse.
+    const uint32_t blockBytes = uint32_t(shape.width + 2);
+    Saved saved{};
+    saved.above = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
+    saved.middle = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
     ImageBuffer* scratch = nullptr;
 
     int16_t result = kErrOutOfMemory;
-    if (blocks.above && blocks.middle && blocks.below && blocks.output && blocks.line) {
+    if (saved.above && saved.middle) {
         result = CreateScratchBuffer("Kirsch", shape.width, shape.height, 1, &scratch);
         if (result == kNoErr && !scratch) result = kErrOutOfMemory;
-        if (result == kNoErr) result = RunSmoother(image, scratch, progress, (flag & 0xFF) != 0, shape, blocks);
+        if (result == kNoErr && shape.height > 0)
+            result = RunSmoother(image, scratch, progress, (flag & 0xFF) != 0, shape, saved);
     }
 
     DisposeImageBuffer(scratch);
-    FreeMemoryBlock(blocks.above);
-    FreeMemoryBlock(blocks.middle);
-    FreeMemoryBlock(blocks.below);
-    FreeMemoryBlock(blocks.output);
-    FreeMemoryBlock(blocks.line);
+    FreeMemoryBlock(saved.above);
+    FreeMemoryBlock(saved.middle);
     return result;
 }

@@ -10,22 +10,24 @@
 //
 // The operator's weights are single-precision values and every product of a weight and a
 // grey-level difference, and every sum of them, is exact in double precision, so the components
-// do not depend on the order of summation; the kernels (edges/kernels_tsv.h) decide every output
+// do not depend on the order of summation; the kernels (edges/kernels/gradient.h) decide every output
 // as the double-precision arithmetic M = sqrt(Gh^2 + Gv^2), 255 - (M x 255) / peak does, so every
 // build computes the same bytes.
 //
-// Each window row block holds the row's grey levels and its colour samples (a colour image: pass 2
-// recolours row y from them, as the image row is still unchanged then), and what the kernels
-// need of the row, made once as it enters the window: for pass 1 the extremes of every seven
-// neighbouring grey levels, which rule out most pixels as the peak without the operator, for
-// pass 2 the horizontal differences g(x - d) - g(x + d), d = 1 .. reach.
+// Each window row block holds the row's grey levels and what the kernels need of the row, made
+// once as it enters the window: for pass 1 the extremes of every seven neighbouring grey levels,
+// which rule out most pixels as the peak without the operator, for pass 2 the horizontal
+// differences g(x - d) - g(x + d), d = 1 .. reach. Pass 2 recolours a colour row y in place: the
+// rows of the image below y are read before they are written, and row y itself is read as it is
+// recoloured.
 #include <cmath>
+#include <cstring>
 
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 #include "edges/methods.h"
 
 namespace {
@@ -34,11 +36,10 @@ constexpr int32_t kWindowRows = 7;
 constexpr int32_t kPad = 3;  // repeated end pixels on each side of a window row
 constexpr int32_t kMaxReach = 3;
 
-// Every block: W + 6 bytes of levels, then (from `colour`) 3 W colour samples, then (from
-// `extremes`) W largest and W smallest levels, then (from `differences`) three rows of `entries`
-// (W + 6) differences as floats. The out and colour blocks use the first W and 3 W bytes.
+// Every block: W + 6 bytes of levels, then (from `extremes`) W largest and W smallest levels, then
+// (from `differences`) three rows of `entries` (W + 6) differences as floats. The out block uses
+// the first W bytes.
 struct Layout {
-    uint32_t colour;
     uint32_t extremes;
     uint32_t differences;
     uint32_t entries;
@@ -48,8 +49,7 @@ struct Layout {
 Layout LayoutFor(int32_t width) {
     Layout layout{};
     layout.entries = uint32_t(width + 2 * kPad);
-    layout.colour = layout.entries;
-    layout.extremes = layout.colour + 3u * uint32_t(width);
+    layout.extremes = layout.entries;
     layout.differences = (layout.extremes + 2u * uint32_t(width) + 31u) & ~31u;
     layout.blockBytes = layout.differences + uint32_t(sizeof(float)) * kMaxReach * layout.entries;
     return layout;
@@ -62,17 +62,16 @@ float* DifferenceRow(uint8_t* block, const Layout& layout, int32_t d) {
 struct Blocks {
     uint8_t* window[kWindowRows];
     uint8_t* out;
-    uint8_t* colour;
 };
 
 struct Operator {
-    const TsvKernels* kernels;
+    const GradientKernels* kernels;
     int32_t reach;
     Layout layout;
 };
 
 // Image row `row` (clipped to the last row) into the window block `dst`: grey levels with the end
-// pixels repeated, the colour samples of a three-plane row, and what pass 1 or 2 needs of it.
+// pixels repeated, and what pass 1 or 2 needs of them.
 void LoadWindowRow(const ImageBuffer* image, int32_t row, int32_t pass, const BufferShape& shape, const Operator& op,
                    uint8_t* dst) {
     const int32_t width = shape.width;
@@ -80,8 +79,7 @@ void LoadWindowRow(const ImageBuffer* image, int32_t row, int32_t pass, const Bu
     if (shape.planes == 1) {
         ReadBufferRow(image, 0, row, width, dst + kPad);
     } else {
-        ReadBufferRow(image, 0, row, width * 3, dst + op.layout.colour);
-        op.kernels->brightnessRow(dst + op.layout.colour, width, dst + kPad);
+        op.kernels->brightnessRow(BufferRow(image, row), width, dst + kPad);
     }
     for (int32_t i = 0; i < kPad; ++i) {
         dst[i] = dst[kPad];
@@ -143,14 +141,14 @@ int16_t RunVariableWidth(ImageBuffer* image, const ProgressPair* progress, const
                 } else {
                     for (int32_t x = 0; x < width; ++x) b.out[x] = 255;
                 }
-                const uint8_t* result = b.out;
+                uint8_t* result = BufferRow(image, y);
                 if (shape.planes == 3) {
-                    op.kernels->recolourVariableRow(b.out, win[3] + op.layout.colour, b.colour, width);
-                    result = b.colour;
+                    op.kernels->recolourVariableRow(b.out, result, result, width);
+                } else {
+                    std::memcpy(result, b.out, size_t(width));
                 }
-                WriteBufferRow(image, 0, y, rowBytes, result);
                 if (j == 0)
-                    for (int32_t top = 0; top < 3; ++top) WriteBufferRow(image, 0, top, rowBytes, result);
+                    for (int32_t top = 0; top < 3; ++top) std::memcpy(BufferRow(image, top), result, size_t(rowBytes));
             }
 
             uint8_t* oldTop = win[0];
@@ -172,7 +170,7 @@ int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress,
     if (shape.planes != 1 && shape.planes != 3) return kErrBadParameters;
 
     Operator op{};
-    op.kernels = ChooseTsvKernels();
+    op.kernels = ChooseGradientKernels();
     op.reach = lineWidth - 2;
     op.layout = LayoutFor(shape.width);
     Blocks blocks{};
@@ -182,14 +180,12 @@ int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress,
         allocated = allocated && row != nullptr;
     }
     blocks.out = static_cast<uint8_t*>(AllocateMemoryBlock(op.layout.blockBytes));
-    blocks.colour = static_cast<uint8_t*>(AllocateMemoryBlock(op.layout.blockBytes));
 
     int16_t result = kErrOutOfMemory;
-    if (allocated && blocks.out && blocks.colour)
+    if (allocated && blocks.out)
         result = RunVariableWidth(image, progress, op, (flag & 0xFF) != 0, shape, blocks);
 
     for (uint8_t* row : blocks.window) FreeMemoryBlock(row);
     FreeMemoryBlock(blocks.out);
-    FreeMemoryBlock(blocks.colour);
     return result;
 }

@@ -3,7 +3,10 @@
 
 #include <array>
 
+#include <cstring>
+
 #include "buffers/image_buffer.h"
+#include "edges/kernels/gradient.h"
 #include "host/plugin.h"
 
 namespace {
@@ -103,15 +106,29 @@ void Progress(const SelectionRecord* host, int32_t k, int32_t n) {
     if (host->progressProc) host->progressProc(n + 4 * k, 6 * n);
 }
 
-// Requests row r of a channel into row buffer `index`; *wrote receives the rectangle the host
-// reports. The host's result.
-OSErr RequestRow(const SelectionRecord* host, const ReadChannelDesc* channel, RowBuffers* rows, int32_t index,
-                 int32_t r, int32_t width, VRect* wrote) {
+// Requests row r of a channel into the memory `desc` describes; *wrote receives the rectangle the
+// host reports. The host's result.
+OSErr RequestRowInto(const SelectionRecord* host, const ReadChannelDesc* channel, PixelMemoryDesc* desc, int32_t r,
+                     int32_t width, VRect* wrote) {
     VRect area = {r, 0, r + 1, width};
     PSScaling scaling = {area, area};
     *wrote = {-1, -1, -1, -1};
     if (!channel || !channel->port) return kNoErr;
-    return host->channelPortProcs->readPixelsProc(channel->port, &scaling, &area, &rows->desc[index], wrote);
+    return host->channelPortProcs->readPixelsProc(channel->port, &scaling, &area, desc, wrote);
+}
+
+// Requests row r of a channel into row buffer `index`.
+OSErr RequestRow(const SelectionRecord* host, const ReadChannelDesc* channel, RowBuffers* rows, int32_t index,
+                 int32_t r, int32_t width, VRect* wrote) {
+    return RequestRowInto(host, channel, &rows->desc[index], r, width, wrote);
+}
+
+// Row buffer `index`'s description with its data moved to `row`: the host then delivers straight
+// into an image buffer's row, which holds the same width x 8-bit samples.
+PixelMemoryDesc DescriptionOfRow(const RowBuffers* rows, int32_t index, uint8_t* row) {
+    PixelMemoryDesc desc = rows->desc[index];
+    desc.data = row;
+    return desc;
 }
 
 // Fills the columns of row r that the host did not deliver: all of them when the wrote rectangle
@@ -198,59 +215,57 @@ void ConvertLabPixel(uint8_t l, uint8_t a, uint8_t b, uint8_t rgb[3]) {
     rgb[2] = ToByte(blue);
 }
 
+// The selection arrives straight in the mask's rows: the host writes each row where it stays.
 int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
                       ImageBuffer* mask, int32_t width, int32_t height) {
-    uint8_t* row = rows->row[0];
-    for (int32_t x = 0; x < width; ++x) row[x] = 255;
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, r, 12 * height);
+        uint8_t* row = BufferRow(mask, r);
+        if (!row) continue;
         if (selection && selection->port) {
+            PixelMemoryDesc desc = DescriptionOfRow(rows, 0, row);
             VRect wrote;
-            if (OSErr error = RequestRow(host, selection, rows, 0, r, width, &wrote)) return error;
+            if (OSErr error = RequestRowInto(host, selection, &desc, r, width, &wrote)) return error;
             FillUndelivered(row, wrote, r, width, 0);
+        } else {
+            std::memset(row, 255, size_t(width));
         }
-        WriteBufferRow(mask, 0, r, width, row);
     }
     return kNoErr;
 }
 
+// Each row is converted into place in one pass: a grey row arrives straight in the image's row,
+// colour rows arrive as planes in the row buffers and are interleaved or converted into it.
 int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int32_t imageMode,
                      RowBuffers* rows, ImageBuffer* image, int32_t width, int32_t height) {
     const ModeChannels channels = ChannelsForMode(imageMode);
     const ReadChannelDesc* source[4] = {};
     for (int32_t i = 0; i < channels.count; ++i) source[i] = FindChannel(list, channels.type[i]);
     uint8_t* const* b = rows->row;
-    uint8_t* out = rows->row[3];
+    const GradientKernels* kernels = ChooseGradientKernels();
 
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, height + r, 12 * height);
-        VRect wrote = {};
+        uint8_t* out = BufferRow(image, r);
+        if (!out) continue;
+        if (channels.count == 1) {
+            PixelMemoryDesc desc = DescriptionOfRow(rows, 0, out);
+            VRect wrote;
+            if (OSErr error = RequestRowInto(host, source[0], &desc, r, width, &wrote)) return error;
+            FillUndelivered(out, wrote, r, width, 255);
+            continue;
+        }
         for (int32_t i = 0; i < channels.count; ++i) {
+            VRect wrote;
             if (OSErr error = RequestRow(host, source[i], rows, i, r, width, &wrote)) return error;
         }
-        switch (channels.count) {
-            case 1:
-                FillUndelivered(b[0], wrote, r, width, 255);
-                WriteBufferRow(image, 0, r, width, b[0]);
-                continue;
-            case 4:
-                // Right to left: the RGB bytes of column x never overwrite a black value still
-                // to be read from the same buffer.
-                for (int32_t x = width - 1; x >= 0; --x) ConvertCmykPixel(b[0][x], b[1][x], b[2][x], b[3][x], out + 3 * x);
-                break;
-            default:
-                if (channels.type[0] == kChannelL) {
-                    for (int32_t x = 0; x < width; ++x) ConvertLabPixel(b[0][x], b[1][x], b[2][x], out + 3 * x);
-                } else {
-                    for (int32_t x = 0; x < width; ++x) {
-                        out[3 * x] = b[0][x];
-                        out[3 * x + 1] = b[1][x];
-                        out[3 * x + 2] = b[2][x];
-                    }
-                }
-                break;
+        if (channels.count == 4) {
+            for (int32_t x = 0; x < width; ++x) ConvertCmykPixel(b[0][x], b[1][x], b[2][x], b[3][x], out + 3 * x);
+        } else if (channels.type[0] == kChannelL) {
+            for (int32_t x = 0; x < width; ++x) ConvertLabPixel(b[0][x], b[1][x], b[2][x], out + 3 * x);
+        } else {
+            kernels->joinRow(b[0], b[1], b[2], width, out);
         }
-        WriteBufferRow(image, 0, r, 3 * width, out);
     }
     return kNoErr;
 }

@@ -2,24 +2,41 @@
 #include "host/selection_output.h"
 
 #include "buffers/image_buffer.h"
-#include "buffers/region.h"
+#include "edges/kernels/gradient.h"
 #include "host/pixels.h"
 #include "host/plugin.h"
 
+// Row by row in place: the colour row's grey levels go straight into the mask row, which is then
+// inverted while it is still in the cache; the bytes are those of the region copy followed by the
+// region inversion.
 int16_t ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t width, int32_t height) {
-    Rect16 whole = {0, 0, int16_t(height), int16_t(width)};
-    int16_t result = CopyBufferRegion(image, mask, whole, 0, 0);
-    if (result != kNoErr) return result;
-    return InvertBufferRegion(mask, whole);
+    BufferShape shape = {0, 0, 0};
+    GetBufferShape(image, &shape);
+    const GradientKernels* kernels = ChooseGradientKernels();
+    for (int32_t r = 0; r < height; ++r) {
+        const uint8_t* pixels = BufferRow(image, r);
+        uint8_t* out = BufferRow(mask, r);
+        if (!pixels || !out) continue;
+        if (shape.planes == 3) {
+            kernels->brightnessRow(pixels, width, out);
+            for (int32_t x = 0; x < width; ++x) out[x] = uint8_t(255 - out[x]);
+        } else {
+            for (int32_t x = 0; x < width; ++x) out[x] = uint8_t(255 - pixels[x]);
+        }
+    }
+    return kNoErr;
 }
 
+// The host reads each row straight from the mask.
 int16_t WriteSelectionBack(const SelectionRecord* host, const ImageBuffer* mask, RowBuffers* rows,
                            int32_t width, int32_t height) {
     for (int32_t r = 0; r < height; ++r) {
         if (host->progressProc) host->progressProc(6 * height + 4 * (5 * height + r), 36 * height);
-        ReadBufferRow(mask, 0, r, width, rows->row[0]);
+        PixelMemoryDesc desc = rows->desc[0];
+        desc.data = BufferRow(mask, r);
+        if (!desc.data) continue;
         VRect area = {r, 0, r + 1, width};
-        OSErr error = host->channelPortProcs->writeBasePixelsProc(host->newSelection->port, &area, &rows->desc[0]);
+        OSErr error = host->channelPortProcs->writeBasePixelsProc(host->newSelection->port, &area, &desc);
         if (error != kNoErr) return error;
     }
     return kNoErr;

@@ -10,10 +10,10 @@ struct ImageBuffer;
 struct RowBuffers;
 
 // Grey copies byte for byte, colour gives (R + G + B + 1) div 3; then every byte v becomes 255 - v.
-// 0, or -108 when a row block could not be had (the mask is then not the run's result).
+// Row by row in place, allocating nothing: 0.
 int16_t ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t width, int32_t height);
 
-// Row by row through writeBasePixelsProc using row buffer 1, with progress. 0, or the code of the
-// first write the host refuses (the rows after it are not offered).
+// Row by row through writeBasePixelsProc, the host reading each row straight from the mask, with
+// progress. 0, or the code of the first write the host refuses (the rows after it are not offered).
 int16_t WriteSelectionBack(const SelectionRecord* host, const ImageBuffer* mask, RowBuffers* rows,
                            int32_t width, int32_t height);

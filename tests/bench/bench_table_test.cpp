@@ -113,14 +113,14 @@ TEST(Table, ShowsTimesRatesRatiosAndVerdicts) {
     EXPECT_EQ(lines[0], "6000 x 4000 pixels (24.0 MP), one thread, median of 5 repetitions; peers: Lib 1.2");
 
     const std::vector<std::vector<std::string>> expected = {
-        {"case", "ms", "MP/s", "peer", "peer ms", "ratio", "target", "verdict"},
-        {"A, RGB", "500.0", "48.0", "peer one", "2000.0", "0.25", "<= 0.25", "met"},
-        {"B, RGB", "600.0", "40.0", "peer two", "2000.0", "0.30", "<= 0.25", "missed"},
-        {"C, RGB", "1.25", "19200.0", "peer three", "-", "-", "<= 0.50", "-"},
-        {"D, grey", "1000.0", "24.0", "-", "-", "-", "-", "-"},
-        {"E, RGB", "failed", "-", "peer five", "1000.0", "-", "<= 1.00", "failed"},
-        {"F, grey", "3000.0", "8.00", "peer six", "1500.0", "2.00", "-", "-"},
-        {"G, RGB", "1000.0", "24.0", "peer seven", "failed", "-", "<= 1.00", "failed"},
+        {"case", "ms", "MP/s", "whole ms", "peak MB", "peer", "peer ms", "ratio", "target", "verdict"},
+        {"A, RGB", "500.0", "48.0", "-", "-", "peer one", "2000.0", "0.25", "<= 0.25", "met"},
+        {"B, RGB", "600.0", "40.0", "-", "-", "peer two", "2000.0", "0.30", "<= 0.25", "missed"},
+        {"C, RGB", "1.25", "19200.0", "-", "-", "peer three", "-", "-", "<= 0.50", "-"},
+        {"D, grey", "1000.0", "24.0", "-", "-", "-", "-", "-", "-", "-"},
+        {"E, RGB", "failed", "-", "-", "-", "peer five", "1000.0", "-", "<= 1.00", "failed"},
+        {"F, grey", "3000.0", "8.00", "-", "-", "peer six", "1500.0", "2.00", "-", "-"},
+        {"G, RGB", "1000.0", "24.0", "-", "-", "peer seven", "failed", "-", "<= 1.00", "failed"},
     };
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Cells(lines[i + 1]), expected[i]) << lines[i + 1];
 
@@ -140,7 +140,50 @@ TEST(Table, HeadingSaysWhenThereAreNoPeersAndCountsOneRepetition) {
     const std::vector<std::string> lines = Lines(FormatTable(heading, {{"M, RGB", "m", "", "", 0.0}}, book));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "300 x 200 pixels (0.1 MP), one thread, median of 1 repetition; peers: none in this build");
-    EXPECT_EQ(Cells(lines[2]), (std::vector<std::string>{"M, RGB", "1.00", "60.0", "-", "-", "-", "-", "-"}));
+    EXPECT_EQ(Cells(lines[2]), (std::vector<std::string>{"M, RGB", "1.00", "60.0", "-", "-", "-", "-", "-", "-", "-"}));
+}
+
+TEST(Table, ExecuteRowsShowTheWholeCallAndThePeakMemoryOfTheirRun) {
+    ResultBook book;
+    // Own share 40 ms of a 50 ms call, 96 MiB at the peak; the median of three repetitions counts.
+    book.SetMedian("x", 0.040), book.SetMedian("x peer", 0.100);
+    for (double whole : {0.052, 0.050, 0.049}) book.AddFigure("x", kWholeSeconds, whole);
+    book.SetFigureMedian("x", kPeakBytes, 96.0 * 1048576.0);
+    book.SetMedian("y", 0.010);  // an Execute row whose figures are missing
+    TableHeading heading;
+    heading.width = 1000, heading.height = 1000, heading.picture = "mosaic of photographs, RGB";
+    const std::vector<std::string> lines = Lines(FormatTable(
+        heading, {{"X", "x", "peer", "x peer", 0.35, true}, {"Y", "y", "", "", 0.0, true}}, book));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("mosaic of photographs, RGB, 1000 x 1000 pixels", 0), 0u) << lines[0];
+    EXPECT_EQ(Cells(lines[2]),
+              (std::vector<std::string>{"X", "40.0", "25.0", "50.0", "96", "peer", "100.0", "0.40", "<= 0.35", "missed"}));
+    EXPECT_EQ(Cells(lines[3]), (std::vector<std::string>{"Y", "10.0", "100.0", "-", "-", "-", "-", "-", "-", "-"}));
+}
+
+TEST(Budget, HoldsTheOwnShareAgainstTheMethodAndTwoCopies) {
+    ResultBook book;
+    book.SetMedian("copy", 0.008);
+    book.SetMedian("fresh", 0.019);
+    book.SetMedian("run a", 0.030), book.SetMedian("alone a", 0.015);  // budget 31 ms: met
+    book.SetMedian("run b", 0.040), book.SetMedian("alone b", 0.020);  // budget 36 ms: 4 over
+    book.SetFailed("run c", "crashed"), book.SetMedian("alone c", 0.010);
+    book.SetMedian("run d", 0.010);                                     // method never ran
+    // The fresh copy is shown beside the verdict and never enters the budget.
+    const std::vector<std::string> lines = Lines(FormatBudget({{"A", "run a", "alone a", "copy", "fresh"},
+                                                               {"B", "run b", "alone b", "copy", "fresh"},
+                                                               {"C", "run c", "alone c", "copy", "fresh gone"},
+                                                               {"D", "run d", "alone d", "copy", ""}},
+                                                              book));
+    ASSERT_EQ(lines.size(), 5u);
+    const std::vector<std::vector<std::string>> expected = {
+        {"Execute", "own ms", "method ms", "copy ms", "budget ms", "over", "verdict", "fresh copy ms"},
+        {"A", "30.0", "15.0", "8.00", "31.0", "0", "met", "19.0"},
+        {"B", "40.0", "20.0", "8.00", "36.0", "4.00", "missed", "19.0"},
+        {"C", "failed", "10.0", "8.00", "26.0", "-", "failed", "-"},
+        {"D", "10.0", "-", "8.00", "-", "-", "-", "-"},
+    };
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Cells(lines[i]), expected[i]) << lines[i];
 }
 
 }  // namespace

@@ -64,6 +64,28 @@ TEST_F(ImageBufferTest, RowsFollowEachOtherAfterTheHeader) {
     DisposeImageBuffer(buffer);
 }
 
+TEST_F(ImageBufferTest, RowAddressesLieInsideTheRowsAndNowhereElse) {
+    ImageBuffer* buffer = nullptr;
+    ASSERT_EQ(CreateImageBuffer("Proxy", 3, 2, 3, &buffer), 0);
+    uint8_t* row0 = BufferRow(buffer, 0);
+    uint8_t* row1 = BufferRow(buffer, 1);
+    EXPECT_EQ(row0, buffer->view + 6);
+    EXPECT_EQ(row1, buffer->view + 15);
+    // Bytes written in place are the row's, as the row operations see them.
+    for (uint8_t i = 0; i < 9; ++i) row1[i] = uint8_t(40 + i);
+    uint8_t back[9] = {};
+    ReadBufferRow(buffer, 0, 1, 9, back);
+    for (uint8_t i = 0; i < 9; ++i) EXPECT_EQ(back[i], 40 + i);
+    for (int32_t row : {-1, 2, 32767}) EXPECT_EQ(BufferRow(buffer, row), nullptr) << row;
+    DisposeImageBuffer(buffer);
+
+    EXPECT_EQ(BufferRow(nullptr, 0), nullptr);
+    ImageBuffer* unmapped = nullptr;
+    EXPECT_EQ(CreateImageBuffer("Kirsch", -4, 3, 1, &unmapped), -36);
+    EXPECT_EQ(BufferRow(unmapped, 0), nullptr);
+    DisposeImageBuffer(unmapped);
+}
+
 // A 4-byte-wide, 3-row buffer; each case writes (or reads) a run of 0xAA bytes and names the
 // bytes of the whole pixel area it must have touched.
 TEST_F(ImageBufferTest, RowRunsAreCutAtTheRowEndAndOutsideRunsMoveNothing) {

@@ -150,8 +150,8 @@ TEST_P(GradientMethod, FailedAllocationReleasesEverythingAndLeavesImageAlone) {
         EXPECT_EQ(code, kErrOutOfMemory) << nth;
         EXPECT_EQ(out.bytes, in.bytes) << nth;
     }
-    // Four row blocks (Traditional), five and the scratch record (Smoother), nine (Variable width).
-    const int32_t expected = m.method == kMethodTraditional ? 4 : m.method == kMethodSmoother ? 6 : 9;
+    // Two row blocks (Traditional), two and the scratch record (Smoother), eight (Variable width).
+    const int32_t expected = m.method == kMethodTraditional ? 2 : m.method == kMethodSmoother ? 3 : 8;
     EXPECT_EQ(failures, expected);
 }
 

@@ -1,6 +1,6 @@
-// The plug-in's folders are floors, bottom up: base, buffers, edges, params, host, ui. A file may
-// include headers of its own floor and of the floors below it, never of one above or of a folder
-// outside the plug-in. The one exception: params/ reads the host's scripting descriptors, and so
+// The plug-in's folders are floors, bottom up: base, buffers, edges, params, host, ui, each with
+// its subfolders (edges/kernels). A file may include headers of its own floor and of the floors
+// below it, never of one above or of a folder outside the plug-in. The one exception: params/ reads the host's scripting descriptors, and so
 // may include the published host record declarations (host/host_api.h), which include nothing.
 #include <gtest/gtest.h>
 
@@ -42,7 +42,8 @@ TEST(Floors, NoFileIncludesAFloorAboveItsOwn) {
     std::vector<std::string> breaches;
     int files = 0;
     for (const std::string& floor : kFloors) {
-        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(VARNO_SOURCE_DIR) / floor)) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(std::filesystem::path(VARNO_SOURCE_DIR) / floor)) {
             const std::string ext = entry.path().extension().string();
             if (ext != ".cpp" && ext != ".h") continue;
             ++files;
@@ -50,7 +51,7 @@ TEST(Floors, NoFileIncludesAFloorAboveItsOwn) {
             for (std::string line; std::getline(in, line);) {
                 const std::string header = QuotedInclude(line);
                 if (!header.empty() && !MayInclude(floor, header))
-                    breaches.push_back(floor + "/" + entry.path().filename().string() + " includes " + header);
+                    breaches.push_back(entry.path().lexically_relative(VARNO_SOURCE_DIR).string() + " includes " + header);
             }
         }
     }

@@ -1,6 +1,9 @@
-// Row kernels of the Skinny lines and Fine detail methods, in three levels: plain per-pixel loops,
-// SSE2 (every x86 processor the plug-in runs on) and AVX2 (chosen at run time when the processor
-// has it). The methods pick one set per call and use it for every row.
+// Pattern kernels: the row kernels that read the 3x3 pattern around each pixel of a bordered
+// scratch row beyond a plain gradient: the thinning rule of Skinny lines (with its gradient and
+// output stages) and the share of the pattern's energy in the straight-edge masks of Fine detail
+// (with its brightness and output passes). They come in the levels of levels.h: plain per-pixel
+// loops, SSE2, AVX2 and AVX-512 (the 64-bit builds). The methods pick one set per call, that of
+// KernelLevel() or the highest set below it, and use it for every row.
 //
 // Contract: every level produces exactly the bytes of the plain level for every input; the levels
 // differ in speed only. Kernels are pure functions of their arguments and allocate nothing.
@@ -12,7 +15,11 @@
 
 #include <cstdint>
 
-struct SkinnyFineKernels {
+#include "edges/kernels/levels.h"
+
+struct PatternKernels {
+    int32_t level;
+
     // grey[x] = (R + G + B + 1) div 3 of rgb pixel x.
     void (*greyOfRgb)(const uint8_t* rgb, uint8_t* grey, int32_t width);
 
@@ -40,21 +47,10 @@ struct SkinnyFineKernels {
     void (*fineOutputRgb)(const uint8_t* edges, uint8_t* rgb, int32_t width);
 };
 
-enum : int32_t {
-    kKernelLevelPlain = 0,
-    kKernelLevelSse2 = 1,
-    kKernelLevelAvx2 = 2,
-};
+// The kernels of KernelLevel(), or of the highest level below it that this build has.
+const PatternKernels* ChoosePatternKernels(void);
 
-// The kernels of the highest level that the processor supports and the limit allows.
-const SkinnyFineKernels* ChooseSkinnyFineKernels(void);
-
-// The level ChooseSkinnyFineKernels picks now.
-int32_t SkinnyFineKernelLevel(void);
-
-// The AVX2 kernels, or none when the build has none; only for a processor that has AVX2.
-const SkinnyFineKernels* Avx2SkinnyFineKernels(void);
-
-// Limits the level (for tests that hold every level against the plain one); a level above what
-// the processor supports gives the highest supported. Default and after a negative limit: no limit.
-void SetSkinnyFineKernelLevel(int32_t level);
+// The AVX2 and AVX-512 kernels, or none when the build has none; only for a processor that has
+// that level.
+const PatternKernels* Avx2PatternKernels(void);
+const PatternKernels* Avx512PatternKernels(void);

@@ -1,10 +1,13 @@
-// Row kernels of the Traditional, Smoother and Variable width methods.
+// Gradient kernels: the row kernels that turn grey levels into gradient magnitudes and back into
+// pictures: the Sobel magnitude (Traditional), the largest of three directional responses
+// (Smoother), the wide weighted gradient with its peak and shading (Variable width), and the
+// brightness and recolouring of colour rows around them.
 //
 // Contract: every kernel is a pure function of the rows it is given and writes only its output.
-// Each exists at two levels that compute the same bytes: the plain level (SSE2, what every x86
-// build can run, with scalar code for the few samples a vector does not cover) and the AVX2 level
-// (with fused multiply-adds), used when the processor has both. ChooseTsvKernels picks the highest
-// level allowed and available, once per method call; nothing is chosen per pixel. Pointers need no
+// Each exists at three levels that compute the same bytes (levels.h): SSE2, what every x86 build
+// can run, with scalar code for the few samples a vector does not cover; AVX2 with fused
+// multiply-adds; AVX-512 (the 64-bit builds). ChooseGradientKernels picks the set of KernelLevel(),
+// or the highest set below it, and at least SSE2; nothing is chosen per pixel. Pointers need no
 // alignment. Counts and widths may be 0. Input and output rows never overlap, except where a
 // kernel says that it works in place.
 //
@@ -15,16 +18,8 @@
 
 #include <cstdint>
 
-enum : int32_t {
-    kEdgeKernelPlain = 0,
-    kEdgeKernelAvx2 = 1,
-};
+#include "edges/kernels/levels.h"
 
-// Test hook: the highest kernel level the next method calls may use (default: kEdgeKernelAvx2),
-// kept in one module-level variable, so that the tests can run every level on one processor.
-void SetEdgeKernelLevel(int32_t level);
-// The level ChooseTsvKernels picks now: the allowed one, lowered to what the processor has.
-int32_t EdgeKernelLevel(void);
 
 // The rows of the Variable width operator for one output row y (window rows y - 3 .. y + 3).
 // grey[i] is window row i (image row y - 3 + i) as padded grey levels: grey[i][3 + x] is pixel x,
@@ -39,7 +34,7 @@ struct VariableRows {
     int32_t stride;
 };
 
-struct TsvKernels {
+struct GradientKernels {
     int32_t level;
 
     // Traditional: out[i] = 255 - floor(sqrt((gx^2 + gy^2) div 5)), or 0 when that root exceeds
@@ -50,6 +45,8 @@ struct TsvKernels {
 
     // bright[x] = (R + G + B + 1) div 3 of pixel x of the interleaved row.
     void (*brightnessRow)(const uint8_t* rgb, int32_t width, uint8_t* bright);
+    // Pixel x of the interleaved row `rgb` = (red[x], green[x], blue[x]).
+    void (*joinRow)(const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t width, uint8_t* rgb);
 
     // Smoother: out[i] = (510 - m) div 2, or 0 when m > 509, with m the largest of |Kh|, |Kd|,
     // |Kv| at sample i of a one-plane row (neighbours at i - 1 and i + 1).
@@ -79,4 +76,4 @@ struct TsvKernels {
     void (*sobelValues)(const int32_t* sums, int32_t count, uint8_t* out);
 };
 
-const TsvKernels* ChooseTsvKernels(void);
+const GradientKernels* ChooseGradientKernels(void);

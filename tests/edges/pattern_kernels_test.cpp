@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "edges/kernels_sf.h"
+#include "edges/kernels/pattern.h"
 #include "edges/methods.h"
 #include "tests/edges/edge_test_support.h"
+#include "tests/edges/kernel_levels.h"
 #include "tests/edges/skinny_fine_reference.h"
 
 namespace {
@@ -19,49 +21,27 @@ using namespace edgetest;
 
 // Restores the automatic choice of level when a test ends.
 struct LevelReset {
-    ~LevelReset() { SetSkinnyFineKernelLevel(-1); }
+    ~LevelReset() { SetKernelLevelLimit(-1); }
 };
 
 // The levels this processor runs, plain first.
 std::vector<int32_t> Levels() {
-    LevelReset reset;
-    SetSkinnyFineKernelLevel(-1);
     std::vector<int32_t> levels;
-    for (int32_t level = kKernelLevelPlain; level <= SkinnyFineKernelLevel(); ++level) levels.push_back(level);
+    for (int32_t level = kKernelPlain; level <= kKernelHighest; ++level) {
+        if (LevelAvailable(level)) {
+            levels.push_back(level);
+        } else {
+            std::printf("%s\n", LevelMissing(level).c_str());
+        }
+    }
     return levels;
 }
 
-const SkinnyFineKernels* KernelsAt(int32_t level) {
-    SetSkinnyFineKernelLevel(level);
-    return ChooseSkinnyFineKernels();
-}
-
-TEST(SkinnyFineKernels, LevelLimitPicksTheKernelSet) {
-    LevelReset reset;
-    SetSkinnyFineKernelLevel(-1);
-    const int32_t best = SkinnyFineKernelLevel();
-    EXPECT_GE(best, kKernelLevelPlain);
-    EXPECT_LE(best, kKernelLevelAvx2);
-#if defined(__SSE2__)
-    EXPECT_GE(best, kKernelLevelSse2) << "every x86 build has SSE2";
-#endif
-    struct Case {
-        int32_t limit, expected;
-    } cases[] = {{0, 0}, {1, best < 1 ? best : 1}, {2, best}, {7, best}, {-1, best}};
-    std::vector<const SkinnyFineKernels*> sets;
-    for (const Case& c : cases) {
-        SetSkinnyFineKernelLevel(c.limit);
-        EXPECT_EQ(SkinnyFineKernelLevel(), c.expected) << c.limit;
-        sets.push_back(ChooseSkinnyFineKernels());
-    }
-    EXPECT_NE(sets[0], nullptr);
-    if (best >= kKernelLevelSse2) {
-        EXPECT_NE(sets[0], sets[1]) << "plain and SSE2 are different sets";
-    }
-    if (best == kKernelLevelAvx2) {
-        EXPECT_NE(sets[1], sets[2]) << "SSE2 and AVX2 are different sets";
-    }
-    EXPECT_EQ(sets[2], sets[4]);
+const PatternKernels* KernelsAt(int32_t level) {
+    SetKernelLevelLimit(level);
+    const PatternKernels* kernels = ChoosePatternKernels();
+    EXPECT_EQ(kernels->level, level);
+    return kernels;
 }
 
 // ---- row kernels against the plain ones -------------------------------------------------------
@@ -109,13 +89,13 @@ std::vector<int32_t> Widths() {
     return widths;
 }
 
-TEST(SkinnyFineKernels, ThreeRowKernelsMatchThePlainOnes) {
+TEST(PatternKernels, ThreeRowKernelsMatchThePlainOnes) {
     LevelReset reset;
-    const SkinnyFineKernels* plain = KernelsAt(kKernelLevelPlain);
+    const PatternKernels* plain = KernelsAt(kKernelPlain);
     Random random(2024);
     for (int32_t level : Levels()) {
-        if (level == kKernelLevelPlain) continue;
-        const SkinnyFineKernels* fast = KernelsAt(level);
+        if (level == kKernelPlain) continue;
+        const PatternKernels* fast = KernelsAt(level);
         for (Values kind : {Values::kUniform, Values::kThinning, Values::kSparseLines, Values::kSmooth, Values::kFlat}) {
             for (int32_t width : Widths()) {
                 const std::vector<uint8_t> above = RowOf(kind, width, random), middle = RowOf(kind, width, random),
@@ -149,12 +129,58 @@ TEST(SkinnyFineKernels, ThreeRowKernelsMatchThePlainOnes) {
     }
 }
 
+// The thinning rule interpolates across the gradient in double precision. Where the exact value on
+// a side is a whole number k with the pixel at k - 1, the roundings alone decide: these patterns,
+// found by search, each stand alone in three columns of three rows.
+TEST(PatternKernels, ThinningDecidesWholeNumberInterpolationsAsThePlainRule) {
+    LevelReset reset;
+    Random random(77);
+    std::vector<uint8_t> rows[3];
+    int32_t found = 0;
+    while (found < 1500) {
+        int32_t v[9];  // nw, n, ne, w, p, e, sw, s, se
+        for (int32_t& value : v) value = random.Below(8) < 2 ? 231 + random.Below(25) : random.Below(230);
+        const int32_t nw = v[0], n = v[1], ne = v[2], w = v[3], p = v[4], e = v[5], sw = v[6], s = v[7], se = v[8];
+        const int32_t gx = 2 * (e - w) + ne + se - nw - sw, gy = 2 * (s - n) + sw + se - nw - ne;
+        const int32_t ax = gx < 0 ? -gx : gx, ay = gy < 0 ? -gy : gy;
+        const int32_t num = ax < ay ? ax : ay, den = ax < ay ? ay : ax;
+        if (num == 0 || num == den) continue;
+        const bool across = ax >= ay;
+        const int32_t sides[2][2] = {{across ? e : s, across ? (gy >= 0 ? se : ne) : (gx >= 0 ? se : sw)},
+                                     {across ? w : n, across ? (gy >= 0 ? nw : sw) : (gx >= 0 ? nw : ne)}};
+        bool whole = false;
+        for (const auto& side : sides) whole |= side[0] * (den - num) + side[1] * num == (p + 1) * den;
+        if (!whole) continue;
+        for (int32_t r = 0; r < 3; ++r)
+            for (int32_t c = 0; c < 3; ++c) rows[r].push_back(uint8_t(v[3 * r + c]));
+        ++found;
+    }
+    const int32_t width = int32_t(rows[0].size()) - 2;
+    const PatternKernels* plain = KernelsAt(kKernelPlain);
+    std::vector<uint8_t> expected = GuardedRow(width);
+    int64_t expectedRemovals = 0;
+    plain->skinnyThinning(rows[0].data(), rows[1].data(), rows[2].data(), expected.data(), width, &expectedRemovals);
+    // Both answers occur, so that a rule that settled these patterns one way would be caught.
+    int32_t removed = 0;
+    for (int32_t i = 0; i < found; ++i) removed += expected[size_t(3 * i + 1)] == 255;
+    EXPECT_GT(removed, 50);
+    EXPECT_LT(removed, found - 50);
+    for (int32_t level : Levels()) {
+        if (level == kKernelPlain) continue;
+        std::vector<uint8_t> got = GuardedRow(width);
+        int64_t gotRemovals = 0;
+        KernelsAt(level)->skinnyThinning(rows[0].data(), rows[1].data(), rows[2].data(), got.data(), width, &gotRemovals);
+        EXPECT_EQ(got, expected) << KernelLevelName(level);
+        EXPECT_EQ(gotRemovals, expectedRemovals) << KernelLevelName(level);
+    }
+}
+
 // A million patterns each of random and of gently varying brightness: the vector kernels estimate
 // the energy ratio in single precision and must hand every estimate near a step to the double
 // arithmetic.
-TEST(SkinnyFineKernels, EdgeShareOfManyPatternsMatchesThePlainKernel) {
+TEST(PatternKernels, EdgeShareOfManyPatternsMatchesThePlainKernel) {
     LevelReset reset;
-    const SkinnyFineKernels* plain = KernelsAt(kKernelLevelPlain);
+    const PatternKernels* plain = KernelsAt(kKernelPlain);
     const int32_t width = 100003;
     Random random(31337);
     for (Values kind : {Values::kUniform, Values::kSmooth}) {
@@ -164,7 +190,7 @@ TEST(SkinnyFineKernels, EdgeShareOfManyPatternsMatchesThePlainKernel) {
             std::vector<uint8_t> expected = GuardedRow(width);
             plain->fineEdgeShare(above.data(), middle.data(), below.data(), expected.data(), width);
             for (int32_t level : Levels()) {
-                if (level == kKernelLevelPlain) continue;
+                if (level == kKernelPlain) continue;
                 std::vector<uint8_t> got = GuardedRow(width);
                 KernelsAt(level)->fineEdgeShare(above.data(), middle.data(), below.data(), got.data(), width);
                 ASSERT_EQ(got, expected) << "level " << level << " kind " << int(kind) << " row " << row;
@@ -176,7 +202,7 @@ TEST(SkinnyFineKernels, EdgeShareOfManyPatternsMatchesThePlainKernel) {
 // Patterns whose energy ratio, estimated in single precision, lies on the other side of a step of
 // the edge value than the ratio in double precision (found by a search over random patterns): the
 // estimate must hand them to the double arithmetic.
-TEST(SkinnyFineKernels, EdgeShareOfPatternsAtAStepMatchesThePlainKernel) {
+TEST(PatternKernels, EdgeShareOfPatternsAtAStepMatchesThePlainKernel) {
     const uint8_t patterns[][9] = {  // NW, N, NE, W, P, E, SW, S, SE
         {30, 55, 7, 12, 39, 7, 39, 0, 35},         {67, 41, 8, 41, 76, 44, 74, 58, 62},
         {36, 55, 46, 10, 28, 34, 38, 9, 7},        {69, 12, 45, 72, 14, 7, 39, 21, 74},
@@ -192,7 +218,7 @@ TEST(SkinnyFineKernels, EdgeShareOfPatternsAtAStepMatchesThePlainKernel) {
         {201, 196, 237, 175, 255, 255, 255, 216, 255}, {111, 48, 96, 47, 115, 77, 82, 43, 104},
     };
     LevelReset reset;
-    const SkinnyFineKernels* plain = KernelsAt(kKernelLevelPlain);
+    const PatternKernels* plain = KernelsAt(kKernelPlain);
     // Each pattern in columns 3i .. 3i + 2, read at 3i + 1; the rows repeat so that every pattern
     // meets every lane, shifted by one column each time.
     for (int32_t shift = 0; shift < 48; ++shift) {
@@ -214,7 +240,7 @@ TEST(SkinnyFineKernels, EdgeShareOfPatternsAtAStepMatchesThePlainKernel) {
     }
 }
 
-TEST(SkinnyFineKernels, ThinningReportsWhetherTheRowChanged) {
+TEST(PatternKernels, ThinningReportsWhetherTheRowChanged) {
     // 255 stays 255 and kept edge pixels stay: no change. A value from 230 to 254 becomes 255, and
     // a removed pixel too: a change.
     struct Case {
@@ -230,7 +256,7 @@ TEST(SkinnyFineKernels, ThinningReportsWhetherTheRowChanged) {
     };
     LevelReset reset;
     for (int32_t level : Levels()) {
-        const SkinnyFineKernels* kernels = KernelsAt(level);
+        const PatternKernels* kernels = KernelsAt(level);
         for (const Case& c : cases) {
             const int32_t width = int32_t(c.middle.size()) - 2;
             std::vector<uint8_t> out = GuardedRow(width);
@@ -243,13 +269,13 @@ TEST(SkinnyFineKernels, ThinningReportsWhetherTheRowChanged) {
     }
 }
 
-TEST(SkinnyFineKernels, ImageRowKernelsMatchThePlainOnes) {
+TEST(PatternKernels, ImageRowKernelsMatchThePlainOnes) {
     LevelReset reset;
-    const SkinnyFineKernels* plain = KernelsAt(kKernelLevelPlain);
+    const PatternKernels* plain = KernelsAt(kKernelPlain);
     Random random(77);
     for (int32_t level : Levels()) {
-        if (level == kKernelLevelPlain) continue;
-        const SkinnyFineKernels* fast = KernelsAt(level);
+        if (level == kKernelPlain) continue;
+        const PatternKernels* fast = KernelsAt(level);
         for (Values kind : {Values::kUniform, Values::kThinning, Values::kSparseLines, Values::kSmooth, Values::kFlat}) {
             for (int32_t width : Widths()) {
                 const std::string where =
@@ -291,7 +317,7 @@ TEST(SkinnyFineKernels, ImageRowKernelsMatchThePlainOnes) {
 // gx - gy = 2 (SE - NW + E - W + S - N), so with a = NE - SW, b = SE - NW, c = E - W, d = N - S a
 // pair is reachable when a + c + d = (gx + gy) / 2 and b + c - d = (gx - gy) / 2 for some a, b, c,
 // d in -255..255. The integer root decides 255 - m, so every root boundary is crossed.
-TEST(SkinnyFineKernels, SobelRootIsExactForEveryGradient) {
+TEST(PatternKernels, SobelRootIsExactForEveryGradient) {
     std::vector<uint8_t> above, middle, below;
     std::vector<int32_t> expected;  // per neighbourhood
     // floor(sqrt(s)) for every s = (gx^2 + gy^2) div 5, by counting.
@@ -343,7 +369,7 @@ TEST(SkinnyFineKernels, SobelRootIsExactForEveryGradient) {
     const int32_t width = int32_t(middle.size()) - 2;
     LevelReset reset;
     for (int32_t level : Levels()) {
-        const SkinnyFineKernels* kernels = KernelsAt(level);
+        const PatternKernels* kernels = KernelsAt(level);
         std::vector<uint8_t> out = GuardedRow(width);
         kernels->skinnyGradient(above.data(), middle.data(), below.data(), out.data(), width);
         int32_t wrong = 0;
@@ -395,7 +421,7 @@ Image RunMethod(const MethodUnderTest& m, const Image& in, FakeRun* host) {
     return out;
 }
 
-TEST(SkinnyFineKernels, MethodsMatchTheReferenceAtEveryLevel) {
+TEST(PatternKernels, MethodsMatchTheReferenceAtEveryLevel) {
     std::vector<std::pair<int32_t, int32_t>> sizes;
     for (int32_t w = 1; w <= 4; ++w)
         for (int32_t h = 1; h <= 4; ++h) sizes.emplace_back(w, h);
@@ -405,7 +431,7 @@ TEST(SkinnyFineKernels, MethodsMatchTheReferenceAtEveryLevel) {
     sizes.emplace_back(101, 53);
     LevelReset reset;
     for (int32_t level : Levels()) {
-        SetSkinnyFineKernelLevel(level);
+        SetKernelLevelLimit(level);
         uint32_t seed = 900;
         for (const MethodUnderTest& m : kMethods) {
             for (auto [w, h] : sizes) {
@@ -426,10 +452,10 @@ TEST(SkinnyFineKernels, MethodsMatchTheReferenceAtEveryLevel) {
 // Sweeps after the first visit only rows near the changes of the sweep before; the pictures and
 // the progress (a report and an abort test for every row of every sweep) are those of the plain
 // thinning. Images that need all ten sweeps and images that settle early.
-TEST(SkinnyFineKernels, SkinnyLinesSweepsKeepEveryRowOfProgress) {
+TEST(PatternKernels, SkinnyLinesSweepsKeepEveryRowOfProgress) {
     LevelReset reset;
     for (int32_t level : Levels()) {
-        SetSkinnyFineKernelLevel(level);
+        SetKernelLevelLimit(level);
         int32_t tenSweeps = 0;
         for (uint32_t seed = 1; seed <= 12; ++seed) {
             const Image in = seed % 2 ? Blocky(57, 41, 1 + 2 * int32_t(seed % 4 == 1), seed) : PhotoLike(57, 41, 3, seed);

@@ -1,28 +1,68 @@
 // The AVX2 row kernels of Skinny lines and Fine detail. Skinny lines: the SSE2 kernels' arithmetic
-// (kernels_sf.cpp) on twice the lanes. Fine detail: the energy ratio estimated in single precision
+// (pattern_sse2.cpp) on twice the lanes. Fine detail: the energy ratio estimated in single precision
 // on eight lanes and its value read from the estimate table (fine_detail.h), the double arithmetic
 // only for the few estimates near a step. Colour rows: pixels taken apart into planes by byte
-// shuffles, 32 at a time, and put together again. Only the functions marked for AVX2 use it; the
-// file is compiled for the baseline processor, and the kernels are reached only after the
-// processor was found to have AVX2.
-#include "edges/kernels_sf.h"
+// shuffles, 32 at a time, and put together again. The thinning rule: pattern_thinning.h on 16
+// lanes. Everything between the target switches below is compiled for AVX2 and has internal
+// linkage; the kernels are reached only after the processor was found to have AVX2.
+#include "edges/kernels/pattern.h"
 
 #if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
 
 #include <immintrin.h>
 
 #include "edges/fine_detail.h"
-#include "edges/kernels_sf_inline.h"
 
-#define SF_AVX2 __attribute__((target("avx2")))
-#define SF_AVX2_INLINE inline __attribute__((target("avx2"), always_inline))
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,fma"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
+#endif
+
+#include "edges/kernels/pattern_rules.h"
+#include "edges/kernels/pattern_thinning.h"
+
+#define SF_INLINE inline __attribute__((always_inline))
 
 namespace {
 
-SF_AVX2_INLINE __m256i Load32(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+SF_INLINE __m256i Load32(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
+// AVX2 operations for pattern_thinning.h: 16 lanes; true lanes all ones.
+struct Thinning256 {
+    using I = __m256i;
+    using M = __m256i;
+    static constexpr int32_t kLanes = 16;
+    SF_INLINE static I Widen(const uint8_t* p) {
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    }
+    SF_INLINE static I Set16(int16_t v) { return _mm256_set1_epi16(v); }
+    SF_INLINE static I Add16(I a, I b) { return _mm256_add_epi16(a, b); }
+    SF_INLINE static I Sub16(I a, I b) { return _mm256_sub_epi16(a, b); }
+    SF_INLINE static I Abs16(I a) { return _mm256_abs_epi16(a); }
+    SF_INLINE static I Max16(I a, I b) { return _mm256_max_epi16(a, b); }
+    SF_INLINE static I Min16(I a, I b) { return _mm256_min_epi16(a, b); }
+    SF_INLINE static I Gt16(I a, I b) { return _mm256_cmpgt_epi16(a, b); }
+    SF_INLINE static I Eq16(I a, I b) { return _mm256_cmpeq_epi16(a, b); }
+    SF_INLINE static I And(I a, I b) { return _mm256_and_si256(a, b); }
+    SF_INLINE static I Or(I a, I b) { return _mm256_or_si256(a, b); }
+    SF_INLINE static I AndNot(I a, I b) { return _mm256_andnot_si256(a, b); }
+    SF_INLINE static I Count(I count, M mask) { return _mm256_sub_epi16(count, mask); }
+    SF_INLINE static I Select(I mask, I a, I b) { return _mm256_blendv_epi8(a, b, mask); }
+    SF_INLINE static uint32_t Bits(I mask) {
+        const uint32_t bytes = uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(mask, mask)));
+        return (bytes & 0xFF) | ((bytes >> 8) & 0xFF00);
+    }
+    SF_INLINE static I Dot(I a1, I b1, I a2, I b2) {
+        const I low = _mm256_madd_epi16(_mm256_unpacklo_epi16(a1, a2), _mm256_unpacklo_epi16(b1, b2));
+        const I high = _mm256_madd_epi16(_mm256_unpackhi_epi16(a1, a2), _mm256_unpackhi_epi16(b1, b2));
+        return _mm256_packs_epi32(low, high);  // the unpacks' order undone within each half
+    }
+};
 
 // Sixteen pixels as 16-bit lanes.
-SF_AVX2_INLINE __m256i Load16Wide(const uint8_t* p) {
+SF_INLINE __m256i Load16Wide(const uint8_t* p) {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
@@ -51,12 +91,12 @@ constexpr ShuffleMasks MakeShuffleMasks() {
 
 constexpr ShuffleMasks kShuffles = MakeShuffleMasks();
 
-SF_AVX2_INLINE __m256i Mask(const int8_t* bytes) {
+SF_INLINE __m256i Mask(const int8_t* bytes) {
     return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
 }
 
 // The planes of the 32 pixels at rgb: pixels 0-15 in the low halves, 16-31 in the high ones.
-SF_AVX2_INLINE void SplitPixels32(const uint8_t* rgb, __m256i plane[3]) {
+SF_INLINE void SplitPixels32(const uint8_t* rgb, __m256i plane[3]) {
     __m256i block[3];
     for (int32_t b = 0; b < 3; ++b) {
         block[b] = _mm256_inserti128_si256(
@@ -71,7 +111,7 @@ SF_AVX2_INLINE void SplitPixels32(const uint8_t* rgb, __m256i plane[3]) {
     }
 }
 
-SF_AVX2_INLINE void JoinPixels32(const __m256i plane[3], uint8_t* rgb) {
+SF_INLINE void JoinPixels32(const __m256i plane[3], uint8_t* rgb) {
     for (int32_t b = 0; b < 3; ++b) {
         const __m256i block = _mm256_or_si256(
             _mm256_or_si256(_mm256_shuffle_epi8(plane[0], Mask(kShuffles.join[b][0])),
@@ -85,18 +125,18 @@ SF_AVX2_INLINE void JoinPixels32(const __m256i plane[3], uint8_t* rgb) {
 // x div 3 and x div 2 truncated toward zero, of 16-bit lanes: the high half of x times 21846
 // is floor(x / 3 + x / 98304), which is floor(x / 3) for |x| < 32768; a negative x then moves up
 // by one.
-SF_AVX2_INLINE __m256i ThirdTowardZero(__m256i x) {
+SF_INLINE __m256i ThirdTowardZero(__m256i x) {
     return _mm256_sub_epi16(_mm256_mulhi_epi16(x, _mm256_set1_epi16(21846)), _mm256_srai_epi16(x, 15));
 }
 
-SF_AVX2_INLINE __m256i HalfTowardZero(__m256i x) {
+SF_INLINE __m256i HalfTowardZero(__m256i x) {
     return _mm256_srai_epi16(_mm256_sub_epi16(x, _mm256_srai_epi16(x, 15)), 1);
 }
 
 // The pixels (planes r, g, b as 16-bit lanes) at the new level: red = level + t/3 + u/2, green =
 // level + t/3 - u/2, blue = level - 2t/3 with u = r - g and t = (r + g) div 2 - b, which keeps the
 // two colour differences; clamped to 0..255 by the caller's saturating pack.
-SF_AVX2_INLINE void Relevel16(__m256i level, __m256i r, __m256i g, __m256i b, __m256i out[3]) {
+SF_INLINE void Relevel16(__m256i level, __m256i r, __m256i g, __m256i b, __m256i out[3]) {
     const __m256i u = HalfTowardZero(_mm256_sub_epi16(r, g));
     const __m256i t = _mm256_sub_epi16(_mm256_srli_epi16(_mm256_add_epi16(r, g), 1), b);
     const __m256i third = ThirdTowardZero(t);
@@ -106,7 +146,7 @@ SF_AVX2_INLINE void Relevel16(__m256i level, __m256i r, __m256i g, __m256i b, __
 }
 
 // The 32 pixels at rgb take the levels (32 bytes) with their colour differences kept.
-SF_AVX2_INLINE void Relevel32(__m256i level, const __m256i plane[3], __m256i result[3]) {
+SF_INLINE void Relevel32(__m256i level, const __m256i plane[3], __m256i result[3]) {
     const __m256i zero = _mm256_setzero_si256();
     __m256i low[3], high[3];
     Relevel16(_mm256_unpacklo_epi8(level, zero), _mm256_unpacklo_epi8(plane[0], zero),
@@ -116,8 +156,8 @@ SF_AVX2_INLINE void Relevel32(__m256i level, const __m256i plane[3], __m256i res
     for (int32_t c = 0; c < 3; ++c) result[c] = _mm256_packus_epi16(low[c], high[c]);
 }
 
-// floor(sqrt(min(q, 325125) / 5)) of eight non-negative q below 2^24 (see kernels_sf.cpp).
-SF_AVX2_INLINE __m256i RootOfFifth(__m256i q) {
+// floor(sqrt(min(q, 325125) / 5)) of eight non-negative q below 2^24 (see pattern_sse2.cpp).
+SF_INLINE __m256i RootOfFifth(__m256i q) {
     const __m256 one = _mm256_set1_ps(1.0f), five = _mm256_set1_ps(5.0f);
     const __m256 qf = _mm256_min_ps(_mm256_cvtepi32_ps(q), _mm256_set1_ps(325125.0f));
     __m256 m = _mm256_cvtepi32_ps(_mm256_cvttps_epi32(_mm256_sqrt_ps(_mm256_mul_ps(qf, _mm256_set1_ps(0.2f)))));
@@ -130,7 +170,7 @@ SF_AVX2_INLINE __m256i RootOfFifth(__m256i q) {
 }
 
 // The roots of the sixteen pixels from column x on, as 16-bit lanes in pixel order.
-SF_AVX2_INLINE __m256i SobelRoots16(const uint8_t* above, const uint8_t* middle, const uint8_t* below, int32_t x) {
+SF_INLINE __m256i SobelRoots16(const uint8_t* above, const uint8_t* middle, const uint8_t* below, int32_t x) {
     const __m256i nw = Load16Wide(above + x - 1), n = Load16Wide(above + x), ne = Load16Wide(above + x + 1);
     const __m256i w = Load16Wide(middle + x - 1), e = Load16Wide(middle + x + 1);
     const __m256i sw = Load16Wide(below + x - 1), s = Load16Wide(below + x), se = Load16Wide(below + x + 1);
@@ -143,7 +183,7 @@ SF_AVX2_INLINE __m256i SobelRoots16(const uint8_t* above, const uint8_t* middle,
     return _mm256_packs_epi32(RootOfFifth(_mm256_madd_epi16(low, low)), RootOfFifth(_mm256_madd_epi16(high, high)));
 }
 
-SF_AVX2 void SkinnyGradientAvx2(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
+void SkinnyGradientAvx2(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
                                 int32_t width) {
     const __m256i white = _mm256_set1_epi8(char(255));
     int32_t x = 1;
@@ -155,7 +195,7 @@ SF_AVX2 void SkinnyGradientAvx2(const uint8_t* above, const uint8_t* middle, con
     for (; x <= width; ++x) out[x] = SkinnyGradientAt(above, middle, below, x);
 }
 
-SF_AVX2 int32_t SkinnyThinningAvx2(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
+int32_t SkinnyThinningAvx2(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
                                    int32_t width, int64_t* removals) {
     const __m256i lastEdge = _mm256_set1_epi8(char(kBackgroundLevel - 1)), white = _mm256_set1_epi8(char(255));
     int32_t changed = 0;
@@ -167,13 +207,13 @@ SF_AVX2 int32_t SkinnyThinningAvx2(const uint8_t* above, const uint8_t* middle, 
         const uint32_t edges = uint32_t(_mm256_movemask_epi8(edge));
         const uint32_t whites = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(p, white)));
         changed |= (edges | whites) != 0xFFFFFFFFu;
-        for (uint32_t open = edges; open != 0; open &= open - 1) {
-            const int32_t at = x + __builtin_ctz(open);
-            if (RemovesEdgePixel(above, middle, below, at)) {
-                out[at] = 255;
-                ++*removals;
-                changed = 1;
-            }
+        uint32_t removed = 0;
+        if ((edges & 0xFFFF) != 0) removed = RemovedInGroup<Thinning256>(above, middle, below, x);
+        if ((edges >> 16) != 0) removed |= RemovedInGroup<Thinning256>(above, middle, below, x + 16) << 16;
+        for (uint32_t open = removed; open != 0; open &= open - 1) out[x + __builtin_ctz(open)] = 255;
+        if (removed != 0) {
+            *removals += __builtin_popcount(removed);
+            changed = 1;
         }
     }
     changed |= SkinnyThinningColumns(above, middle, below, out, x, width, removals);
@@ -182,28 +222,28 @@ SF_AVX2 int32_t SkinnyThinningAvx2(const uint8_t* above, const uint8_t* middle, 
 
 // 58 u + 41 w of sixteen 16-bit lane pairs, as two sets of eight 32-bit lanes (the first holding
 // pixels 0-3 and 8-11, the second 4-7 and 12-15).
-SF_AVX2_INLINE void RootTwoSum(__m256i u, __m256i w, __m256i* low, __m256i* high) {
+SF_INLINE void RootTwoSum(__m256i u, __m256i w, __m256i* low, __m256i* high) {
     const __m256i weights = _mm256_set1_epi32((41 << 16) | 58);
     *low = _mm256_madd_epi16(_mm256_unpacklo_epi16(u, w), weights);
     *high = _mm256_madd_epi16(_mm256_unpackhi_epi16(u, w), weights);
 }
 
 // a^2 + b^2 of sixteen 16-bit lane pairs, in the lanes of RootTwoSum.
-SF_AVX2_INLINE void SquarePairs(__m256i a, __m256i b, __m256i* low, __m256i* high) {
+SF_INLINE void SquarePairs(__m256i a, __m256i b, __m256i* low, __m256i* high) {
     const __m256i l = _mm256_unpacklo_epi16(a, b), h = _mm256_unpackhi_epi16(a, b);
     *low = _mm256_madd_epi16(l, l);
     *high = _mm256_madd_epi16(h, h);
 }
 
 // F^2 of eight 32-bit lanes, in single precision.
-SF_AVX2_INLINE __m256 SquareOf(__m256i f) {
+SF_INLINE __m256 SquareOf(__m256i f) {
     const __m256 v = _mm256_cvtepi32_ps(f);
     return _mm256_mul_ps(v, v);
 }
 
 // The values of eight estimates f of the ratio (EdgeRatioEstimateValue), and in *open the lanes
 // too near a step to tell.
-SF_AVX2_INLINE __m256i EstimateValues(__m256 f, __m256i* open) {
+SF_INLINE __m256i EstimateValues(__m256 f, __m256i* open) {
     const __m256i bits = _mm256_castps_si256(f);
     const __m256i bucket = _mm256_max_epi32(
         _mm256_sub_epi32(_mm256_srli_epi32(bits, 16), _mm256_set1_epi32(int32_t(kEdgeRatioEstimateFirst) - 1)),
@@ -222,7 +262,7 @@ SF_AVX2_INLINE __m256i EstimateValues(__m256 f, __m256i* open) {
 // squares F1..F4 in floats (F^2 rounded, the responses themselves exact), sums the other five
 // squares exactly in integers (below 2^24 together) and rounds at most 11 times, each by at most
 // 2^-24 of a positive quantity: within the 2^-20 that the estimate table allows.
-SF_AVX2 void FineEdgeShareAvx2(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
+void FineEdgeShareAvx2(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
                                int32_t width) {
     const __m256 k = _mm256_set1_ps(kMaskScale), one = _mm256_set1_ps(1.0f);
     const __m256i zero = _mm256_setzero_si256();
@@ -284,7 +324,7 @@ SF_AVX2 void FineEdgeShareAvx2(const uint8_t* above, const uint8_t* middle, cons
 
 // (R + G + B + 1) div 3 of 16-bit lanes: the high half of the sum (at most 766) times 21846 is
 // floor(sum / 3 + sum / 98304), which is floor(sum / 3).
-SF_AVX2 void GreyOfRgbAvx2(const uint8_t* rgb, uint8_t* grey, int32_t width) {
+void GreyOfRgbAvx2(const uint8_t* rgb, uint8_t* grey, int32_t width) {
     const __m256i zero = _mm256_setzero_si256(), oneThird = _mm256_set1_epi16(21846), one = _mm256_set1_epi16(1);
     int32_t x = 0;
     for (; x + 32 <= width; x += 32) {
@@ -304,12 +344,12 @@ SF_AVX2 void GreyOfRgbAvx2(const uint8_t* rgb, uint8_t* grey, int32_t width) {
 }
 
 
-SF_AVX2 void SkinnyOutputGreyAvx2(const uint8_t* thinned, uint8_t* grey, int32_t width) {
+void SkinnyOutputGreyAvx2(const uint8_t* thinned, uint8_t* grey, int32_t width) {
     SkinnyOutputGreyLoop(thinned, grey, width);
 }
 
 // Most of the picture is background: 32 pixels without a line pixel become white at once.
-SF_AVX2 void SkinnyOutputRgbAvx2(const uint8_t* thinned, uint8_t* rgb, int32_t width) {
+void SkinnyOutputRgbAvx2(const uint8_t* thinned, uint8_t* rgb, int32_t width) {
     const __m256i background = _mm256_set1_epi8(char(kBackgroundLevel)), white = _mm256_set1_epi8(char(255));
     int32_t x = 0;
     for (; x + 32 <= width; x += 32) {
@@ -332,11 +372,11 @@ SF_AVX2 void SkinnyOutputRgbAvx2(const uint8_t* thinned, uint8_t* rgb, int32_t w
     SkinnyOutputRgbLoop(thinned + x, rgb + 3 * x, width - x);
 }
 
-SF_AVX2 void FineOutputGreyAvx2(const uint8_t* edges, uint8_t* grey, int32_t width) {
+void FineOutputGreyAvx2(const uint8_t* edges, uint8_t* grey, int32_t width) {
     FineOutputGreyLoop(edges, grey, width);
 }
 
-SF_AVX2 void FineOutputRgbAvx2(const uint8_t* edges, uint8_t* rgb, int32_t width) {
+void FineOutputRgbAvx2(const uint8_t* edges, uint8_t* rgb, int32_t width) {
     const __m256i white = _mm256_set1_epi8(char(255));
     int32_t x = 0;
     for (; x + 32 <= width; x += 32) {
@@ -348,17 +388,25 @@ SF_AVX2 void FineOutputRgbAvx2(const uint8_t* edges, uint8_t* rgb, int32_t width
     FineOutputRgbLoop(edges + x, rgb + 3 * x, width - x);
 }
 
-constexpr SkinnyFineKernels kAvx2Kernels = {
+constexpr PatternKernels kAvx2Kernels = {
+    kKernelAvx2,
     GreyOfRgbAvx2,     SkinnyGradientAvx2,   SkinnyThinningAvx2, SkinnyOutputGreyAvx2, SkinnyOutputRgbAvx2,
     FineEdgeShareAvx2, FineOutputGreyAvx2,   FineOutputRgbAvx2,
 };
 
 }  // namespace
 
-const SkinnyFineKernels* Avx2SkinnyFineKernels(void) { return &kAvx2Kernels; }
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+// Compiled for the baseline processor: the choice calls it before it knows the level is there.
+const PatternKernels* Avx2PatternKernels(void) { return &kAvx2Kernels; }
 
 #else
 
-const SkinnyFineKernels* Avx2SkinnyFineKernels(void) { return nullptr; }
+const PatternKernels* Avx2PatternKernels(void) { return nullptr; }
 
 #endif

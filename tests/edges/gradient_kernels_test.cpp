@@ -1,5 +1,5 @@
-// The row kernels of Traditional, Smoother and Variable width at every level this processor can
-// run (the plain SSE2 level always, AVX2 where present): exhaustive checks of the arithmetic the
+// The gradient kernels at every level this processor can run (SSE2 always, AVX2 and AVX-512
+// where present, the others skipped): exhaustive checks of the arithmetic the
 // vector code replaces (square roots, divisions by 3, colour splitting and joining), and the
 // methods against the plain whole-image references on sizes around every vector width.
 #include <gtest/gtest.h>
@@ -9,31 +9,26 @@
 #include <string>
 #include <vector>
 
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 #include "edges/methods.h"
 #include "tests/edges/edge_test_support.h"
+#include "tests/edges/kernel_levels.h"
 #include "tests/edges/traditional_smoother_variable_reference.h"
 
 namespace {
 
 using namespace edgetest;
 
-// Allows `level` for the length of a test and the best level again afterwards.
-struct KernelLevel {
-    explicit KernelLevel(int32_t level) { SetEdgeKernelLevel(level); }
-    ~KernelLevel() { SetEdgeKernelLevel(kEdgeKernelAvx2); }
-};
-
 class KernelLevels : public ::testing::TestWithParam<int32_t> {
 protected:
     void SetUp() override {
-        level_ = std::make_unique<KernelLevel>(GetParam());
-        if (EdgeKernelLevel() != GetParam()) GTEST_SKIP() << "this processor lacks the level";
-        kernels_ = ChooseTsvKernels();
+        level_ = std::make_unique<LevelLimit>(GetParam());
+        if (!LevelAvailable(GetParam())) GTEST_SKIP() << LevelMissing(GetParam());
+        kernels_ = ChooseGradientKernels();
         ASSERT_EQ(kernels_->level, GetParam());
     }
-    std::unique_ptr<KernelLevel> level_;
-    const TsvKernels* kernels_ = nullptr;
+    std::unique_ptr<LevelLimit> level_;
+    const GradientKernels* kernels_ = nullptr;
 };
 
 TEST_P(KernelLevels, SobelValueOfEverySquaredSumIsTheIntegerRoot) {
@@ -73,6 +68,30 @@ TEST_P(KernelLevels, BrightnessOfEveryColour) {
         const int32_t r = rgb[3 * size_t(i)], g = rgb[3 * size_t(i) + 1], b = rgb[3 * size_t(i) + 2];
         ASSERT_EQ(bright[size_t(i)], (r + g + b + 1) / 3) << r << "," << g << "," << b;
     }
+}
+
+TEST_P(KernelLevels, JoiningPlanesGivesEveryColourInPlaceAndTouchesNothingElse) {
+    const std::vector<uint8_t> every = EveryColour();
+    const int32_t pixels = 1 << 24;
+    std::vector<uint8_t> planes[3];
+    for (int32_t c = 0; c < 3; ++c) {
+        planes[c].resize(size_t(pixels));
+        for (int32_t i = 0; i < pixels; ++i) planes[c][size_t(i)] = every[3 * size_t(i) + size_t(c)];
+    }
+    // Rows of every width up to a few groups, then the long awkward ones; a guard byte after each.
+    std::vector<uint8_t> rgb(3 * size_t(pixels) + 1, 0x5A);
+    int32_t x = 0;
+    for (int32_t width = 0; width < 100 && x + width <= pixels; x += width, ++width) {
+        rgb[3 * size_t(x + width)] = 0x5A;
+        kernels_->joinRow(&planes[0][size_t(x)], &planes[1][size_t(x)], &planes[2][size_t(x)], width, &rgb[3 * size_t(x)]);
+        ASSERT_EQ(rgb[3 * size_t(x + width)], 0x5A) << "width " << width;
+    }
+    for (; x < pixels; x += kOddRow) {
+        const int32_t width = std::min(kOddRow, pixels - x);
+        kernels_->joinRow(&planes[0][size_t(x)], &planes[1][size_t(x)], &planes[2][size_t(x)], width, &rgb[3 * size_t(x)]);
+    }
+    rgb.pop_back();
+    EXPECT_TRUE(rgb == every);
 }
 
 // The colour of (r, g, b) given the mean level c, straight from the formulas of both methods.
@@ -262,23 +281,7 @@ TEST_P(KernelLevels, TraditionalTreatsEveryChannelOfAnyPixelSizeAlike) {
     EXPECT_EQ(RunMethod(m, in).bytes, ReferenceTraditional(in).bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, KernelLevels, ::testing::Values(kEdgeKernelPlain, kEdgeKernelAvx2),
-                         [](const ::testing::TestParamInfo<int32_t>& info) {
-                             return std::string(info.param == kEdgeKernelPlain ? "Plain" : "Avx2");
-                         });
-
-TEST(KernelLevel, PlainIsAlwaysAvailableAndAllowingMoreNeverLowersIt) {
-    {
-        KernelLevel plain(kEdgeKernelPlain);
-        EXPECT_EQ(EdgeKernelLevel(), kEdgeKernelPlain);
-        EXPECT_EQ(ChooseTsvKernels()->level, kEdgeKernelPlain);
-    }
-    EXPECT_GE(EdgeKernelLevel(), kEdgeKernelPlain);
-    EXPECT_EQ(ChooseTsvKernels()->level, EdgeKernelLevel());
-    // A processor with AVX2 and fused multiply-adds gets the AVX2 kernels.
-    __builtin_cpu_init();
-    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    EXPECT_EQ(EdgeKernelLevel(), avx2 ? kEdgeKernelAvx2 : kEdgeKernelPlain);
-}
+INSTANTIATE_TEST_SUITE_P(Levels, KernelLevels, ::testing::Values(kKernelSse2, kKernelAvx2, kKernelAvx512),
+                         [](const ::testing::TestParamInfo<int32_t>& info) { return LevelTestName(info.param); });
 
 }  // namespace

@@ -5,7 +5,7 @@
 //
 // Contract: the rules are functions of the neighbourhood around byte x of three scratch rows (bytes
 // x - 1 .. x + 1 of each must exist) or of one image pixel; the loops follow the row conventions of
-// kernels_sf.h. No state, no allocation. Everything here has internal linkage and the loops are
+// pattern.h. No state, no allocation. Everything here has internal linkage and the loops are
 // always inlined, so each kernel function compiles its own copy for its own instruction set.
 #pragma once
 
@@ -87,7 +87,7 @@ inline bool RemovesEdgePixel(const uint8_t* above, const uint8_t* middle, const 
     return p >= a || p >= b;
 }
 
-// One thinning sweep over columns from .. to of a row (kernels_sf.h); returns 1 when a value
+// One thinning sweep over columns from .. to of a row (pattern.h); returns 1 when a value
 // changed.
 inline int32_t SkinnyThinningColumns(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
                                      int32_t from, int32_t to, int64_t* removals) {

@@ -1,9 +1,9 @@
-// Vector forms of the Traditional, Smoother and Variable width row kernels, written once over the
-// small set of vector operations V that each kernel source defines before including this file
-// (V128: SSE2, V256: AVX2). V::kLanes samples form a group, one per 16-bit lane; a row of at least
-// one group is covered by whole groups, the last one shifted back to end at the row's end (its
+// Vector forms of the gradient kernels, written once over the small set of vector operations V
+// that each kernel source defines before including this file (V128: SSE2, V256: AVX2, V512:
+// AVX-512). V::kLanes samples form a group, one per 16-bit lane; a row of at least one group is
+// covered by whole groups, the last one shifted back to end at the row's end (its
 // overlap is computed twice, to the same bytes); a shorter row takes the exact scalar path. Every
-// result equals the scalar arithmetic of kernels_tsv_scalar.h bit for bit. Internal linkage: each
+// result equals the scalar arithmetic of gradient_scalar.h bit for bit. Internal linkage: each
 // kernel source has its own copy for its own instruction set.
 //
 // Lane order: UnpackLo16 / UnpackHi16 of two 16-bit vectors followed by Madd give 32-bit vectors
@@ -11,13 +11,13 @@
 // halves of V::kFloats samples in sample order, packed back by Pack32.
 #pragma once
 
-#include "edges/kernels_tsv_scalar.h"
+#include "edges/kernels/gradient_scalar.h"
 
 namespace {
 
 // The small vector helpers below must melt into their kernels' loops.
-#define TSV_INLINE inline __attribute__((always_inline))
-#define TSV_LAMBDA_INLINE __attribute__((always_inline))
+#define KERNEL_INLINE inline __attribute__((always_inline))
+#define KERNEL_LAMBDA_INLINE __attribute__((always_inline))
 
 // Runs group(i) over whole groups of n samples covering [0, count), count >= n.
 template <int32_t n, class Group>
@@ -37,12 +37,12 @@ inline void ForEachGroup(int32_t count, Group group) {
 // 2^-24 each, below 1e-4 at m < 646), so the root stays below m + 1. A test checks every q. Roots
 // of 255 and more saturate to the value 0 later.
 template <class V>
-TSV_INLINE typename V::I SobelRoots(typename V::I q) {
+KERNEL_INLINE typename V::I SobelRoots(typename V::I q) {
     return V::CvttI(V::SqrtF(V::MulF(V::CvtF(q), V::SetF(0.2f))));
 }
 
 template <class V>
-TSV_INLINE void SobelGroup(const uint8_t* a, const uint8_t* m, const uint8_t* b, int32_t s, uint8_t* out) {
+KERNEL_INLINE void SobelGroup(const uint8_t* a, const uint8_t* m, const uint8_t* b, int32_t s, uint8_t* out) {
     using I = typename V::I;
     const I nw = V::Widen(a - s), n = V::Widen(a), ne = V::Widen(a + s);
     const I w = V::Widen(m - s), e = V::Widen(m + s);
@@ -64,7 +64,7 @@ void SobelRowV(const uint8_t* above, const uint8_t* middle, const uint8_t* below
         for (int32_t i = 0; i < count; ++i) out[i] = SobelSample(above + i, middle + i, below + i, step);
         return;
     }
-    ForEachGroup<V::kLanes>(count, [&](int32_t i) TSV_LAMBDA_INLINE {
+    ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_LAMBDA_INLINE {
         SobelGroup<V>(above + i, middle + i, below + i, step, out + i);
     });
 }
@@ -84,7 +84,7 @@ void SobelValuesV(const int32_t* sums, int32_t count, uint8_t* out) {
 // ---- Smoother ---------------------------------------------------------------------------------
 
 template <class V>
-TSV_INLINE void KirschGroup(const uint8_t* a, const uint8_t* m, const uint8_t* b, uint8_t* out) {
+KERNEL_INLINE void KirschGroup(const uint8_t* a, const uint8_t* m, const uint8_t* b, uint8_t* out) {
     using I = typename V::I;
     const I nw = V::Widen(a - 1), n = V::Widen(a), ne = V::Widen(a + 1);
     const I w = V::Widen(m - 1), e = V::Widen(m + 1);
@@ -106,7 +106,7 @@ void KirschRowV(const uint8_t* above, const uint8_t* middle, const uint8_t* belo
         for (int32_t i = 0; i < count; ++i) out[i] = KirschSample(above + i, middle + i, below + i);
         return;
     }
-    ForEachGroup<V::kLanes>(count, [&](int32_t i) TSV_LAMBDA_INLINE {
+    ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_LAMBDA_INLINE {
         KirschGroup<V>(above + i, middle + i, below + i, out + i);
     });
 }
@@ -132,15 +132,36 @@ void BrightnessRowV(const uint8_t* rgb, int32_t width, uint8_t* bright) {
     BrightnessRowPlain(rgb + 3 * x, width - x, bright + x);
 }
 
+template <class V>
+void JoinRowV(const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t width, uint8_t* rgb) {
+    using I = typename V::I;
+    constexpr int32_t n = V::kPixelVectors;
+    int32_t x = 0;
+    for (; x + V::kPixelGroup <= width; x += V::kPixelGroup) {
+        I r[n], g[n], b[n];
+        for (int32_t k = 0; k < n; ++k) {
+            r[k] = V::Widen(red + x + k * V::kLanes);
+            g[k] = V::Widen(green + x + k * V::kLanes);
+            b[k] = V::Widen(blue + x + k * V::kLanes);
+        }
+        V::StorePixels(rgb + 3 * x, r, g, b);
+    }
+    for (; x < width; ++x) {
+        rgb[3 * x] = red[x];
+        rgb[3 * x + 1] = green[x];
+        rgb[3 * x + 2] = blue[x];
+    }
+}
+
 // v quot 3 for |v| < 2^15: floor(v x 21846 / 2^16), plus 1 when v is negative.
 template <class V>
-TSV_INLINE typename V::I Quot3(typename V::I v) {
+KERNEL_INLINE typename V::I Quot3(typename V::I v) {
     return V::Sub16(V::Mulhi16(v, V::Set16(21846)), V::Srai16(v, 15));
 }
 
 // v quot 2: the arithmetic shift rounds down, so negative values get 1 added first.
 template <class V>
-TSV_INLINE typename V::I Quot2(typename V::I v) {
+KERNEL_INLINE typename V::I Quot2(typename V::I v) {
     return V::Srai16(V::Add16(v, V::Srli16(v, 15)), 1);
 }
 
@@ -178,7 +199,7 @@ void RecolourRowV(const uint8_t* level, const uint8_t* in, uint8_t* rgb, int32_t
 // weights agree) times a weight. Both inputs of every product are exact in single precision, so a
 // component is off by at most (roundings + 2) x 2^-24 x the sum of the terms' largest possible
 // sizes (ComponentError), and a shade computed from it by a known amount. Where that cannot
-// decide the result, the exact double-precision arithmetic of kernels_tsv_scalar.h decides.
+// decide the result, the exact double-precision arithmetic of gradient_scalar.h decides.
 
 // out[i] = first[i] - second[i], as floats.
 template <class V>
@@ -187,7 +208,7 @@ void DifferenceRowV(const uint8_t* first, const uint8_t* second, int32_t count, 
         for (int32_t i = 0; i < count; ++i) out[i] = float(first[i] - second[i]);
         return;
     }
-    ForEachGroup<V::kLanes>(count, [&](int32_t i) TSV_LAMBDA_INLINE {
+    ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_LAMBDA_INLINE {
         typename V::F halves[2];
         V::FloatsOf16(V::Sub16(V::Widen(first + i), V::Widen(second + i)), halves);
         V::StoreF(out + i, halves[0]);
@@ -275,7 +296,7 @@ struct VariableTile {
 // The term t of the group at x, in two halves of V::kFloats samples: from a tile's difference
 // rows, or (the exact small integers again) straight from the window's grey levels.
 template <class V>
-TSV_INLINE void LoadTerm(const VariableTile& tile, const EnergyTerm& t, int32_t x, typename V::F term[2]) {
+KERNEL_INLINE void LoadTerm(const VariableTile& tile, const EnergyTerm& t, int32_t x, typename V::F term[2]) {
     for (int32_t half = 0; half < 2; ++half) {
         const int32_t at = x + half * V::kFloats;
         if (t.vertical) {
@@ -290,7 +311,7 @@ TSV_INLINE void LoadTerm(const VariableTile& tile, const EnergyTerm& t, int32_t 
 }
 
 template <class V>
-TSV_INLINE void LoadTerm(const VariableRows& rows, const EnergyTerm& t, int32_t x, typename V::F term[2]) {
+KERNEL_INLINE void LoadTerm(const VariableRows& rows, const EnergyTerm& t, int32_t x, typename V::F term[2]) {
     typename V::I value;
     if (t.vertical) {
         const uint8_t* below = rows.grey[3 + t.d] + 3 + x;
@@ -311,7 +332,7 @@ TSV_INLINE void LoadTerm(const VariableRows& rows, const EnergyTerm& t, int32_t 
 // Adds term j and the ones after it of component c to the single-precision sums (two partial
 // sums per half, terms alternating, to shorten the chains of dependent additions).
 template <class V, int32_t R, int32_t c, int32_t j, class Source>
-TSV_INLINE void AccumulateTerms(const Source& source, int32_t x, typename V::F sums[2][2]) {
+KERNEL_INLINE void AccumulateTerms(const Source& source, int32_t x, typename V::F sums[2][2]) {
     constexpr const EnergyPlan& plan = kEnergyPlans[R - 1];
     if constexpr (j < plan.count[c]) {
         constexpr EnergyTerm t = plan.terms[c][j];
@@ -325,7 +346,7 @@ TSV_INLINE void AccumulateTerms(const Source& source, int32_t x, typename V::F s
 
 // Q of the group in single precision, by half.
 template <class V, int32_t R, class Source>
-TSV_INLINE void ApproximateEnergy(const Source& source, int32_t x, typename V::F q[2]) {
+KERNEL_INLINE void ApproximateEnergy(const Source& source, int32_t x, typename V::F q[2]) {
     typename V::F g[2][2][2];  // [component][partial][half]
     for (auto& component : g)
         for (auto& partial : component) partial[0] = partial[1] = V::SetF(0.0f);
@@ -340,7 +361,7 @@ TSV_INLINE void ApproximateEnergy(const Source& source, int32_t x, typename V::F
 
 // The samples of the group whose terms are all zero, so that Q is exactly 0 (bit i: sample i).
 template <class V, int32_t R, int32_t c, int32_t j>
-TSV_INLINE void OrTerms(const VariableTile& tile, int32_t x, typename V::F bits[2]) {
+KERNEL_INLINE void OrTerms(const VariableTile& tile, int32_t x, typename V::F bits[2]) {
     constexpr const EnergyPlan& plan = kEnergyPlans[R - 1];
     if constexpr (j < plan.count[c]) {
         typename V::F term[2];
@@ -352,7 +373,7 @@ TSV_INLINE void OrTerms(const VariableTile& tile, int32_t x, typename V::F bits[
 }
 
 template <class V, int32_t R>
-inline int32_t FlatSamples(const VariableTile& tile, int32_t x) {
+inline uint32_t FlatSamples(const VariableTile& tile, int32_t x) {
     typename V::F bits[2] = {V::SetF(0.0f), V::SetF(0.0f)};
     OrTerms<V, R, 0, 0>(tile, x, bits);
     OrTerms<V, R, 1, 0>(tile, x, bits);
@@ -376,7 +397,7 @@ inline void ForEachTileGroup(const VariableRows& rows, int32_t width, Group grou
         tile.from = from;
         for (int32_t d = 1; d <= R; ++d)
             DifferenceRowV<V>(rows.grey[3 + d] + from, rows.grey[3 - d] + from, count + 6, tile.down[d - 1]);
-        ForEachGroup<V::kLanes>(count, [&](int32_t i) TSV_LAMBDA_INLINE { group(tile, from + i); });
+        ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_LAMBDA_INLINE { group(tile, from + i); });
     }
 }
 
@@ -396,7 +417,7 @@ void ExtremesRowV(const uint8_t* grey, int32_t width, uint8_t* most, uint8_t* le
         }
         return;
     }
-    ForEachGroup<V::kLanes>(width, [&](int32_t x) TSV_LAMBDA_INLINE {
+    ForEachGroup<V::kLanes>(width, [&](int32_t x) KERNEL_LAMBDA_INLINE {
         typename V::I high = V::Widen(grey + x), low = high;
         for (int32_t i = 1; i < 7; ++i) {
             const typename V::I g = V::Widen(grey + x + i);
@@ -450,20 +471,20 @@ double PeakOfRowV(const VariableRows* rows, int32_t width, double best) {
         floor = margin > 0.0 ? float(margin * margin) : 0.0f;
     };
     raise(best);
-    ForEachGroup<V::kLanes>(width, [&](int32_t x) TSV_LAMBDA_INLINE {
+    ForEachGroup<V::kLanes>(width, [&](int32_t x) KERNEL_LAMBDA_INLINE {
         typename V::I high = V::Widen(rows->most[0] + x), low = V::Widen(rows->least[0] + x);
         for (int32_t i = 1; i < 7; ++i) {
             high = V::Max16(high, V::Widen(rows->most[i] + x));
             low = V::Min16(low, V::Widen(rows->least[i] + x));
         }
-        int32_t candidates = V::MaskGt16(V::Sub16(high, low), V::Set16(limit));
+        uint32_t candidates = V::MaskGt16(V::Sub16(high, low), V::Set16(limit));
         if (candidates == 0) return;
         typename V::F q[2];
         ApproximateEnergy<V, R>(*rows, x, q);
         const typename V::F bound = V::SetF(floor);
         candidates &= V::MaskGeF(q[0], bound) | (V::MaskGeF(q[1], bound) << V::kFloats);
         for (; candidates != 0; candidates &= candidates - 1) {
-            const double exact = VariableEnergy<R>(*rows, x + __builtin_ctz(uint32_t(candidates)));
+            const double exact = VariableEnergy<R>(*rows, x + __builtin_ctz(candidates));
             if (exact > best) raise(exact);
         }
     });
@@ -486,22 +507,22 @@ void ShadeRowV(const VariableRows* rows, int32_t width, float peak, uint8_t* out
     const double margin = 1.01 * scale * 1.4143 * ComponentError<R>(V::kRoundingsPerTerm) + 1.0e-4;
     const typename V::F scaleF = V::SetF(float(scale));
     const typename V::F marginF = V::SetF(float(margin > 1.0 / 1024.0 ? margin : 1.0 / 1024.0));
-    ForEachTileGroup<V, R>(*rows, width, [&](const VariableTile& tile, int32_t x) TSV_LAMBDA_INLINE {
+    ForEachTileGroup<V, R>(*rows, width, [&](const VariableTile& tile, int32_t x) KERNEL_LAMBDA_INLINE {
         typename V::F q[2];
         ApproximateEnergy<V, R>(tile, x, q);
         typename V::I shade[2];
-        int32_t unsure = 0, zero = 0;
+        uint32_t unsure = 0, zero = 0;
         for (int32_t half = 0; half < 2; ++half) {
             const typename V::F v = V::SubF(V::SetF(255.0f), V::MulF(V::SqrtF(q[half]), scaleF));
             const typename V::I low = V::CvttI(V::SubF(v, marginF)), high = V::CvttI(V::AddF(v, marginF));
-            unsure |= (~V::MaskEq32(low, high) & ((1 << V::kFloats) - 1)) << (half * V::kFloats);
+            unsure |= (~V::MaskEq32(low, high) & ((1u << V::kFloats) - 1)) << (half * V::kFloats);
             zero |= V::MaskEqF(q[half], V::SetF(0.0f)) << (half * V::kFloats);
             shade[half] = V::CvttI(v);
         }
         V::Narrow(out + x, V::Pack32(shade[0], shade[1]));
         if (zero != 0) unsure = (unsure & ~zero) | (zero & ~FlatSamples<V, R>(tile, x));
         for (; unsure != 0; unsure &= unsure - 1) {
-            const int32_t i = x + __builtin_ctz(uint32_t(unsure));
+            const int32_t i = x + __builtin_ctz(unsure);
             out[i] = VariableShade(VariableEnergy<R>(*rows, i), peak);
         }
     });
@@ -509,11 +530,12 @@ void ShadeRowV(const VariableRows* rows, int32_t width, float peak, uint8_t* out
 
 // The kernel table of one instruction set.
 template <class V>
-constexpr TsvKernels MakeTsvKernels(int32_t level) {
-    TsvKernels k{};
+constexpr GradientKernels MakeGradientKernels(int32_t level) {
+    GradientKernels k{};
     k.level = level;
     k.sobelRow = SobelRowV<V>;
     k.brightnessRow = BrightnessRowV<V>;
+    k.joinRow = JoinRowV<V>;
     k.kirschRow = KirschRowV<V>;
     k.recolourSmootherRow = RecolourRowV<V, true>;
     k.recolourVariableRow = RecolourRowV<V, false>;

@@ -1,14 +1,14 @@
-// The AVX2 level of the Traditional, Smoother and Variable width kernels. Everything after the
-// target switch below is compiled for AVX2 and has internal linkage, so no AVX2 instruction can
-// reach a processor without it: ChooseTsvKernels hands this table out only when the processor
-// reports AVX2. (The 64-bit Windows build assembles this file with unaligned vector moves: its
-// compiler cannot align the stack for 32-byte spills.)
+// The AVX2 level of the gradient kernels. Everything after the target switch below is compiled
+// for AVX2 and has internal linkage, so no AVX2 instruction can reach a processor without it:
+// ChooseGradientKernels hands this table out only when the processor reports AVX2 and FMA. (The
+// Windows builds assemble this file with unaligned vector moves: their compiler cannot align the
+// stack for 32-byte spills.)
 #include <immintrin.h>
 
 #include <cmath>
 #include <cstdint>
 
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,fma"))), apply_to = function)
@@ -17,7 +17,7 @@
 #pragma GCC target("avx2,fma")
 #endif
 
-#include "edges/kernels_tsv_simd.h"
+#include "edges/kernels/gradient_vector.h"
 
 namespace {
 
@@ -63,9 +63,9 @@ constexpr PixelMasks MakeJoinMasks() {
 constexpr PixelMasks kSplitMasks = MakeSplitMasks();
 constexpr PixelMasks kJoinMasks = MakeJoinMasks();
 
-// AVX2 operations for kernels_tsv_simd.h: sixteen 16-bit lanes per group, floats in two halves of
+// AVX2 operations for gradient_vector.h: sixteen 16-bit lanes per group, floats in two halves of
 // eight, fused multiply-adds. Unpacking and packing work within each 128-bit half, which the lane
-// order of kernels_tsv_simd.h allows for.
+// order of gradient_vector.h allows for.
 struct V256 {
     using I = __m256i;
     using F = __m256;
@@ -98,12 +98,12 @@ struct V256 {
     static I UnpackHi16(I a, I b) { return _mm256_unpackhi_epi16(a, b); }
     static I Packs32(I a, I b) { return _mm256_packs_epi32(a, b); }
     static I Pack32(I a, I b) { return _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8); }
-    static int32_t MaskGt16(I a, I b) {
+    static uint32_t MaskGt16(I a, I b) {
         const I greater = _mm256_cmpgt_epi16(a, b);
         const uint32_t bytes = uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(greater, greater)));
-        return int32_t((bytes & 0xFF) | ((bytes >> 8) & 0xFF00));
+        return (bytes & 0xFF) | ((bytes >> 8) & 0xFF00);
     }
-    static int32_t MaskEq32(I a, I b) {
+    static uint32_t MaskEq32(I a, I b) {
         return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, b)));
     }
 
@@ -122,8 +122,8 @@ struct V256 {
     static F FmaF(F a, F b, F c) { return _mm256_fmadd_ps(a, b, c); }
     static F OrF(F a, F b) { return _mm256_or_ps(a, b); }
     static F SqrtF(F a) { return _mm256_sqrt_ps(a); }
-    static int32_t MaskEqF(F a, F b) { return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_EQ_OQ)); }
-    static int32_t MaskGeF(F a, F b) { return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_GE_OQ)); }
+    static uint32_t MaskEqF(F a, F b) { return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_EQ_OQ)); }
+    static uint32_t MaskGeF(F a, F b) { return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_GE_OQ)); }
 
     // 16 interleaved pixels (48 bytes) to one 16-bit vector per channel and back, by byte
     // shuffles within each 128-bit half: the low half (pixels 0..7) draws on bytes 0..23 and the
@@ -161,8 +161,8 @@ struct V256 {
 
 }  // namespace
 
-extern const TsvKernels kAvx2Kernels;
-const TsvKernels kAvx2Kernels = MakeTsvKernels<V256>(kEdgeKernelAvx2);
+extern const GradientKernels kAvx2GradientKernels;
+const GradientKernels kAvx2GradientKernels = MakeGradientKernels<V256>(kKernelAvx2);
 
 #if defined(__clang__)
 #pragma clang attribute pop

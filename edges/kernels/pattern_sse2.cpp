@@ -1,4 +1,4 @@
-// The plain and SSE2 row kernels of Skinny lines and Fine detail, and the choice of a level.
+// The plain and SSE2 pattern kernels, and the choice of a level.
 //
 // The SSE2 kernels work on 16 (Skinny lines) or 8 (Fine detail) pixels at a time and finish a row
 // with the plain per-pixel rules; the loops over interleaved colour pixels stay plain (SSE2 has no
@@ -13,10 +13,10 @@
 // - Fine detail: the nine responses are integer sums, the energies are formed in double precision
 //   in the plain order, and the ratio is looked up in the ratio table (fine_detail.h) instead of
 //   taking its square root and arc tangent.
-#include "edges/kernels_sf.h"
+#include "edges/kernels/pattern.h"
 
 #include "edges/fine_detail.h"
-#include "edges/kernels_sf_inline.h"
+#include "edges/kernels/pattern_rules.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -58,7 +58,8 @@ void FineOutputGreyPlain(const uint8_t* edges, uint8_t* grey, int32_t width) { F
 
 void FineOutputRgbPlain(const uint8_t* edges, uint8_t* rgb, int32_t width) { FineOutputRgbLoop(edges, rgb, width); }
 
-constexpr SkinnyFineKernels kPlainKernels = {
+constexpr PatternKernels kPlainKernels = {
+    kKernelPlain,
     GreyOfRgbPlain,        SkinnyGradientPlain, SkinnyThinningPlain, SkinnyOutputGreyPlain, SkinnyOutputRgbPlain,
     FineEdgeSharePlain,    FineOutputGreyPlain, FineOutputRgbPlain,
 };
@@ -238,43 +239,22 @@ void FineEdgeShareSse2(const uint8_t* above, const uint8_t* middle, const uint8_
     for (; x <= width; ++x) out[x] = uint8_t(EdgeRatioValue(EdgeEnergyRatioAt(above, middle, below, x)));
 }
 
-constexpr SkinnyFineKernels kSse2Kernels = {
+constexpr PatternKernels kSse2Kernels = {
+    kKernelSse2,
     GreyOfRgbPlain,     SkinnyGradientSse2,  SkinnyThinningSse2, SkinnyOutputGreyPlain, SkinnyOutputRgbSse2,
     FineEdgeShareSse2,  FineOutputGreyPlain, FineOutputRgbPlain,
 };
 
 #endif  // __SSE2__
 
-int32_t levelLimit = kKernelLevelAvx2;
-
-int32_t SupportedLevel() {
-#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2") && Avx2SkinnyFineKernels()) return kKernelLevelAvx2;
-    return kKernelLevelSse2;
-#else
-    return kKernelLevelPlain;
-#endif
-}
-
 }  // namespace
 
-int32_t SkinnyFineKernelLevel(void) {
-    const int32_t supported = SupportedLevel();
-    return levelLimit < supported ? levelLimit : supported;
-}
-
-void SetSkinnyFineKernelLevel(int32_t level) { levelLimit = level < 0 ? kKernelLevelAvx2 : level; }
-
-const SkinnyFineKernels* ChooseSkinnyFineKernels(void) {
-    switch (SkinnyFineKernelLevel()) {
+const PatternKernels* ChoosePatternKernels(void) {
+    const int32_t level = KernelLevel();
+    if (level >= kKernelAvx512 && Avx512PatternKernels()) return Avx512PatternKernels();
+    if (level >= kKernelAvx2 && Avx2PatternKernels()) return Avx2PatternKernels();
 #if defined(__SSE2__)
-        case kKernelLevelAvx2:
-            return Avx2SkinnyFineKernels();
-        case kKernelLevelSse2:
-            return &kSse2Kernels;
+    if (level >= kKernelSse2) return &kSse2Kernels;
 #endif
-        default:
-            return &kPlainKernels;
-    }
+    return &kPlainKernels;
 }

@@ -1,21 +1,20 @@
-// The plain (SSE2) level of the Traditional, Smoother and Variable width kernels, and the choice
-// of level: once per method call, from the allowed level and what the processor reports.
+// The SSE2 level of the gradient kernels, and the choice of level: once per method call.
 #include <emmintrin.h>
 
 #include <cmath>
 #include <cstdint>
 
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 
 #if !defined(__SSE2__)
 #error "The edge kernels need SSE2: every x86-64 processor has it, i686 builds pass -msse2."
 #endif
 
-#include "edges/kernels_tsv_simd.h"
+#include "edges/kernels/gradient_vector.h"
 
 namespace {
 
-// SSE2 operations for kernels_tsv_simd.h: eight 16-bit lanes per group, floats in two halves of
+// SSE2 operations for gradient_vector.h: eight 16-bit lanes per group, floats in two halves of
 // four. Without fused multiply-adds a product and a sum round separately.
 struct V128 {
     using I = __m128i;
@@ -46,11 +45,11 @@ struct V128 {
     static I UnpackHi16(I a, I b) { return _mm_unpackhi_epi16(a, b); }
     static I Packs32(I a, I b) { return _mm_packs_epi32(a, b); }
     static I Pack32(I a, I b) { return _mm_packs_epi32(a, b); }
-    static int32_t MaskGt16(I a, I b) {
+    static uint32_t MaskGt16(I a, I b) {
         const I greater = _mm_cmpgt_epi16(a, b);
         return _mm_movemask_epi8(_mm_packs_epi16(greater, greater)) & 0xFF;
     }
-    static int32_t MaskEq32(I a, I b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))); }
+    static uint32_t MaskEq32(I a, I b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))); }
 
     static F SetF(float v) { return _mm_set1_ps(v); }
     static F LoadF(const float* p) { return _mm_loadu_ps(p); }
@@ -67,8 +66,8 @@ struct V128 {
     static F FmaF(F a, F b, F c) { return _mm_add_ps(_mm_mul_ps(a, b), c); }
     static F OrF(F a, F b) { return _mm_or_ps(a, b); }
     static F SqrtF(F a) { return _mm_sqrt_ps(a); }
-    static int32_t MaskEqF(F a, F b) { return _mm_movemask_ps(_mm_cmpeq_ps(a, b)); }
-    static int32_t MaskGeF(F a, F b) { return _mm_movemask_ps(_mm_cmpge_ps(a, b)); }
+    static uint32_t MaskEqF(F a, F b) { return _mm_movemask_ps(_mm_cmpeq_ps(a, b)); }
+    static uint32_t MaskGeF(F a, F b) { return _mm_movemask_ps(_mm_cmpge_ps(a, b)); }
 
     // 32 interleaved pixels (96 bytes) to three planes of 32 bytes and back. A perfect shuffle of
     // the 96 bytes (unpacking vector j with vector j + 3) takes byte i to 2 i mod 95; five of them
@@ -114,23 +113,18 @@ struct V128 {
     }
 };
 
-constexpr TsvKernels kPlainKernels = MakeTsvKernels<V128>(kEdgeKernelPlain);
-
-int32_t allowedLevel = kEdgeKernelAvx2;
+constexpr GradientKernels kSse2Kernels = MakeGradientKernels<V128>(kKernelSse2);
 
 }  // namespace
 
-// Defined by kernels_tsv_avx2.cpp, compiled for AVX2; only reached when the processor has it.
-extern const TsvKernels kAvx2Kernels;
+// Defined by gradient_avx2.cpp and gradient_avx512.cpp, compiled for those instruction sets; only
+// reached when the processor has them.
+extern const GradientKernels kAvx2GradientKernels;
+const GradientKernels* Avx512GradientKernels(void);
 
-void SetEdgeKernelLevel(int32_t level) { allowedLevel = level; }
-
-int32_t EdgeKernelLevel(void) {
-    if (allowedLevel < kEdgeKernelAvx2) return kEdgeKernelPlain;
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? kEdgeKernelAvx2 : kEdgeKernelPlain;
-}
-
-const TsvKernels* ChooseTsvKernels(void) {
-    return EdgeKernelLevel() == kEdgeKernelAvx2 ? &kAvx2Kernels : &kPlainKernels;
+const GradientKernels* ChooseGradientKernels(void) {
+    const int32_t level = KernelLevel();
+    if (level >= kKernelAvx512 && Avx512GradientKernels()) return Avx512GradientKernels();
+    if (level >= kKernelAvx2) return &kAvx2GradientKernels;
+    return &kSse2Kernels;
 }

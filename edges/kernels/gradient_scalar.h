@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "edges/kernels_tsv.h"
+#include "edges/kernels/gradient.h"
 
 namespace {
 
