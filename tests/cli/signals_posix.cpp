@@ -116,57 +116,67 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
         {"SIGTERM while writing, two pictures at once", SIGTERM, false, 3, "2400x1800"},
     };
     for (const Case& c : cases) {
-        DriveC drive;
-        const std::string out = drive.Temp("out/"), log = drive.Temp("log.txt");
-        std::filesystem::create_directories(out);
-        // A run before: the plug-in opens an existing preferences file at its start and holds it
-        // until it ends (a first run has none to hold).
-        const std::string first = drive.Temp("first.png");
-        ASSERT_EQ(Varno(drive, "sample " + Quote(first) + " --size 20x20").status, 0);
-        ASSERT_EQ(Varno(drive, "select " + Quote(first) + " -m fine -r 1 --quiet").status, 0);
-        std::vector<std::string> arguments = {"select"};
-        for (int i = 0; i < c.pictures; ++i) {
-            const std::string picture = drive.Temp("p" + std::to_string(i) + ".bmp");
-            ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size " + c.size + " --seed " + std::to_string(i)).status, 0);
-            hosttest::WriteBytes(out + "p" + std::to_string(i) + "-selection.png", {'o', 'l', 'd'});
-            arguments.push_back(picture);
-        }
-        for (const char* argument : {"-o", out.c_str(), "-m", "variable", "-r", "3", "-j", "2", "--quiet"})
-            arguments.push_back(argument);
-
-        const int watch = c.duringRun ? Watch(drive.Path(""), IN_OPEN) : Watch(out, IN_CREATE);
-        const pid_t pid = Start(arguments, log);
-        ASSERT_GT(pid, 0);
-        // The plug-in holds its preferences file open exactly while it runs.
-        const bool frozen = c.duringRun
-                                ? FreezeWhen(pid, watch, "QUENpref.xxx", [&] { return HoldsOpen(pid, "QUENpref.xxx"); })
-                                : FreezeWhen(pid, watch, ".tmp", [&] { return !Temporaries(out).empty(); });
-        EXPECT_TRUE(frozen) << c.what << ": the moment passed unseen";
-        kill(pid, c.signal);
-        kill(pid, SIGCONT);
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.what << ": status " << status;
-
-        const std::vector<uint8_t> text = hosttest::ReadBytes(log);
-        EXPECT_NE(std::string(text.begin(), text.end()).find("varno: interrupted"), std::string::npos) << c.what;
-        EXPECT_TRUE(Temporaries(out).empty()) << c.what;
-        for (int i = 0; i < c.pictures; ++i) {
-            const std::string output = out + "p" + std::to_string(i) + "-selection.png";
-            const std::vector<uint8_t> bytes = hosttest::ReadBytes(output);
-            // A stop during the run ends before anything is written; one while writing may come
-            // after an output was complete.
-            if (c.duringRun || bytes == std::vector<uint8_t>{'o', 'l', 'd'}) {
-                EXPECT_EQ(bytes, (std::vector<uint8_t>{'o', 'l', 'd'})) << c.what << ": " << output;
-            } else {
-                Document document;
-                ASSERT_EQ(varno::ReadImageFile(arguments[size_t(i) + 1], &document), "");
-                EXPECT_EQ(GreyPlane(output), LibraryMask(document, 7, 3)) << c.what << ": " << output;
+        // On a loaded machine the watched moment can pass before the event is read; varno then ends
+        // normally, which says nothing about signals, so the case starts over (a few times at most).
+        for (int attempt = 1;; ++attempt) {
+            DriveC drive;
+            const std::string out = drive.Temp("out/"), log = drive.Temp("log.txt");
+            std::filesystem::create_directories(out);
+            // A run before: the plug-in opens an existing preferences file at its start and holds it
+            // until it ends (a first run has none to hold).
+            const std::string first = drive.Temp("first.png");
+            ASSERT_EQ(Varno(drive, "sample " + Quote(first) + " --size 20x20").status, 0);
+            ASSERT_EQ(Varno(drive, "select " + Quote(first) + " -m fine -r 1 --quiet").status, 0);
+            std::vector<std::string> arguments = {"select"};
+            for (int i = 0; i < c.pictures; ++i) {
+                const std::string picture = drive.Temp("p" + std::to_string(i) + ".bmp");
+                ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size " + c.size + " --seed " + std::to_string(i)).status, 0);
+                hosttest::WriteBytes(out + "p" + std::to_string(i) + "-selection.png", {'o', 'l', 'd'});
+                arguments.push_back(picture);
             }
+            for (const char* argument : {"-o", out.c_str(), "-m", "variable", "-r", "3", "-j", "2", "--quiet"})
+                arguments.push_back(argument);
+
+            const int watch = c.duringRun ? Watch(drive.Path(""), IN_OPEN) : Watch(out, IN_CREATE);
+            const pid_t pid = Start(arguments, log);
+            ASSERT_GT(pid, 0);
+            // The plug-in holds its preferences file open exactly while it runs.
+            const bool frozen = c.duringRun
+                                    ? FreezeWhen(pid, watch, "QUENpref.xxx", [&] { return HoldsOpen(pid, "QUENpref.xxx"); })
+                                    : FreezeWhen(pid, watch, ".tmp", [&] { return !Temporaries(out).empty(); });
+            if (!frozen) {
+                int ended = 0;
+                waitpid(pid, &ended, 0);
+                ASSERT_LT(attempt, 5) << c.what << ": the moment passed unseen in every attempt";
+                continue;
+            }
+            kill(pid, c.signal);
+            kill(pid, SIGCONT);
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.what << ": status " << status;
+
+            const std::vector<uint8_t> text = hosttest::ReadBytes(log);
+            EXPECT_NE(std::string(text.begin(), text.end()).find("varno: interrupted"), std::string::npos) << c.what;
+            EXPECT_TRUE(Temporaries(out).empty()) << c.what;
+            for (int i = 0; i < c.pictures; ++i) {
+                const std::string output = out + "p" + std::to_string(i) + "-selection.png";
+                const std::vector<uint8_t> bytes = hosttest::ReadBytes(output);
+                // A stop during the run ends before anything is written; one while writing may come
+                // after an output was complete.
+                if (c.duringRun || bytes == std::vector<uint8_t>{'o', 'l', 'd'}) {
+                    EXPECT_EQ(bytes, (std::vector<uint8_t>{'o', 'l', 'd'})) << c.what << ": " << output;
+                } else {
+                    Document document;
+                    ASSERT_EQ(varno::ReadImageFile(arguments[size_t(i) + 1], &document), "");
+                    EXPECT_EQ(GreyPlane(output), LibraryMask(document, 7, 3)) << c.what << ": " << output;
+                }
+            }
+            // The plug-in's preferences are never cut short, and its own new file is not left behind.
+            EXPECT_EQ(hosttest::ReadBytes(drive.Path("QUENpref.xxx")).size(), 53248u) << c.what;
+            EXPECT_FALSE(std::filesystem::exists(drive.Path("QUENpref.xxx.new"))) << c.what;
+            break;
         }
-        // The plug-in's preferences are never cut short, and its own new file is not left behind.
-        EXPECT_EQ(hosttest::ReadBytes(drive.Path("QUENpref.xxx")).size(), 53248u) << c.what;
-        EXPECT_FALSE(std::filesystem::exists(drive.Path("QUENpref.xxx.new"))) << c.what;
     }
 }
 
