@@ -166,19 +166,19 @@ TEST(ImageFiles, BmpOfEveryKind) {
         r10[i] = uint16_t((uint32_t(r[i]) * 4 * 255 + top / 2) / top), g10[i] = uint16_t((uint32_t(g[i]) * 4 * 255 + top / 2) / top);
         b10[i] = uint16_t((uint32_t(b[i]) * 4 * 255 + top / 2) / top);
     }
-    auto spec = [&](uint32_t infoSize, uint16_t bits, uint32_t compression, bool topDown, Bytes pixels) {
-        hosttest::BmpSpec s;
+    auto layout = [&](uint32_t infoSize, uint16_t bits, uint32_t compression, bool topDown, Bytes pixels) {
+        hosttest::BmpLayout s;
         s.infoSize = infoSize, s.width = w, s.height = topDown ? -h : h, s.bitCount = bits, s.compression = compression;
         s.pixels = std::move(pixels);
         return s;
     };
-    hosttest::BmpSpec colour8 = spec(40, 8, 0, false, stored(8, false, [&](size_t i) { return uint32_t(index[i]); }));
+    hosttest::BmpLayout colour8 = layout(40, 8, 0, false, stored(8, false, [&](size_t i) { return uint32_t(index[i]); }));
     colour8.palette.assign(palette, palette + 4), colour8.colours = 4;
-    hosttest::BmpSpec grey4 = spec(40, 4, 0, true, stored(4, true, [&](size_t i) { return uint32_t(index[i]); }));
+    hosttest::BmpLayout grey4 = layout(40, 4, 0, true, stored(4, true, [&](size_t i) { return uint32_t(index[i]); }));
     grey4.palette = {0, 0x3c3c3c, 0x787878, 0xb4b4b4}, grey4.colours = 4;
-    hosttest::BmpSpec rgb565 = spec(40, 16, 3, false, stored(16, false, [&](size_t i) { return uint32_t(r[i] >> 3 << 11 | g[i] >> 2 << 5 | b[i] >> 3); }));
+    hosttest::BmpLayout rgb565 = layout(40, 16, 3, false, stored(16, false, [&](size_t i) { return uint32_t(r[i] >> 3 << 11 | g[i] >> 2 << 5 | b[i] >> 3); }));
     rgb565.masks = {0xf800, 0x07e0, 0x001f};
-    hosttest::BmpSpec rgb10 = spec(124, 32, 3, true, stored(32, true, [&](size_t i) { return uint32_t(r[i]) << 22 | uint32_t(g[i]) << 12 | uint32_t(b[i]) << 2; }));
+    hosttest::BmpLayout rgb10 = layout(124, 32, 3, true, stored(32, true, [&](size_t i) { return uint32_t(r[i]) << 22 | uint32_t(g[i]) << 12 | uint32_t(b[i]) << 2; }));
     rgb10.masks = {0x3ff00000, 0x000ffc00, 0x000003ff};
     std::vector<uint16_t> pr(n), pg(n), pb(n), r555(n), g555(n), b555(n);
     for (size_t i = 0; i < n; ++i) {
@@ -187,15 +187,15 @@ TEST(ImageFiles, BmpOfEveryKind) {
     }
     struct Case {
         const char* what;
-        hosttest::BmpSpec spec;
+        hosttest::BmpLayout layout;
         Expected expected;
     };
     const Case cases[] = {
-        {"24-bit", spec(40, 24, 0, false, stored(24, false, bgr)), {3, w, h, {r, g, b}}},
-        {"24-bit, top-down", spec(40, 24, 0, true, stored(24, true, bgr)), {3, w, h, {r, g, b}}},
-        {"24-bit, OS/2 header", spec(12, 24, 0, false, stored(24, false, bgr)), {3, w, h, {r, g, b}}},
-        {"32-bit", spec(108, 32, 0, false, stored(32, false, bgr)), {3, w, h, {r, g, b}}},
-        {"16-bit, 5-5-5", spec(40, 16, 0, false, stored(16, false, [&](size_t i) { return uint32_t(r[i] >> 3 << 10 | g[i] >> 3 << 5 | b[i] >> 3); })),
+        {"24-bit", layout(40, 24, 0, false, stored(24, false, bgr)), {3, w, h, {r, g, b}}},
+        {"24-bit, top-down", layout(40, 24, 0, true, stored(24, true, bgr)), {3, w, h, {r, g, b}}},
+        {"24-bit, OS/2 header", layout(12, 24, 0, false, stored(24, false, bgr)), {3, w, h, {r, g, b}}},
+        {"32-bit", layout(108, 32, 0, false, stored(32, false, bgr)), {3, w, h, {r, g, b}}},
+        {"16-bit, 5-5-5", layout(40, 16, 0, false, stored(16, false, [&](size_t i) { return uint32_t(r[i] >> 3 << 10 | g[i] >> 3 << 5 | b[i] >> 3); })),
          {3, w, h, {r555, g555, b555}}},
         {"16-bit, 5-6-5 masks", rgb565, {3, w, h, {r5, g6, b5}}},
         {"32-bit, 10-10-10 masks, top-down", rgb10, {3, w, h, {r10, g10, b10}}},
@@ -204,7 +204,7 @@ TEST(ImageFiles, BmpOfEveryKind) {
     };
     for (const Case& c : cases) {
         varno::Document document;
-        const std::string error = Read(drive, "kind.bmp", hosttest::BmpFile(c.spec), &document);
+        const std::string error = Read(drive, "kind.bmp", hosttest::BmpFile(c.layout), &document);
         ASSERT_EQ(error, "") << c.what;
         ExpectDocument(document, c.expected, c.what);
     }
@@ -227,27 +227,27 @@ TEST(ImageFiles, TiffOfEveryKind) {
         {"white is zero, 1-bit", 1, 1, 0, 1}, {"palette, 4-bit", 4, 1, 3, 3, true}, {"RGB in a tile", 8, 3, 2, 3, false, true},
     };
     for (const Case& c : cases) {
-        hosttest::TiffSpec spec;
-        spec.width = w, spec.height = h, spec.bits = c.bits, spec.samples = c.samples, spec.photometric = c.photometric;
+        hosttest::TiffLayout layout;
+        layout.width = w, layout.height = h, layout.bits = c.bits, layout.samples = c.samples, layout.photometric = c.photometric;
         const uint32_t columns = c.tiled ? 16 : w, lines = c.tiled ? 16 : h;
-        if (c.tiled) spec.tileWidth = spec.tileHeight = 16;
+        if (c.tiled) layout.tileWidth = layout.tileHeight = 16;
         std::vector<std::vector<uint16_t>> expected(c.paletted ? 3 : c.photometric == 5 ? 4 : c.samples == 1 ? 1 : 3, std::vector<uint16_t>(n));
         if (c.paletted)
             for (uint32_t i = 0; i < 16; ++i)
-                for (uint32_t k = 0; k < 3; ++k) spec.colourMap.push_back(uint16_t((i * 4099 + k * 20000) % 65536));
+                for (uint32_t k = 0; k < 3; ++k) layout.colourMap.push_back(uint16_t((i * 4099 + k * 20000) % 65536));
         const size_t rowBytes = (size_t(columns) * c.samples * c.bits + 7) / 8;
-        spec.pixels.assign(rowBytes * lines, 0);
+        layout.pixels.assign(rowBytes * lines, 0);
         for (uint32_t y = 0; y < h; ++y)
             for (uint32_t x = 0; x < w; ++x)
                 for (uint32_t s = 0; s < c.samples; ++s) {
                     const size_t i = y * w + x, bit = (size_t(x) * c.samples + s) * c.bits;
                     const uint32_t v = Value(s, i, c.bits);
-                    uint8_t* at = &spec.pixels[y * rowBytes + bit / 8];
+                    uint8_t* at = &layout.pixels[y * rowBytes + bit / 8];
                     if (c.bits == 16) at[0] = uint8_t(v), at[1] = uint8_t(v >> 8);
                     else *at = uint8_t(*at | v << (8 - c.bits - bit % 8));
                     const uint32_t full = (1u << c.bits) - 1;
                     if (c.paletted) {
-                        for (uint32_t k = 0; k < 3; ++k) expected[k][i] = uint16_t(spec.colourMap[k * 16 + v] >> 8);
+                        for (uint32_t k = 0; k < 3; ++k) expected[k][i] = uint16_t(layout.colourMap[k * 16 + v] >> 8);
                     } else if (c.photometric == 0) {
                         expected[s][i] = uint16_t((full - v) * 255);
                     } else {
@@ -257,13 +257,13 @@ TEST(ImageFiles, TiffOfEveryKind) {
         if (c.paletted) {  // the colour map holds all reds, then greens, then blues
             std::vector<uint16_t> map(48);
             for (uint32_t i = 0; i < 16; ++i)
-                for (uint32_t k = 0; k < 3; ++k) map[k * 16 + i] = spec.colourMap[i * 3 + k];
-            spec.colourMap = map;
+                for (uint32_t k = 0; k < 3; ++k) map[k * 16 + i] = layout.colourMap[i * 3 + k];
+            layout.colourMap = map;
             for (size_t i = 0; i < n; ++i)
                 for (uint32_t k = 0; k < 3; ++k) expected[k][i] = uint16_t(map[k * 16 + Value(0, i, 4)] >> 8);
         }
         varno::Document document;
-        const std::string error = Read(drive, "kind.tif", hosttest::TiffFile(spec), &document);
+        const std::string error = Read(drive, "kind.tif", hosttest::TiffFile(layout), &document);
         if (kWindows && !c.windows) {
             EXPECT_NE(error, "") << c.what << ": read by the Windows build now; say so in the README";
             continue;

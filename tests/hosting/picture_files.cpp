@@ -99,7 +99,7 @@ size_t FindChunk(const Bytes& png, const char* type) {
     return png.size();
 }
 
-Bytes BmpFile(const BmpSpec& s) {
+Bytes BmpFile(const BmpLayout& s) {
     Bytes info;
     Put32(&info, s.infoSize);
     if (s.infoSize == 12) {
@@ -130,7 +130,7 @@ Bytes BmpFile(const BmpSpec& s) {
     return file;
 }
 
-Bytes TiffFile(const TiffSpec& s) {
+Bytes TiffFile(const TiffLayout& s) {
     struct Entry {
         uint16_t tag, type;  // type 3 SHORT, 4 LONG
         std::vector<uint32_t> values;
@@ -247,7 +247,7 @@ std::vector<DamagedFile> DamagedFiles() {
                      "the JPEG needs more than 128 MB for its coefficients before its first row, more than a file of "
                      "this size may ask for"});
 
-    BmpSpec bmp;
+    BmpLayout bmp;
     bmp.width = 40000, bmp.height = 1, bmp.pixels.assign(120000, 7);
     files.push_back({"BMP wider than a side may be", "wide.bmp", BmpFile(bmp), "the picture is 40000 x 1 pixels; " + side});
     bmp.width = 32536, bmp.height = 4112, bmp.pixels.assign(72, 7);
@@ -255,21 +255,21 @@ std::vector<DamagedFile> DamagedFiles() {
                      "the BMP is truncated: it holds 0 of its 4112 rows"});
     bmp.width = 4, bmp.height = 8, bmp.pixels.assign(3 * 12 + 2, 7);
     files.push_back({"BMP cut inside its rows", "cut.bmp", BmpFile(bmp), "the BMP is truncated: it holds 3 of its 8 rows"});
-    BmpSpec indexed;
+    BmpLayout indexed;
     indexed.width = 4, indexed.height = 1, indexed.bitCount = 8, indexed.colours = 2;
     indexed.palette = {0x000000, 0xffffff}, indexed.pixels = {0, 1, 5, 0};
     files.push_back({"BMP pixel beyond its palette", "palette.bmp", BmpFile(indexed), "a BMP pixel uses colour 5 of a palette of 2"});
     indexed.colours = 3, indexed.bitCount = 1, indexed.palette = {0, 0xffffff, 0xff0000}, indexed.pixels = {0x50, 0, 0, 0};
     files.push_back({"BMP palette larger than its pixels can name", "colours.bmp", BmpFile(indexed),
                      "a BMP palette of 3 colours for 1-bit pixels"});
-    BmpSpec masked;
+    BmpLayout masked;
     masked.width = 2, masked.height = 1, masked.bitCount = 16, masked.compression = 3, masked.pixels = {1, 2, 3, 4};
     masked.masks = {0xf800, 0x0fe0, 0x001f};
     files.push_back({"BMP with overlapping colour masks", "overlap.bmp", BmpFile(masked), "the BMP's colour masks overlap"});
     masked.masks = {0xf00f, 0x07e0, 0x001f};
     files.push_back({"BMP with a colour mask of two runs", "mask.bmp", BmpFile(masked),
                      "a BMP colour mask is empty, not one run of bits, or wider than the pixel"});
-    BmpSpec odd;
+    BmpLayout odd;
     odd.width = 1, odd.height = 1, odd.pixels = {1, 2, 3, 0};
     odd.planes = 2;
     files.push_back({"BMP of two colour planes", "planes.bmp", BmpFile(odd), "the BMP declares 2 colour planes; it must be 1"});
@@ -279,21 +279,21 @@ std::vector<DamagedFile> DamagedFiles() {
     odd.dataOffset = -1, odd.bitCount = 8, odd.compression = 1, odd.palette = {0, 0xffffff};
     files.push_back({"run-length BMP", "rle.bmp", BmpFile(odd), "run-length compressed BMPs are not supported"});
 
-    TiffSpec tiff;
+    TiffLayout tiff;
     tiff.width = 40000, tiff.height = 1, tiff.pixels.assign(40000, 9);
     files.push_back({"TIFF wider than a side may be", "wide.tif", TiffFile(tiff), "the picture is 40000 x 1 pixels; " + side});
     tiff.width = 16384, tiff.height = 16384, tiff.samples = 3, tiff.photometric = 2;
     tiff.tileWidth = 16384, tiff.tileHeight = 16384, tiff.pixels.assign(7000, 9);
     files.push_back({"TIFF of 7 KB with one huge tile", "tile.tif", TiffFile(tiff),
                      "a TIFF tile of 768 MB is larger than a file of this size may ask for"});
-    TiffSpec strip;
+    TiffLayout strip;
     strip.width = 30000, strip.height = 30000, strip.pixels.assign(16, 9), strip.byteCount = 900000000;
     files.push_back({"TIFF of 150 bytes declaring 30000 x 30000", "strip.tif", TiffFile(strip),
                      "TIFF: TIFFFillStrip: Read error on strip 0; got 16 bytes, expected 30000"});
     strip.width = 8, strip.height = 8, strip.pixels.assign(20, 9), strip.byteCount = 64;
     files.push_back({"TIFF cut inside its strip", "cut.tif", TiffFile(strip),
                      "TIFF: TIFFFillStrip: Read error on strip 0; got 20 bytes, expected 64"});
-    TiffSpec signedGrey;
+    TiffLayout signedGrey;
     signedGrey.width = 2, signedGrey.height = 1, signedGrey.bits = 16, signedGrey.sampleFormat = 2;
     signedGrey.pixels = {0xff, 0xff, 0, 0x80};
     files.push_back({"TIFF of signed 16-bit grey samples", "signed.tif", TiffFile(signedGrey),

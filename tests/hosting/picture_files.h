@@ -29,7 +29,7 @@ size_t FindChunk(const Bytes& png, const char* type);
 
 // ---- BMP --------------------------------------------------------------------------------------
 
-struct BmpSpec {
+struct BmpLayout {
     uint32_t infoSize = 40;
     int32_t width = 0, height = 0;  // height < 0: top-down
     uint16_t planes = 1, bitCount = 24;
@@ -40,11 +40,11 @@ struct BmpSpec {
     int64_t dataOffset = -1;         // -1: right after the palette
     Bytes pixels;                    // the rows as stored, padding included
 };
-Bytes BmpFile(const BmpSpec& spec);
+Bytes BmpFile(const BmpLayout& layout);
 
 // ---- TIFF -------------------------------------------------------------------------------------
 
-struct TiffSpec {
+struct TiffLayout {
     uint32_t width = 0, height = 0;
     uint16_t bits = 8, samples = 1, photometric = 1, planar = 1, sampleFormat = 1;
     uint32_t tileWidth = 0, tileHeight = 0;  // 0: one strip
@@ -52,7 +52,7 @@ struct TiffSpec {
     Bytes pixels;                            // the strip (or the one tile) as stored
     int64_t byteCount = -1;                  // -1: the size of `pixels`
 };
-Bytes TiffFile(const TiffSpec& spec);
+Bytes TiffFile(const TiffLayout& layout);
 
 // ---- JPEG -------------------------------------------------------------------------------------
 

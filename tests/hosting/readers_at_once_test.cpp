@@ -49,7 +49,7 @@ TEST(Readers, SeveralAtOnceReadAsOneAlone) {
         }
     }
     files.push_back(hosttest::SampleJpeg(40, 30, true));
-    hosttest::TiffSpec tiff;
+    hosttest::TiffLayout tiff;
     tiff.width = 16, tiff.height = 8, tiff.bits = 16;
     for (uint32_t i = 0; i < 16 * 8; ++i) tiff.pixels.insert(tiff.pixels.end(), {uint8_t(i * 7), uint8_t(i)});
     files.push_back(hosttest::TiffFile(tiff));
