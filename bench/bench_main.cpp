@@ -55,12 +55,12 @@
 #include "buffers/image_buffer.h"
 #include "edges/kernels/levels.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
-#include "hosting/document.h"
-#include "hosting/images.h"
-#include "hosting/platform.h"
-#include "hosting/run.h"
-#include "hosting/sample.h"
+#include "plugin/plugin.h"
+#include "images/document.h"
+#include "images/images.h"
+#include "host/platform.h"
+#include "host/run.h"
+#include "images/sample.h"
 
 namespace varnobench {
 

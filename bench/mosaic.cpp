@@ -1,8 +1,8 @@
 // The mosaic of photographs.
 #include "bench/mosaic.h"
 
-#include "hosting/document.h"
-#include "hosting/images.h"
+#include "images/document.h"
+#include "images/images.h"
 
 namespace varnobench {
 

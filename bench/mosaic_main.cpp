@@ -11,7 +11,7 @@
 
 #include "bench/bench_table.h"
 #include "bench/mosaic.h"
-#include "hosting/images.h"
+#include "images/images.h"
 
 int main(int argc, char** argv) {
     int32_t width = 6000, height = 4000;

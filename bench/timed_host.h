@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 namespace varnobench {
 

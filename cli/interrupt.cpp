@@ -3,8 +3,8 @@
 
 #include <mutex>
 
-#include "hosting/messages.h"
-#include "hosting/output_files.h"
+#include "host/messages.h"
+#include "images/output_files.h"
 
 namespace varno {
 

@@ -4,7 +4,7 @@
 #include "buffers/files.h"
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
-#include "hosting/actions.h"
+#include "host/actions.h"
 #include "params/preferences.h"
 #include "params/settings.h"
 

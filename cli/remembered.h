@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "hosting/descriptor.h"
+#include "host/descriptor.h"
 
 namespace varno {
 

@@ -8,11 +8,11 @@
 #include "cli/interrupt.h"
 #include "cli/remembered.h"
 #include "cli/varno.h"
-#include "hosting/actions.h"
-#include "hosting/images.h"
-#include "hosting/messages.h"
-#include "hosting/platform.h"
-#include "hosting/run.h"
+#include "host/actions.h"
+#include "images/images.h"
+#include "host/messages.h"
+#include "host/platform.h"
+#include "host/run.h"
 
 namespace varno {
 

@@ -3,27 +3,28 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/progress.h"
+#include "base/results.h"
+#include "buffers/colour.h"
 #include "buffers/image_buffer.h"
 #include "cli/interrupt.h"
 #include "cli/varno.h"
 #include "edges/methods.h"
-#include "host/pixels.h"
-#include "host/plugin.h"
-#include "hosting/images.h"
-#include "hosting/messages.h"
-#include "hosting/platform.h"
-#include "hosting/sample.h"
+#include "images/images.h"
+#include "host/messages.h"
+#include "host/platform.h"
+#include "images/sample.h"
 
 namespace varno {
 
 namespace {
 
-// The edges tool's host record: progress on the terminal, Ctrl-C as the stop request.
+// The edges tool's progress pair: the bar on the terminal, Ctrl-C as the stop request.
 int32_t edgesBar = -1;
 bool edgesShowBar = false;
-Boolean PIAPI EdgesAbort(void) { return StopFlag()->load() ? 1 : 0; }
-void PIAPI EdgesProgress(int32_t done, int32_t total) {
-    if (edgesShowBar) DrawProgressBar(done, total, &edgesBar);
+int32_t EdgesAbort(void*) { return StopFlag()->load() ? 1 : 0; }
+void EdgesProgress(void*, int32_t k, int32_t n) {
+    if (edgesShowBar) DrawProgressBar(k, n, &edgesBar);
 }
 
 // The document as the methods take it: 8-bit grey, or interleaved 8-bit RGB for every colour
@@ -100,20 +101,10 @@ int Edges(const std::vector<std::string>& args) {
     ImageBuffer* image = nullptr;
     int16_t result = CreateImageBuffer("varno edges", width, height, planes, &image);
     if (result == kNoErr && (!image || !image->mapped)) result = kErrOutOfMemory;
-    std::unique_ptr<RunState, decltype(&std::free)> run(static_cast<RunState*>(std::calloc(1, sizeof(RunState))), std::free);
-    if (result == kNoErr && !run) result = kErrOutOfMemory;
-    SelectionRecord record = {};
     if (result == kNoErr) {
         for (int32_t row = 0; row < height; ++row) WriteBufferRow(image, 0, row, int32_t(rowBytes), &pixels[size_t(row) * rowBytes]);
-        record.abortProc = EdgesAbort;
-        record.progressProc = EdgesProgress;
-        record.hostSig = FourCC("8BIM");
-        run->width = int16_t(width);
-        run->height = int16_t(height);
-        run->planes = planes;
-        run->host = &record;
         edgesShowBar = !quiet && StderrIsTerminal();
-        const ProgressPair progress = RunProgress(run.get());
+        const ProgressPair progress = {EdgesProgress, EdgesAbort, nullptr};
         result = RunEdgeMethod(method, float(radius), image, &progress, 1);
         ClearProgressBar(&edgesBar);
     }

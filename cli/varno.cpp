@@ -18,9 +18,9 @@
 
 #include "cli/interrupt.h"
 #include "cli/varno.h"
-#include "hosting/actions.h"
-#include "hosting/messages.h"
-#include "hosting/platform.h"
+#include "host/actions.h"
+#include "host/messages.h"
+#include "host/platform.h"
 
 #ifndef VARNO_VERSION
 #define VARNO_VERSION "0"

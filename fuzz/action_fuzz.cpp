@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "hosting/actions.h"
+#include "host/actions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     varno::Descriptor descriptor;

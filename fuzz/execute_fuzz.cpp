@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "host/execute.h"
-#include "host/plugin.h"
-#include "hosting/descriptor.h"
-#include "hosting/handles.h"
+#include "plugin/execute.h"
+#include "plugin/plugin.h"
+#include "host/descriptor.h"
+#include "host/handles.h"
 
 struct PIChannelPortDesc {
     int32_t channel;  // index into the host's channels; -1 the selection, -2 the new selection

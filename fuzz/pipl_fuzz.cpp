@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "hosting/pipl.h"
+#include "host/pipl.h"
 
 namespace {
 

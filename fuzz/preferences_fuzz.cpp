@@ -16,7 +16,7 @@
 
 #include "buffers/image_buffer.h"
 #include "fuzz/fuzz_check.h"
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 #include "params/parameter_set.h"
 #include "params/preferences.h"
 

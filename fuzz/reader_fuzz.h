@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hosting/codecs.h"
+#include "images/codecs.h"
 
 namespace fuzzing {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "host/plugin.h"
-#include "hosting/descriptor.h"
-#include "hosting/handles.h"
+#include "plugin/plugin.h"
+#include "host/descriptor.h"
+#include "host/handles.h"
 #include "params/parameter_set.h"
 #include "params/run_state.h"
 #include "params/scripting.h"

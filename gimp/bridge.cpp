@@ -7,7 +7,7 @@
 #include "buffers/files.h"
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
-#include "hosting/messages.h"
+#include "host/messages.h"
 #include "params/preferences.h"
 #include "params/settings.h"
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "hosting/descriptor.h"
-#include "hosting/document.h"
+#include "host/descriptor.h"
+#include "images/document.h"
 
 namespace varno {
 

@@ -22,9 +22,9 @@
 
 #include "gimp/bridge.h"
 #include "gimp/dialog.h"
-#include "hosting/actions.h"
-#include "hosting/platform.h"
-#include "hosting/run.h"
+#include "host/actions.h"
+#include "host/platform.h"
+#include "host/run.h"
 
 namespace {
 

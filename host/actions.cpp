@@ -1,5 +1,5 @@
 // Action files: descriptors written and read as lines of text.
-#include "hosting/actions.h"
+#include "host/actions.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "hosting/descriptor.h"
+#include "host/descriptor.h"
 
 namespace varno {
 

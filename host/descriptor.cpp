@@ -1,11 +1,11 @@
 // Descriptors in host handles, and the read and write suites over them.
-#include "hosting/descriptor.h"
+#include "host/descriptor.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "hosting/faults.h"
-#include "hosting/handles.h"
+#include "host/faults.h"
+#include "host/handles.h"
 
 struct PIReadDescriptorToken {
     varno::Descriptor descriptor;

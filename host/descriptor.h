@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 namespace varno {
 

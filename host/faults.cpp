@@ -1,5 +1,5 @@
 // The failure chosen for the run under way and the count of every callback kind.
-#include "hosting/faults.h"
+#include "host/faults.h"
 
 namespace varno {
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 namespace varno {
 

@@ -1,6 +1,6 @@
 // Host handles: a registered master pointer per handle, pointing 16 bytes into a block whose head
 // records the size.
-#include "hosting/handles.h"
+#include "host/handles.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 namespace varno {
 

@@ -1,5 +1,5 @@
 // Result codes to one-line messages.
-#include "hosting/messages.h"
+#include "host/messages.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // PiPL parsing and the entry-point look-up a Windows host makes before calling a plug-in.
-#include "hosting/pipl.h"
+#include "host/pipl.h"
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 namespace varno {
 

@@ -1,31 +1,21 @@
-// What the host library needs from the operating system, one implementation per platform
-// (platform_posix.cpp, platform_win32.cpp).
+// What the host library needs from the operating system to load a plug-in and hand it a window,
+// one implementation per platform (platform_posix.cpp, platform_win32.cpp); the rest is in
+// images/system.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "images/system.h"
+
 namespace varno {
 
 // The owner window handed to the plug-in in PlatformData: 0 natively, the desktop window on
 // Windows.
 intptr_t OwnerWindow(void);
-bool StderrIsTerminal(void);
 // Directory of the running program, with a trailing separator.
 std::string ExecutableDirectory(void);
-int32_t ProcessId(void);
-// Called once at the start of a program that holds whole pictures: large blocks go back to the
-// system as soon as they are freed (natively a fixed threshold for mapped blocks, so that the C
-// library's heap does not keep the memory of freed pictures and file contents).
-void PrepareForLargeBlocks(void);
-// A hint that a large block just allocated will be filled from start to end soon: natively it may
-// be backed by huge pages (far fewer page faults); elsewhere nothing.
-void AdviseLargeBlock(void* start, size_t bytes);
-// Renames `from` to `to`, replacing `to` when it exists. Empty on success, else the reason.
-std::string RenameOver(const std::string& from, const std::string& to);
-// Sets (value non-null) or removes an environment variable of this process.
-void SetEnvironment(const char* name, const char* value);
 
 // ---- loading the plug-in like a host ------------------------------------------------------------
 

@@ -1,14 +1,11 @@
-// The host library on Windows: LoadLibraryA and the PiPL resource for the plug-in,
-// MoveFileExA for outputs.
+// The host library on Windows: LoadLibraryA and the PiPL resource for the plug-in.
 #include <windows.h>
-#include <io.h>
-#include <process.h>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "hosting/pipl.h"
-#include "hosting/platform.h"
+#include "host/pipl.h"
+#include "host/platform.h"
 
 namespace varno {
 
@@ -28,8 +25,6 @@ std::string LastErrorText(DWORD error) {
 
 intptr_t OwnerWindow(void) { return reinterpret_cast<intptr_t>(GetDesktopWindow()); }
 
-bool StderrIsTerminal(void) { return _isatty(_fileno(stderr)) != 0; }
-
 std::string ExecutableDirectory(void) {
     char path[MAX_PATH * 2];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
@@ -38,19 +33,6 @@ std::string ExecutableDirectory(void) {
     const size_t slash = text.find_last_of("\\/");
     return slash == std::string::npos ? ".\\" : text.substr(0, slash + 1);
 }
-
-int32_t ProcessId(void) { return int32_t(_getpid()); }
-
-std::string RenameOver(const std::string& from, const std::string& to) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
-    return LastErrorText(GetLastError());
-}
-
-void PrepareForLargeBlocks(void) {}
-
-void AdviseLargeBlock(void*, size_t) {}
-
-void SetEnvironment(const char* name, const char* value) { _putenv_s(name, value ? value : ""); }
 
 std::string DefaultPluginPath(void) { return ExecutableDirectory() + "Varnocketile.8bs"; }
 

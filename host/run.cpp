@@ -1,14 +1,14 @@
 // The host side of one invocation: records, channel ports, progress and abort, and the
 // About/Execute calls.
-#include "hosting/run.h"
+#include "host/run.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-#include "hosting/handles.h"
-#include "hosting/messages.h"
-#include "hosting/platform.h"
+#include "host/handles.h"
+#include "host/messages.h"
+#include "host/platform.h"
 
 struct PIChannelPortDesc {
     const uint16_t* wide = nullptr;   // 16-bit document samples, reduced to 8 bits on reading

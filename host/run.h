@@ -25,10 +25,10 @@
 #include <functional>
 #include <string>
 
-#include "hosting/descriptor.h"
-#include "hosting/document.h"
-#include "hosting/faults.h"
-#include "host/host_api.h"
+#include "host/descriptor.h"
+#include "images/document.h"
+#include "host/faults.h"
+#include "api/host_api.h"
 
 namespace varno {
 

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "hosting/document.h"
-#include "hosting/platform.h"
+#include "images/document.h"
+#include "images/system.h"
 
 namespace varno {
 

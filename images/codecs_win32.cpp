@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "hosting/codecs.h"
+#include "images/codecs.h"
 
 namespace varno {
 

@@ -1,5 +1,5 @@
 // The native build's decoders, chosen by the file's first bytes.
-#include "hosting/codecs.h"
+#include "images/codecs.h"
 
 namespace varno {
 

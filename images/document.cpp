@@ -1,9 +1,9 @@
 // Documents of the host library: shape checks and the API's channel types per mode.
-#include "hosting/document.h"
+#include "images/document.h"
 
 #include <cstdio>
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 namespace varno {
 

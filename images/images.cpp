@@ -1,14 +1,14 @@
 // Image files: the format by the file's first bytes, the limits every decoder keeps, the BMP
 // writer and the encoder by extension (outputs are written through output_files.h).
-#include "hosting/images.h"
+#include "images/images.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include "hosting/codecs.h"
-#include "hosting/platform.h"
+#include "images/codecs.h"
+#include "images/system.h"
 
 namespace varno {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "hosting/document.h"
-#include "hosting/output_files.h"
+#include "images/document.h"
+#include "images/output_files.h"
 
 namespace varno {
 

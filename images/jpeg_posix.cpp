@@ -16,7 +16,7 @@
 #include <csetjmp>
 #include <cstdlib>
 
-#include "hosting/codecs.h"
+#include "images/codecs.h"
 
 namespace varno {
 

@@ -1,5 +1,5 @@
 // The temporary-file registry behind every output of the host library.
-#include "hosting/output_files.h"
+#include "images/output_files.h"
 
 #include <atomic>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <set>
 
-#include "hosting/platform.h"
+#include "images/system.h"
 
 namespace varno {
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "hosting/output_files.h"
+#include "images/output_files.h"
 
 namespace varno {
 

@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "hosting/output_files.h"
+#include "images/output_files.h"
 
 namespace varno {
 

@@ -12,7 +12,7 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "hosting/codecs.h"
+#include "images/codecs.h"
 
 namespace varno {
 

@@ -1,5 +1,5 @@
 // The sample landscape and the test documents drawn from it, in integers only.
-#include "hosting/sample.h"
+#include "images/sample.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hosting/document.h"
+#include "images/document.h"
 
 namespace varno {
 

@@ -15,7 +15,7 @@
 #include <memory>
 #include <mutex>
 
-#include "hosting/codecs.h"
+#include "images/codecs.h"
 
 namespace varno {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 struct ParameterSet;
 

@@ -1,11 +1,11 @@
 // Method dispatch: validate and record the chosen method and radius, run the method on the
 // working image, and turn its picture into the run's mask.
-#include "host/dispatch.h"
+#include "plugin/dispatch.h"
 
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
-#include "host/selection_output.h"
+#include "plugin/plugin.h"
+#include "plugin/selection_output.h"
 #include "params/parameter_set.h"
 #include "params/settings.h"
 

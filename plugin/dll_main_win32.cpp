@@ -1,7 +1,7 @@
 // The library's DllMain keeps the module handle: the dialog's resources live in this module.
 #include <windows.h>
 
-#include "host/module_win32.h"
+#include "plugin/module_win32.h"
 
 static HINSTANCE moduleInstance;
 

@@ -2,8 +2,8 @@
 // keeps a PersistentBlock for the plug-in, then Execute runs and any other selector is refused.
 #include <cstring>
 
-#include "host/execute.h"
-#include "host/plugin.h"
+#include "plugin/execute.h"
+#include "plugin/plugin.h"
 
 extern "C" PLUGIN_EXPORT void PIAPI ENTRYPOINT(int16_t selector, void* record, intptr_t* data,
                                                int16_t* result) {

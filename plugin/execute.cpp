@@ -2,13 +2,13 @@
 // selection. It owns every resource of the run (row buffers, both image buffers, the run record,
 // the path block, the preferences file, the parameter set and the choice handle) and releases all
 // of them on every path before it returns the result.
-#include "host/execute.h"
+#include "plugin/execute.h"
 
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
-#include "host/dispatch.h"
-#include "host/pixels.h"
-#include "host/selection_output.h"
+#include "plugin/dispatch.h"
+#include "plugin/pixels.h"
+#include "plugin/selection_output.h"
 #include "params/parameter_set.h"
 #include "params/preferences.h"
 #include "params/run_log.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 
 // Runs one Execute call on the local copy of the persistent block; releases everything it
 // allocated before it returns the plug-in result.

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 struct ImageBuffer;
 
@@ -35,7 +35,3 @@ int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* select
 int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, int32_t imageMode,
                   RowBuffers* rows, ImageBuffer* image, int32_t width, int32_t height);
 
-// One pixel's conversion to RGB; channel values are the raw 8-bit samples (CMYK: 255 = no ink;
-// Lab: a and b centred on 128).
-void ConvertCmykPixel(uint8_t c, uint8_t m, uint8_t y, uint8_t k, uint8_t rgb[3]);
-void ConvertLabPixel(uint8_t l, uint8_t a, uint8_t b, uint8_t rgb[3]);

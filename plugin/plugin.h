@@ -10,7 +10,7 @@
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
-#include "host/host_api.h"
+#include "api/host_api.h"
 #include "params/run_state.h"
 
 struct ImageBuffer;

@@ -1,2 +1,2 @@
 // The native plug-in library: the core linked whole, with ENTRYPOINT its only visible symbol.
-#include "host/plugin.h"
+#include "plugin/plugin.h"

@@ -1,5 +1,5 @@
 // Progress, abort and channel lookup through the host record of the run.
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 
 void ReportProgress(const RunState* run, int32_t k, int32_t n) {
     if (!run || !run->host || !run->host->progressProc) return;

@@ -1,10 +1,10 @@
 // The mask conversion and the write-back to the host's new selection.
-#include "host/selection_output.h"
+#include "plugin/selection_output.h"
 
 #include "buffers/image_buffer.h"
 #include "edges/kernels/gradient.h"
-#include "host/pixels.h"
-#include "host/plugin.h"
+#include "plugin/pixels.h"
+#include "plugin/plugin.h"
 
 // Row by row in place: the colour row's grey levels go straight into the mask row, which is then
 // inverted while it is still in the cache; the bytes are those of the region copy followed by the

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/host_api.h"
+#include "api/host_api.h"
 
 struct ImageBuffer;
 struct RowBuffers;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "buffers/image_buffer.h"
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 
 namespace {
 

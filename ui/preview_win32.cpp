@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 #include "ui/controls_win32.h"
 #include "ui/preview_math.h"
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "buffers/files.h"
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 
 #if defined(_WIN32)
 #include <windows.h>

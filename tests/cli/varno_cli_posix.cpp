@@ -11,10 +11,10 @@
 
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
-#include "host/plugin.h"
-#include "host_fixture.h"
-#include "hosting/images.h"
-#include "picture_files.h"
+#include "plugin/plugin.h"
+#include "tests/host/host_fixture.h"
+#include "images/images.h"
+#include "tests/images/picture_files.h"
 #include "varno_program.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "hosting/images.h"
-#include "host_fixture.h"
+#include "images/images.h"
+#include "tests/host/host_fixture.h"
 
 namespace varnotest {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "buffers/image_buffer.h"
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 
 namespace edgetest {
 

@@ -7,9 +7,9 @@
 
 #include "gimp/bridge.h"
 #include "gimp/preview.h"
-#include "host_fixture.h"
-#include "hosting/actions.h"
-#include "hosting/sample.h"
+#include "tests/host/host_fixture.h"
+#include "host/actions.h"
+#include "images/sample.h"
 #include "params/settings.h"
 
 namespace {

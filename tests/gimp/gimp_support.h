@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host_fixture.h"
+#include "tests/host/host_fixture.h"
 
 namespace gimptest {
 

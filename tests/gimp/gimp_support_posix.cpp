@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "hosting/images.h"
+#include "images/images.h"
 
 namespace gimptest {
 

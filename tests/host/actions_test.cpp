@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "hosting/actions.h"
-#include "hosting/messages.h"
+#include "host/actions.h"
+#include "host/messages.h"
 
 namespace {
 

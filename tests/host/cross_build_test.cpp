@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host_fixture.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <map>
 
-#include "hosting/actions.h"
-#include "host_fixture.h"
+#include "host/actions.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

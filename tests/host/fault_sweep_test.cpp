@@ -9,8 +9,8 @@
 #include <optional>
 
 #include "buffers/files.h"
-#include "host/plugin.h"
-#include "host_fixture.h"
+#include "plugin/plugin.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

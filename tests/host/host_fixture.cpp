@@ -1,5 +1,5 @@
 // The plug-in loaded once, drives C made fresh, and file helpers.
-#include "host_fixture.h"
+#include "tests/host/host_fixture.h"
 
 #include <atomic>
 #include <chrono>
@@ -12,8 +12,8 @@
 #include <mutex>
 #include <thread>
 
-#include "hosting/platform.h"
-#include "host/plugin.h"
+#include "host/platform.h"
+#include "plugin/plugin.h"
 
 namespace hosttest {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hosting/run.h"
-#include "hosting/sample.h"
+#include "host/run.h"
+#include "images/sample.h"
 
 namespace hosttest {
 

@@ -1,8 +1,8 @@
 // Natively the plug-in's drive C is a directory of the test's own.
 #include <filesystem>
 
-#include "hosting/platform.h"
-#include "host_fixture.h"
+#include "host/platform.h"
+#include "tests/host/host_fixture.h"
 
 namespace hosttest {
 

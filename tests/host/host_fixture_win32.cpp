@@ -2,7 +2,7 @@
 // key is the registry's.
 #include <windows.h>
 
-#include "host_fixture.h"
+#include "tests/host/host_fixture.h"
 
 namespace hosttest {
 

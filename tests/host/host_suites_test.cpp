@@ -5,9 +5,9 @@
 #include <cstring>
 #include <functional>
 
-#include "hosting/descriptor.h"
-#include "hosting/handles.h"
-#include "hosting/run.h"
+#include "host/descriptor.h"
+#include "host/handles.h"
+#include "host/run.h"
 
 namespace {
 

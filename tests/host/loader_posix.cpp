@@ -3,7 +3,7 @@
 
 #include <tiffio.h>
 
-#include "hosting/platform.h"
+#include "host/platform.h"
 
 namespace {
 

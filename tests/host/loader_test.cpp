@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "hosting/pipl.h"
-#include "hosting/platform.h"
-#include "host_fixture.h"
+#include "host/pipl.h"
+#include "host/platform.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

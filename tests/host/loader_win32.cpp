@@ -2,8 +2,8 @@
 // through a guessed export.
 #include <gtest/gtest.h>
 
-#include "hosting/platform.h"
-#include "host_fixture.h"
+#include "host/platform.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

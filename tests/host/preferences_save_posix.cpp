@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "host_fixture.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // memory block, handle and mapping it took, and the host every handle and descriptor reader.
 #include <gtest/gtest.h>
 
-#include "host_fixture.h"
-#include "host/plugin.h"
+#include "tests/host/host_fixture.h"
+#include "plugin/plugin.h"
 
 namespace {
 

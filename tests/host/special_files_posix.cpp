@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host_fixture.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

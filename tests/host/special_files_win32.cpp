@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
-#include "hosting/platform.h"
-#include "host_fixture.h"
+#include "host/platform.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include "hosting/images.h"
-#include "hosting/sample.h"
-#include "host_fixture.h"
-#include "picture_files.h"
+#include "images/images.h"
+#include "images/sample.h"
+#include "tests/host/host_fixture.h"
+#include "tests/images/picture_files.h"
 
 namespace {
 

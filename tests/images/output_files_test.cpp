@@ -2,8 +2,8 @@
 // written (what a stop relies on); an abandoned output leaves its destination as it was.
 #include <gtest/gtest.h>
 
-#include "hosting/output_files.h"
-#include "host_fixture.h"
+#include "images/output_files.h"
+#include "tests/host/host_fixture.h"
 
 namespace {
 

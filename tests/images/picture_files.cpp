@@ -1,11 +1,11 @@
 // Picture files made byte by byte by the tests (see picture_files.h).
-#include "picture_files.h"
+#include "tests/images/picture_files.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "hosting/images.h"
-#include "hosting/sample.h"
+#include "images/images.h"
+#include "images/sample.h"
 
 namespace hosttest {
 

@@ -5,10 +5,10 @@
 #include <atomic>
 #include <thread>
 
-#include "hosting/codecs.h"
-#include "hosting/images.h"
-#include "hosting/sample.h"
-#include "picture_files.h"
+#include "images/codecs.h"
+#include "images/images.h"
+#include "images/sample.h"
+#include "tests/images/picture_files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 #include "params/parameter_set.h"
 #include "params/settings.h"
 

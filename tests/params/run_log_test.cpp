@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 #include "params/parameter_set.h"
 #include "params/run_log.h"
 #include "params/settings.h"

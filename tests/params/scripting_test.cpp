@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 #include "params/parameter_set.h"
 #include "params/scripting.h"
 

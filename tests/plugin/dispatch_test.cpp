@@ -7,8 +7,8 @@
 
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
-#include "host/dispatch.h"
-#include "host/plugin.h"
+#include "plugin/dispatch.h"
+#include "plugin/plugin.h"
 #include "params/parameter_set.h"
 #include "params/settings.h"
 

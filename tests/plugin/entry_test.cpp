@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 
 namespace {
 

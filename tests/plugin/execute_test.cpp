@@ -2,7 +2,7 @@
 // everything on every early failure.
 #include <gtest/gtest.h>
 
-#include "host/execute.h"
+#include "plugin/execute.h"
 
 namespace {
 

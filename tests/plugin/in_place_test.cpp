@@ -8,8 +8,8 @@
 
 #include "buffers/image_buffer.h"
 #include "buffers/region.h"
-#include "host/pixels.h"
-#include "host/selection_output.h"
+#include "plugin/pixels.h"
+#include "plugin/selection_output.h"
 
 namespace {
 

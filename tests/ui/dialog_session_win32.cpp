@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "host/execute.h"
+#include "plugin/execute.h"
 #include "ui/preview_math.h"
 
 namespace {

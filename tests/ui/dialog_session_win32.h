@@ -14,8 +14,8 @@
 #include "buffers/image_buffer.h"
 #include "buffers/region.h"
 #include "edges/methods.h"
-#include "host/dispatch.h"
-#include "host/plugin.h"
+#include "plugin/dispatch.h"
+#include "plugin/plugin.h"
 #include "ui/dialog.h"
 
 using DialogStep = std::function<void(HWND dialog)>;

@@ -9,7 +9,7 @@
 
 #include "buffers/image_buffer.h"
 #include "dialog_session_win32.h"
-#include "host/execute.h"
+#include "plugin/execute.h"
 #include "ui/dialog.h"
 #include "ui/preview_math.h"
 #include "ui/preview_win32.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "hosting/images.h"
+#include "images/images.h"
 
 bool WritePng(const std::string& path, int32_t width, int32_t height, const std::vector<uint8_t>& rgb) {
     std::vector<uint8_t> bytes;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "buffers/image_buffer.h"
-#include "host/plugin.h"
+#include "plugin/plugin.h"
 #include "ui/preview_math.h"
 
 namespace {

@@ -1,0 +1,25 @@
+// What the host side needs from the operating system besides loading a plug-in, one implementation
+// per platform (system_posix.cpp, system_win32.cpp): terminals, process ids, large blocks, renames.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace varno {
+
+bool StderrIsTerminal(void);
+int32_t ProcessId(void);
+// Called once at the start of a program that holds whole pictures: large blocks go back to the
+// system as soon as they are freed (natively a fixed threshold for mapped blocks, so that the C
+// library's heap does not keep the memory of freed pictures and file contents).
+void PrepareForLargeBlocks(void);
+// A hint that a large block just allocated will be filled from start to end soon: natively it may
+// be backed by huge pages (far fewer page faults); elsewhere nothing.
+void AdviseLargeBlock(void* start, size_t bytes);
+// Renames `from` to `to`, replacing `to` when it exists. Empty on success, else the reason.
+std::string RenameOver(const std::string& from, const std::string& to);
+// Sets (value non-null) or removes an environment variable of this process.
+void SetEnvironment(const char* name, const char* value);
+
+}  // namespace varno
