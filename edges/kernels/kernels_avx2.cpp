@@ -67,7 +67,7 @@ constexpr PixelMasks kJoinMasks = MakeJoinMasks();
 
 // AVX2 operations for vector_*.h: sixteen 16-bit lanes per group, floats in two halves of
 // eight, fused multiply-adds. Unpacking and packing work within each 128-bit half, which the lane
-// order of gradient_vector.h allows for.
+// order of vector_rows.h allows for.
 struct V256 {
     using I = __m256i;
     using F = __m256;
@@ -91,6 +91,7 @@ struct V256 {
     static I Max16(I a, I b) { return _mm256_max_epi16(a, b); }
     static I Min16(I a, I b) { return _mm256_min_epi16(a, b); }
     static I Abs16(I a) { return _mm256_abs_epi16(a); }
+    static I Slli16(I a, int n) { return _mm256_slli_epi16(a, n); }
     static I Srli16(I a, int n) { return _mm256_srli_epi16(a, n); }
     static I Srai16(I a, int n) { return _mm256_srai_epi16(a, n); }
     static I Mulhi16(I a, I b) { return _mm256_mulhi_epi16(a, b); }
@@ -120,8 +121,9 @@ struct V256 {
     static I Srli32(I a, int n) { return _mm256_srli_epi32(a, n); }
     static I Srai32(I a, int n) { return _mm256_srai_epi32(a, n); }
     static I AndV(I a, I b) { return _mm256_and_si256(a, b); }
-    static I AndNotV(I a, I b) { return _mm256_andnot_si256(a, b); }
     static I Gt32(I a, I b) { return _mm256_cmpgt_epi32(a, b); }
+    static I Max32(I a, I b) { return _mm256_max_epi32(a, b); }
+    static I Abs32(I a) { return _mm256_abs_epi32(a); }
     static I Gather32(const uint32_t* table, I index) {
         return _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 4);
     }

@@ -132,6 +132,7 @@ struct V512 {
     static I Max16(I a, I b) { return _mm512_max_epi16(a, b); }
     static I Min16(I a, I b) { return _mm512_min_epi16(a, b); }
     static I Abs16(I a) { return _mm512_abs_epi16(a); }
+    static I Slli16(I a, int n) { return _mm512_slli_epi16(a, unsigned(n)); }
     static I Srli16(I a, int n) { return _mm512_srli_epi16(a, unsigned(n)); }
     static I Srai16(I a, int n) { return _mm512_srai_epi16(a, unsigned(n)); }
     static I Mulhi16(I a, I b) { return _mm512_mulhi_epi16(a, b); }
@@ -161,8 +162,9 @@ struct V512 {
     static I Srli32(I a, int n) { return _mm512_srli_epi32(a, unsigned(n)); }
     static I Srai32(I a, int n) { return _mm512_srai_epi32(a, unsigned(n)); }
     static I AndV(I a, I b) { return _mm512_and_si512(a, b); }
-    static I AndNotV(I a, I b) { return _mm512_andnot_si512(a, b); }
     static I Gt32(I a, I b) { return _mm512_movm_epi32(_mm512_cmpgt_epi32_mask(a, b)); }
+    static I Max32(I a, I b) { return _mm512_max_epi32(a, b); }
+    static I Abs32(I a) { return _mm512_abs_epi32(a); }
     static I Gather32(const uint32_t* table, I index) { return _mm512_i32gather_epi32(index, table, 4); }
     static uint32_t MaskEq32(I a, I b) { return uint32_t(_mm512_cmpeq_epi32_mask(a, b)); }
 

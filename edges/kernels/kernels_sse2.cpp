@@ -39,6 +39,7 @@ struct V128 {
     static I Max16(I a, I b) { return _mm_max_epi16(a, b); }
     static I Min16(I a, I b) { return _mm_min_epi16(a, b); }
     static I Abs16(I a) { return _mm_max_epi16(a, _mm_sub_epi16(_mm_setzero_si128(), a)); }
+    static I Slli16(I a, int n) { return _mm_slli_epi16(a, n); }
     static I Srli16(I a, int n) { return _mm_srli_epi16(a, n); }
     static I Srai16(I a, int n) { return _mm_srai_epi16(a, n); }
     static I Mulhi16(I a, I b) { return _mm_mulhi_epi16(a, b); }
@@ -65,12 +66,19 @@ struct V128 {
     static I Srli32(I a, int n) { return _mm_srli_epi32(a, n); }
     static I Srai32(I a, int n) { return _mm_srai_epi32(a, n); }
     static I AndV(I a, I b) { return _mm_and_si128(a, b); }
-    static I AndNotV(I a, I b) { return _mm_andnot_si128(a, b); }
     static I Gt32(I a, I b) { return _mm_cmpgt_epi32(a, b); }
+    static I Max32(I a, I b) {
+        const I greater = _mm_cmpgt_epi32(a, b);
+        return _mm_or_si128(_mm_and_si128(greater, a), _mm_andnot_si128(greater, b));
+    }
+    static I Abs32(I a) {
+        const I sign = _mm_srai_epi32(a, 31);
+        return _mm_sub_epi32(_mm_xor_si128(a, sign), sign);
+    }
     // SSE2 has no gather: four loads.
     static I Gather32(const uint32_t* table, I index) {
-        alignas(16) int32_t i[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(i), index);
+        int32_t i[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(i), index);
         return _mm_set_epi32(int32_t(table[i[3]]), int32_t(table[i[2]]), int32_t(table[i[1]]), int32_t(table[i[0]]));
     }
     static uint32_t MaskEq32(I a, I b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))); }

@@ -38,8 +38,8 @@ inline KERNEL_INLINE typename V::I Dot(typename V::I a1, typename V::I b1, typen
 }
 
 template <class V>
-inline KERNEL_INLINE uint32_t RemovedInGroup(const uint8_t* above, const uint8_t* middle,
-                                                              const uint8_t* below, int32_t x) {
+inline KERNEL_INLINE uint32_t RemovedInGroup(const uint8_t* above, const uint8_t* middle, const uint8_t* below,
+                                             int32_t x) {
     using I = typename V::I;
     using M = typename V::M;
     static_assert(V::kLanes <= 32, "one bit a lane in 32 bits");
@@ -161,10 +161,9 @@ inline KERNEL_INLINE typename V::I EstimateValues(typename V::F f, typename V::I
     using I = typename V::I;
     const I bits = V::BitsOfF(f);
     const I top = V::Sub32(V::Srli32(bits, 16), V::Set32(int32_t(kEdgeRatioEstimateFirst) - 1));
-    const I entry = V::Gather32(kEdgeRatioEstimateSteps.entry, V::AndNotV(V::Srai32(top, 31), top));
+    const I entry = V::Gather32(kEdgeRatioEstimateSteps.entry, V::Max32(top, V::Set32(0)));
     const I offset = V::Sub32(V::AndV(bits, V::Set32(0xFFFF)), V::AndV(entry, V::Set32(0xFFFFFF)));
-    *open = V::AndV(V::Gt32(offset, V::Set32(-kEdgeRatioEstimateMargin - 1)),
-                    V::Gt32(V::Set32(kEdgeRatioEstimateMargin + 1), offset));
+    *open = V::Gt32(V::Set32(kEdgeRatioEstimateMargin + 1), V::Abs32(offset));
     // base, plus 1 beyond the step (the comparison gives -1 there).
     return V::Sub32(V::Srli32(entry, 24), V::Gt32(offset, V::Set32(0)));
 }
@@ -185,7 +184,7 @@ inline KERNEL_INLINE void EdgeShareGroup(const uint8_t* above, const uint8_t* mi
     RootTwoSum<V>(V::Sub16(nw, se), V::Sub16(V::Add16(e, s), V::Add16(n, w)), f[3]);
     const I sides = V::Add16(V::Add16(n, s), V::Add16(e, w));
     const I corners = V::Add16(V::Add16(nw, ne), V::Add16(sw, se));
-    const I p4 = V::Add16(V::Add16(p, p), V::Add16(p, p));
+    const I p4 = V::Slli16(p, 2);
     const I f5 = V::Sub16(V::Add16(n, e), V::Add16(s, w));
     const I f6 = V::Sub16(V::Add16(V::Add16(ne, sw), se), nw);
     const I f7 = V::Sub16(V::Add16(corners, p4), V::Add16(sides, sides));

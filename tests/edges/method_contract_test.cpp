@@ -36,18 +36,7 @@ const MethodCase kMethods[] = {
 void PrintTo(const MethodCase& m, std::ostream* os) { *os << m.name; }
 
 int16_t RunMethod(const MethodCase& m, ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
-    switch (m.method) {
-        case kMethodTraditional:
-            return FindEdgesTraditional(image, progress, flag);
-        case kMethodSkinnyLines:
-            return FindEdgesSkinnyLines(image, progress, flag);
-        case kMethodSmoother:
-            return FindEdgesSmoother(image, progress, flag);
-        case kMethodFineDetail:
-            return FindEdgesFineDetail(image, progress, flag);
-        default:
-            return FindEdgesVariableWidth(image, progress, m.reach + 2, flag);
-    }
+    return RunEdgeMethod(m.method, float(m.reach), image, progress, flag);
 }
 
 Image Reference(const MethodCase& m, const Image& in) {
