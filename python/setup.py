@@ -4,6 +4,7 @@ package's Python files. Debian's packages only: pip install --no-build-isolation
 (setuptools, pybind11-dev, python3-dev, cmake, ninja-build; see scripts/install-deps)."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -36,7 +37,7 @@ class CMakeBuild(build_ext):
 
 setup(
     name="varnocketile",
-    version=(ROOT / "CMakeLists.txt").read_text().split("VERSION ", 1)[1].split()[0],
+    version=re.search(r"project\(Varnocketile VERSION ([0-9.]+)", (ROOT / "CMakeLists.txt").read_text()).group(1),
     description="Edge selections of numpy arrays through the Varnocketile plug-in module",
     packages=["varnocketile"],
     package_data={"varnocketile": ["py.typed", "*.pyi"]},

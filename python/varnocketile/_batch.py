@@ -95,3 +95,8 @@ def run_batch(paths, out_dir, method, radius, client, progress):
         if bar:
             bar.close()
     return results
+
+
+def module_loads():
+    """How many times this process loaded the plug-in module (0 before its first run, then 1)."""
+    return _core.plugin_loads()
