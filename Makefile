@@ -68,6 +68,8 @@ install-gimp:
 
 bench: deps
 	scripts/bench
+	$(MAKE) python
+	scripts/bench-python
 
 clean:
 	rm -rf build

@@ -57,50 +57,6 @@ ImageLayout Layout(const py::array& array, bool allowSixteen, const char* what) 
     return layout;
 }
 
-// One channel of an image into a plane: rows of interleaved samples as they lie when the rows are
-// packed (vectorised per channel count), any strides otherwise.
-template <typename T, int C>
-void PackedRow(const T* source, int32_t width, int32_t channel, T* plane) {
-    for (int32_t x = 0; x < width; ++x) plane[x] = source[size_t(x) * C + size_t(channel)];
-}
-
-template <typename T>
-std::vector<std::vector<T>> Planes(const ImageLayout& image) {
-    const size_t count = size_t(image.width) * size_t(image.height);
-    const bool packed = image.strides[1] == ptrdiff_t(sizeof(T)) * image.channels &&
-                        (image.channels == 1 || image.strides[2] == ptrdiff_t(sizeof(T)));
-    std::vector<std::vector<T>> planes(size_t(image.channels));
-    if (packed && image.channels == 1 && image.strides[0] == ptrdiff_t(sizeof(T)) * image.width) {
-        const T* source = reinterpret_cast<const T*>(image.data);
-        planes[0].assign(source, source + count);
-        return planes;
-    }
-    for (auto& plane : planes) plane.resize(count);
-    for (int32_t y = 0; y < image.height; ++y) {
-        const char* row = image.data + ptrdiff_t(y) * image.strides[0];
-        const size_t at = size_t(y) * size_t(image.width);
-        for (int32_t c = 0; c < image.channels; ++c) {
-            T* plane = planes[size_t(c)].data() + at;
-            const T* samples = reinterpret_cast<const T*>(row);
-            if (packed && image.channels == 1) {
-                std::memcpy(plane, samples, size_t(image.width) * sizeof(T));
-            } else if (packed && image.channels == 3) {
-                PackedRow<T, 3>(samples, image.width, c, plane);
-            } else if (packed && image.channels == 4) {
-                PackedRow<T, 4>(samples, image.width, c, plane);
-            } else {
-                const char* sample = row + (image.channels > 1 ? ptrdiff_t(c) * image.strides[2] : 0);
-                for (int32_t x = 0; x < image.width; ++x, sample += image.strides[1]) {
-                    T value;
-                    std::memcpy(&value, sample, sizeof(T));
-                    plane[x] = value;
-                }
-            }
-        }
-    }
-    return planes;
-}
-
 }  // namespace
 
 ImageLayout CheckImage(const py::array& image, const std::string& mode) {
@@ -117,16 +73,32 @@ ImageLayout CheckSelection(const py::array& selection, const ImageLayout& image)
     return layout;
 }
 
-void FillDocument(const ImageLayout& image, varno::Document* document) {
+void ViewDocument(const ImageLayout& image, varno::Document* document) {
+    varno::SampleView view;
+    view.data = reinterpret_cast<const uint8_t*>(image.data);
+    view.channels = image.channels;
+    view.rowBytes = image.strides[0];
+    view.columnBytes = image.strides[1];
+    view.channelBytes = image.channels > 1 ? image.strides[2] : 0;
     std::string error;
-    const bool made = image.sampleBytes == 1
-                          ? varno::MakeDocument8(image.mode, image.width, image.height, Planes<uint8_t>(image), document, &error)
-                          : varno::MakeDocument(image.mode, image.width, image.height, Planes<uint16_t>(image), document, &error);
     // The shape was checked before; a refusal here is the host's own limit.
-    if (!made) throw std::runtime_error(error);
+    if (!varno::MakeDocumentView(image.mode, image.width, image.height, view, document, &error))
+        throw std::runtime_error(error);
 }
 
-std::vector<uint8_t> CopyPlane(const ImageLayout& plane) { return std::move(Planes<uint8_t>(plane)[0]); }
+std::vector<uint8_t> CopyPlane(const ImageLayout& plane) {
+    std::vector<uint8_t> copy;
+    copy.reserve(size_t(plane.width) * size_t(plane.height));
+    for (int32_t y = 0; y < plane.height; ++y) {
+        const char* row = plane.data + ptrdiff_t(y) * plane.strides[0];
+        if (plane.strides[1] == 1) {
+            copy.insert(copy.end(), row, row + plane.width);
+            continue;
+        }
+        for (int32_t x = 0; x < plane.width; ++x) copy.push_back(uint8_t(row[ptrdiff_t(x) * plane.strides[1]]));
+    }
+    return copy;
+}
 
 py::array PlaneArray(std::vector<uint8_t>&& plane, int32_t height, int32_t width) {
     auto* owned = new std::vector<uint8_t>(std::move(plane));

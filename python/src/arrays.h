@@ -4,7 +4,7 @@
 // otherwise) shaped HxW (grey), HxWx3 (RGB, or Lab with mode "lab") or HxWx4 (CMYK with mode
 // "cmyk"), with any strides, sides 1..32767 (ValueError otherwise, also for a mode that does not
 // fit the shape), and describes it in an ImageLayout that holds no Python object, so that the
-// copy into a document (FillDocument) can run without the GIL. The samples are taken as they are,
+// run that reads it can go without the GIL. The samples are taken as they are,
 // in the API's conventions: CMYK with 255 (65535) meaning no ink, Lab with a and b centred on 128
 // (32768), as read() hands them out. CheckSelection accepts an HxW uint8 plane of the image's size.
 #pragma once
@@ -30,9 +30,10 @@ struct ImageLayout {
 ImageLayout CheckImage(const pybind11::array& image, const std::string& mode);
 ImageLayout CheckSelection(const pybind11::array& selection, const ImageLayout& image);
 
-// The document for an image (one copy of its samples into the document's planes), or the
-// selection plane. May run without the GIL while the arrays are held.
-void FillDocument(const ImageLayout& image, varno::Document* document);
+// The document for an image, reading the array's samples in place (no copy; the array must be
+// held while the document is in use), and a copy of a selection plane (the document owns its
+// selection). Need no GIL.
+void ViewDocument(const ImageLayout& image, varno::Document* document);
 std::vector<uint8_t> CopyPlane(const ImageLayout& plane);
 
 // A plane handed to numpy without a copy (the array owns it from now on).

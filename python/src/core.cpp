@@ -5,6 +5,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
+
 #include "base/progress.h"
 #include "base/results.h"
 #include "buffers/colour.h"
@@ -22,6 +24,9 @@ namespace varnopy {
 
 namespace {
 
+// The wall time of the last RunPlugin call (About and Execute through the host), for the benchmark.
+double lastRunSeconds = 0.0;
+
 // One run of the plug-in on a document, playing back `method` and `radius` with the dialog
 // suppressed, as `varno select -m METHOD -r RADIUS` does. 0 on success (the new selection is then
 // the document's), else the code with its text in `line`.
@@ -33,7 +38,10 @@ int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std
     std::string loadError;
     RunWatched([&](const std::atomic<int>* stop) {
         options.interrupt = stop;
-        if (varno::PluginInstance* plugin = Plugin(&loadError)) varno::RunPlugin(plugin, document, options, &report);
+        varno::PluginInstance* plugin = Plugin(&loadError);
+        const auto start = std::chrono::steady_clock::now();
+        if (plugin) varno::RunPlugin(plugin, document, options, &report);
+        lastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     });
     if (!loadError.empty()) RaiseError(loadError);
     const int16_t code = report.aboutResult != 0 ? report.aboutResult : report.result;
@@ -48,11 +56,10 @@ py::array Select(const py::array& image, int32_t method, int32_t radius, const p
     if (!selection.is_none()) selectionLayout = CheckSelection(py::cast<py::array>(selection), layout);
     varno::Document document;
     std::string error;
-    {
+    ViewDocument(layout, &document);
+    if (selectionLayout.data) {
         py::gil_scoped_release release;
-        FillDocument(layout, &document);
-        if (selectionLayout.data && !varno::SetSelection(&document, CopyPlane(selectionLayout), &error))
-            throw std::runtime_error(error);
+        if (!varno::SetSelection(&document, CopyPlane(selectionLayout), &error)) throw std::runtime_error(error);
     }
     std::string line;
     if (const int16_t code = RunSelect(&document, method, radius, &line); code != 0) RaiseError(line, code);
@@ -113,10 +120,7 @@ py::array Edges(const py::array& image, int32_t method, int32_t radius, const st
                                               : py::array_t<uint8_t>({layout.height, layout.width, 3});
     uint8_t* pixels = result.mutable_data();
     varno::Document document;
-    {
-        py::gil_scoped_release release;
-        FillDocument(layout, &document);
-    }
+    ViewDocument(layout, &document);
     int16_t code = kNoErr;
     RunWatched([&](const std::atomic<int>* stop) {
         MethodPixels(document, pixels);
@@ -181,4 +185,5 @@ PYBIND11_MODULE(_core, m) {
     m.def("write", &Write, py::arg("path"), py::arg("image"));
     m.def("parse_method", [](const std::string& text) { return varno::ParseMethod(text); });
     m.def("plugin_loads", &PluginLoads);
+    m.def("last_run_seconds", [] { return lastRunSeconds; });
 }
