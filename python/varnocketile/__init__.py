@@ -129,5 +129,7 @@ def select_files(paths, out_dir, method="smoother", radius=2, client=None, progr
     """
     from ._batch import run_batch
 
+    if isinstance(paths, (str, bytes, os.PathLike)):
+        raise TypeError("paths must be a list of paths, not one path")
     return run_batch([os.fspath(p) for p in paths], os.fspath(out_dir), _method(method), _radius(radius),
                      client, progress)

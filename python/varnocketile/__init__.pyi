@@ -1,5 +1,5 @@
 from os import PathLike
-from typing import Any, Literal, Sequence
+from typing import Any, Literal, Sequence, overload
 
 import numpy
 import numpy.typing as npt
@@ -26,7 +26,10 @@ def edges(
     radius: int = ...,
     mode: Mode | None = ...,
 ) -> npt.NDArray[numpy.uint8]: ...
-def read(path: StrPath, with_mode: bool = ...) -> Any: ...
+@overload
+def read(path: StrPath, with_mode: Literal[False] = ...) -> npt.NDArray[Any]: ...
+@overload
+def read(path: StrPath, with_mode: Literal[True]) -> tuple[npt.NDArray[Any], Mode]: ...
 def write(path: StrPath, array: npt.NDArray[numpy.uint8]) -> None: ...
 def select_files(
     paths: Sequence[StrPath],

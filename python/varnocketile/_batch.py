@@ -86,11 +86,16 @@ def run_batch(paths, out_dir, method, radius, client, progress):
             from distributed import as_completed
 
             futures = {client.submit(select_one, paths[i], planned[i][0], method, radius, pure=False): i for i in todo}
-            for future in as_completed(futures):
-                i = futures[future]
-                results[i] = future.exception() if future.status == "error" else future.result()
-                if bar:
-                    bar.update()
+            try:
+                for future in as_completed(futures):
+                    i = futures[future]
+                    results[i] = future.exception() if future.status == "error" else future.result()
+                    if bar:
+                        bar.update()
+            except BaseException:
+                # Ctrl-C here: the pictures not begun yet are not begun at all.
+                client.cancel(list(futures))
+                raise
     finally:
         if bar:
             bar.close()
