@@ -95,9 +95,9 @@ def test_bad_files(photos, tmp_path):
         v.write(tmp_path / "no" / "such.png", GOOD)
 
 
-def test_ctrl_c_stops_the_run(photos, drive):
-    big = numpy.tile(v.read(photos["rgb"]), (6, 6, 1))
-    prefs = sorted((p.name, p.read_bytes()) for p in drive.iterdir())
+def interrupted_select(image):
+    """select() with Ctrl-C pressed every 20 ms until it returns; only the first press counts. Whether
+    the interrupt came from within the module's run (not from the Python code around it)."""
     done, raised = threading.Event(), []
 
     def first_only(*_):
@@ -114,14 +114,21 @@ def test_ctrl_c_stops_the_run(photos, drive):
     presser.start()
     try:
         with pytest.raises(KeyboardInterrupt) as stopped:
-            v.select(big, "skinny")
+            v.select(image, "skinny")
     finally:
         done.set()
         presser.join()
         signal.signal(signal.SIGINT, previous)
-    # Raised from within the module's run, which left no log line, settings or output behind.
-    assert "_core.select" in traceback.extract_tb(stopped.tb)[-2].line
-    assert sorted((p.name, p.read_bytes()) for p in drive.iterdir()) == prefs
+    return "_core.select" in traceback.extract_tb(stopped.tb)[-2].line
+
+
+def test_ctrl_c_stops_the_run(photos, drive):
+    big = numpy.tile(v.read(photos["rgb"]), (6, 6, 1))
+    files = sorted((p.name, p.read_bytes()) for p in drive.iterdir())
+    # A loaded machine may let a press land before the run begins: that attempt does not count.
+    assert any(interrupted_select(big) for _ in range(3))
+    # The run stopped at an abort test: no log line, settings or output left behind.
+    assert sorted((p.name, p.read_bytes()) for p in drive.iterdir()) == files
     assert v.select(big[:64, :64]).shape == (64, 64)
 
 
