@@ -14,8 +14,9 @@ int32_t ModeFor(const std::string& name, int32_t channels, bool sixteen) {
     if (name.empty()) {
         mode = channels == 1 ? 1 : channels == 3 ? 3 : 0;
         if (mode == 0)
-            throw py::value_error("an image of " + std::to_string(channels) +
-                                  " channels needs mode='cmyk' (HxWx4); HxW and HxWx3 are grey and RGB");
+            throw py::value_error(channels == 4 ? std::string("an HxWx4 image is CMYK only with mode='cmyk'")
+                                                : "an image is HxW (grey), HxWx3 (RGB) or HxWx4 (CMYK), not HxWx" +
+                                                      std::to_string(channels));
     } else if (name == "grey" || name == "gray") {
         mode = channels == 1 ? 1 : 0;
     } else if (name == "rgb") {
