@@ -68,7 +68,8 @@ def select(image, method="smoother", radius=2, selection=None, mode=None):
     (16-bit samples are reduced to 8 bits by the host as varno does); ``mode="cmyk"``
     takes HxWx4 CMYK with 255 (65535) meaning no ink, ``mode="lab"`` HxWx3 Lab with a
     and b centred on 128 (32768), the way ``read`` hands such files out. ``selection``:
-    the current selection, an HxW uint8 array. Sides 1..32767.
+    the current selection, an HxW uint8 array. Sides 1..32767. The host reads the array
+    in place while the module runs (no copy): leave it unchanged until select returns.
 
     Raises TypeError or ValueError for a bad array or argument (before the module
     runs), VarnocketileError when the run fails, KeyboardInterrupt on Ctrl-C.
