@@ -80,9 +80,9 @@ void RunDpiSession(const std::vector<int32_t>& dpis, int32_t openedAt, const std
         GetWindowRect(d, &firstWindow);
         firstFrame = Probe().frame;
         firstFont = FontHeight(GetDlgItem(d, kItemOk));
-        if (openedAt > 0) EXPECT_EQ(Probe().dpi, openedAt);
+        if (openedAt > 0) { EXPECT_EQ(Probe().dpi, openedAt); }
         ExpectPreviewLaidOut(d, scene, Probe().dpi);
-        if (!picture.empty()) EXPECT_TRUE(SaveDialogPicture(d, picture)) << picture;
+        if (!picture.empty()) { EXPECT_TRUE(SaveDialogPicture(d, picture)) << picture; }
     }};
     for (int32_t dpi : dpis) {
         steps.push_back([&, dpi](HWND d) { ChangeDpi(d, scene, dpi, firstDpi, firstWindow, firstFrame, firstFont); });
@@ -92,8 +92,8 @@ void RunDpiSession(const std::vector<int32_t>& dpis, int32_t openedAt, const std
             const EdgeDialogProbe p = Probe();
             BufferShape shape = {0, 0, 0};
             GetBufferShape(scene, &shape);
-            if (p.horizontalRange > 0) EXPECT_EQ(p.view.right, shape.width) << dpi;
-            if (p.verticalRange > 0) EXPECT_EQ(p.view.bottom, shape.height) << dpi;
+            if (p.horizontalRange > 0) { EXPECT_EQ(p.view.right, shape.width) << dpi; }
+            if (p.verticalRange > 0) { EXPECT_EQ(p.view.bottom, shape.height) << dpi; }
             ExpectPreviewLaidOut(d, scene, dpi);
         });
     }
