@@ -14,33 +14,23 @@ using varno::PiplProperty;
 
 TEST(EnableExpression, GrammarAndFaults) {
     struct Case {
-        const char* expression;
+        std::string expression;
         int32_t mode, depth;
         int expected;           // 1 enabled, 0 not, -1 refused as malformed
         const char* error = "";  // a part of the reason
     };
     const Case cases[] = {
-        {"true", 3, 8, 1},
-        {" false ", 3, 8, 0},
-        {"in (PSHOP_ImageMode, RGBMode, CMYKMode)", 4, 8, 1},
-        {"in (PSHOP_ImageMode, RGBMode, CMYKMode)", 2, 8, 0},
-        {"in(PSHOP_ImageMode,Gray32Mode)", 17, 32, 1},
-        {"PSHOP_ImageDepth == 16", 3, 16, 1},
-        {"PSHOP_ImageDepth != 16 && PSHOP_ImageDepth >= 8", 3, 32, 1},
-        {"PSHOP_ImageDepth < 16 || PSHOP_ImageDepth > 16", 3, 16, 0},
-        {"PSHOP_ImageDepth <= 8", 0, 1, 1},
-        {"true || false && false", 3, 8, 1},
-        {"(true || false) && false", 3, 8, 0},
-        {"!(PSHOP_ImageMode == IndexedMode)", 2, 8, 0},
-        {"", 3, 8, -1, "value is missing"},
+        {"true", 3, 8, 1}, {" false ", 3, 8, 0}, {"in (PSHOP_ImageMode, RGBMode, CMYKMode)", 4, 8, 1},
+        {"in (PSHOP_ImageMode, RGBMode, CMYKMode)", 2, 8, 0}, {"in(PSHOP_ImageMode,Gray32Mode)", 17, 32, 1},
+        {"PSHOP_ImageDepth == 16", 3, 16, 1}, {"PSHOP_ImageDepth != 16 && PSHOP_ImageDepth >= 8", 3, 32, 1},
+        {"PSHOP_ImageDepth < 16 || PSHOP_ImageDepth > 16", 3, 16, 0}, {"PSHOP_ImageDepth <= 8", 0, 1, 1},
+        {"true || false && false", 3, 8, 1}, {"(true || false) && false", 3, 8, 0},
+        {"!(PSHOP_ImageMode == IndexedMode)", 2, 8, 0}, {"", 3, 8, -1, "value is missing"},
         {"in (PSHOP_ImageMode, RGBMode", 3, 8, -1, "')' expected"},
         {"PSHOP_ImageMode == SepiaMode", 3, 8, -1, "unknown name 'SepiaMode'"},
-        {"PSHOP_ImageDepth = 16", 16, 8, -1, "comparison"},
-        {"true true", 3, 8, -1, "unexpected text"},
+        {"PSHOP_ImageDepth = 16", 16, 8, -1, "comparison"}, {"true true", 3, 8, -1, "unexpected text"},
         {"PSHOP_ImageDepth == 16x", 3, 16, -1, "bad number"},
-        {"((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((true))))))))))))))))))))))))"
-         "))))))))))))))))))))))))))))))))))))))))))",
-         3, 8, -1, "too deep"},
+        {std::string(65, '(') + "true" + std::string(65, ')'), 3, 8, -1, "too deep"},
     };
     for (const Case& c : cases) {
         bool enabled = false;
@@ -65,13 +55,10 @@ TEST(PiplEnable, ExpressionBeforeModeFlagsWhichEnableEightBitsOnly) {
         const char* why;
     };
     const Case cases[] = {
-        {{modes}, 3, 8, true, ""},
-        {{modes}, 12, 8, true, ""},
+        {{modes}, 3, 8, true, ""}, {{modes}, 12, 8, true, ""}, {{modes, enable}, 1, 32, true, ""}, {{}, 2, 8, true, ""},
         {{modes}, 11, 16, false, "not enabled for RGB48 documents of 16 bits per channel"},
         {{modes}, 1, 8, false, "not enabled for GrayScale documents of 8 bits per channel"},
-        {{modes, enable}, 1, 32, true, ""},
         {{broken, modes}, 3, 8, false, "enable expression cannot be read"},
-        {{}, 2, 8, true, ""},
     };
     for (const Case& c : cases) {
         std::string why;
