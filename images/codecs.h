@@ -25,11 +25,23 @@
 
 namespace varno {
 
+// What a decoder heard from its library besides errors: every warning is counted in `seen` and
+// either ends the reading as an error (damaged pixels) or is kept in `warnings` (harmless ones).
+struct DecoderNotes {
+    int32_t seen = 0;
+    std::vector<std::string> warnings;
+};
+
 struct ReadLimits {
     int32_t maxSide = kMaxDocumentSide;  // longest side accepted, either way
     int64_t maxPixels = 0;               // 0: no limit beyond the sides (the fuzzers set one)
     size_t budget = 0;                   // 0: DecoderBudget of the file's size
+    DecoderNotes* notes = nullptr;       // where warnings go (none: counted and kept nowhere)
 };
+
+// The most bytes zlib's deflate can make of one byte of input (a run of 258-byte matches coded
+// in two bits each): pixel data that would expand further cannot be what the file holds.
+constexpr uint64_t kDeflateMostExpansion = 1032;
 
 // Memory a decoder may spend before its first row, for a file of `fileSize` bytes: 128 MiB, or
 // 256 bytes per byte of file when that is more (a real picture that needs more comes in a file big

@@ -25,12 +25,29 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
     return ~crc;
 }
 
+// The bytes of a PNG's filtered rows before compression: a filter byte and the packed samples of
+// every row of every pass.
+uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced) {
+    const uint64_t samples = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    auto rows = [&](uint64_t columns, uint64_t count) {
+        return columns == 0 || count == 0 ? 0 : count * (1 + (columns * samples * depth + 7) / 8);
+    };
+    if (!interlaced) return rows(width, height);
+    static const uint32_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, dx[7] = {8, 8, 4, 4, 2, 2, 1};
+    static const uint32_t y0[7] = {0, 0, 4, 0, 2, 0, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+    uint64_t total = 0;
+    for (int p = 0; p < 7; ++p)
+        total += rows(width > x0[p] ? (width - x0[p] + dx[p] - 1) / dx[p] : 0, height > y0[p] ? (height - y0[p] + dy[p] - 1) / dy[p] : 0);
+    return total;
+}
+
 }  // namespace
 
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums) {
     if (SniffFormat(bytes, size) != ImageFormat::kPng) return "not a PNG file";
     size_t at = 8;
     bool first = true;
+    uint64_t raw = 0, compressed = 0;
     while (true) {
         if (size - at < 12) return "the PNG file is truncated";
         const uint32_t length = Big32(bytes + at);
@@ -42,11 +59,20 @@ std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits&
             return std::string(type) + ": CRC error";
         if (first) {
             if (std::strcmp(type, "IHDR") != 0 || length != 13) return "the PNG does not start with its header";
-            if (std::string error = CheckPictureSize(Big32(bytes + at + 8), Big32(bytes + at + 12), limits); !error.empty())
-                return error;
+            const uint32_t width = Big32(bytes + at + 8), height = Big32(bytes + at + 12);
+            if (std::string error = CheckPictureSize(width, height, limits); !error.empty()) return error;
+            raw = PngRawBytes(width, height, bytes[at + 16], bytes[at + 17], bytes[at + 20] == 1);
             first = false;
         }
-        if (std::strcmp(type, "IEND") == 0) return {};
+        if (std::strcmp(type, "IDAT") == 0) compressed += length;
+        // Pixel data that cannot expand to the whole picture is refused before any row is kept:
+        // an interlaced picture's first pass alone would otherwise size the whole document.
+        if (std::strcmp(type, "IEND") == 0) {
+            if (compressed * kDeflateMostExpansion + 64 < raw)
+                return "the PNG's " + std::to_string(compressed) + " bytes of pixel data cannot hold its " +
+                       std::to_string(raw) + " bytes of rows";
+            return {};
+        }
         at += 12 + size_t(length);
     }
 }

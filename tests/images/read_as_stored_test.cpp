@@ -1,0 +1,94 @@
+// Pictures read as their bytes say: runs that cross rows, every orientation the same stored rows,
+// and paths that are no files refused with their own reason.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <filesystem>
+
+#include "images/images.h"
+#include "tests/host/host_fixture.h"
+#include "tests/images/picture_files.h"
+
+namespace {
+
+using hosttest::Bytes;
+
+std::vector<uint8_t> ReadPlane(const hosttest::DriveC& drive, const hosttest::TiffLayout& layout, size_t channel, std::string* error) {
+    const std::string path = drive.Temp("stored.tif");
+    hosttest::WriteBytes(path, hosttest::TiffFile(layout));
+    varno::Document document;
+    *error = varno::ReadImageFile(path, &document);
+    return error->empty() ? document.channels8[channel] : std::vector<uint8_t>();
+}
+
+#ifndef _WIN32  // PackBits and YCbCr are not among the TIFFs WIC reads under wine
+TEST(ReadAsStored, PackBitsRunsThatCrossRows) {
+    hosttest::DriveC drive;
+    struct Case {
+        const char* what;
+        uint32_t rowsPerStrip;
+        Bytes pixels;
+        std::vector<std::pair<uint32_t, uint32_t>> blocks;
+        std::vector<uint8_t> expected;  // 4 x 4 grey
+    };
+    const Case cases[] = {
+        {"one run over all rows", 0, {0xf1, 0x55}, {}, std::vector<uint8_t>(16, 0x55)},
+        {"a literal and a run across rows, two strips", 2, {0x05, 1, 2, 3, 4, 5, 6, 0xff, 9, 0xf9, 7},
+         {{0, 9}, {9, 2}}, {1, 2, 3, 4, 5, 6, 9, 9, 7, 7, 7, 7, 7, 7, 7, 7}},
+    };
+    for (const Case& c : cases) {
+        hosttest::TiffLayout layout;
+        layout.width = 4, layout.height = 4, layout.compression = 32773, layout.rowsPerStrip = c.rowsPerStrip;
+        layout.pixels = c.pixels, layout.blocks = c.blocks;
+        std::string error;
+        EXPECT_EQ(ReadPlane(drive, layout, 0, &error), c.expected) << c.what << ": " << error;
+    }
+}
+
+TEST(ReadAsStored, EveryOrientationGivesTheStoredRowsOnEveryPath) {
+    hosttest::DriveC drive;
+    const uint32_t w = 3, h = 4;
+    Bytes rgb, ycbcr;
+    std::vector<uint8_t> grey;
+    for (uint32_t i = 0; i < w * h; ++i) {
+        const uint8_t v = uint8_t(20 * i + 5);
+        grey.push_back(v);
+        rgb.insert(rgb.end(), {v, v, v});
+        ycbcr.insert(ycbcr.end(), {v, 128, 128});  // no colour: red, green and blue are Y
+    }
+    for (uint32_t orientation = 1; orientation <= 8; ++orientation)
+        for (uint16_t photometric : {2, 6}) {
+            hosttest::TiffLayout layout;
+            layout.width = w, layout.height = h, layout.samples = 3, layout.photometric = photometric, layout.rowsPerStrip = 2;
+            layout.pixels = photometric == 2 ? rgb : ycbcr;
+            layout.blocks = {{0, 18}, {18, 18}};
+            layout.shorts = {{274, {orientation}}};
+            if (photometric == 6) layout.shorts.push_back({530, {1, 1}});
+            std::string error;
+            EXPECT_EQ(ReadPlane(drive, layout, 0, &error), grey) << "photometric " << photometric << ", orientation "
+                                                                  << orientation << ": " << error;
+        }
+}
+
+TEST(ReadAsStored, PathsThatAreNoFilesSaySo) {
+    hosttest::DriveC drive;
+    const std::string fifo = drive.Temp("pipe.png");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path, reason;
+    } cases[] = {
+        {drive.Temp(""), "it is a directory"},
+        {fifo, "it is a FIFO, not a file"},
+        {"/dev/zero", "it is a device, not a file"},
+    };
+    for (const auto& c : cases) {
+        varno::Document document;
+        EXPECT_EQ(varno::ReadImageFile(c.path, &document), c.reason) << c.path;
+    }
+}
+#endif
+
+}  // namespace
