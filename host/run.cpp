@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "host/guard.h"
 #include "host/handles.h"
 #include "host/messages.h"
 #include "host/platform.h"
@@ -275,12 +276,12 @@ void BuildRecords(Session* s, Document* document) {
     info.mergedCompositeChannels = info.targetCompositeChannels;
     info.selection = document->hasSelection ? &s->selection : nullptr;
 
-    s->channelPorts = {1, 3, ReadPixels, WriteBasePixels, ReadPortForWritePort};
+    s->channelPorts = {1, 3, Guarded<ReadPixels>::Call, Guarded<WriteBasePixels>::Call, Guarded<ReadPortForWritePort>::Call};
     s->platform.hwnd = OwnerWindow();
 
     SelectionRecord& record = s->record;
-    record.abortProc = TestAbort;
-    record.progressProc = Progress;
+    record.abortProc = Guarded<TestAbort>::Call;
+    record.progressProc = Guarded<Progress>::Call;
     record.hostSig = FourCC("8BIM");
     record.handleProcs = HostHandleProcs();
     record.channelPortProcs = &s->channelPorts;

@@ -139,6 +139,13 @@ TEST_F(FaultSweep, EveryHostCallbackFailsInTurn) {
                                          std::to_string(int32_t(k.kind)) + ", call " + std::to_string(call);
                 RunAndCheck(what, plugin, options, {k.result});
             }
+            // Out of memory inside the callback: the exception stops at the module's boundary,
+            // the callback answers -108, and pixel transfers end the run with it.
+            RunOptions options = options_;
+            options.fail = {k.kind, 1, false, 0, true};
+            const bool pixels = k.kind == HostCallback::kReadPixels || k.kind == HostCallback::kWriteBasePixels;
+            RunAndCheck("out of memory, kind " + std::to_string(int32_t(k.kind)), plugin, options,
+                        {int16_t(pixels ? -108 : 0)});
         }
     }
 }
