@@ -168,10 +168,17 @@ std::string ReadImageFile(const std::string& path, Document* document, std::vect
     return error;
 }
 
+std::string CheckOutputType(const std::string& path) {
+    const std::string extension = Extension(path);
+    if (extension == ".png" || extension == ".bmp" || extension == ".jpg" || extension == ".jpeg") return {};
+    return "unknown picture type '" + extension + "' (use .png, .bmp or .jpg)";
+}
+
 std::string EncodeImage(const std::string& path, int32_t width, int32_t height, int32_t channels,
                         const uint8_t* pixels, std::vector<uint8_t>* bytes, const EncodeOptions& options) {
     if (channels != 1 && channels != 3) return "only grey and RGB pictures are written";
     if (width < 1 || height < 1 || width > kMaxDocumentSide || height > kMaxDocumentSide) return "bad picture size";
+    if (std::string error = CheckOutputType(path); !error.empty()) return error;
     const std::string extension = Extension(path);
     std::vector<uint8_t> out;
     std::string error;
@@ -181,8 +188,6 @@ std::string EncodeImage(const std::string& path, int32_t width, int32_t height, 
         error = EncodeBmp(width, height, channels, pixels, &out);
     } else if (extension == ".jpg" || extension == ".jpeg") {
         error = EncodeJpeg(width, height, channels, pixels, &out);
-    } else {
-        return "unknown picture type '" + extension + "' (use .png, .bmp or .jpg)";
     }
     if (!error.empty()) return error;
     *bytes = std::move(out);

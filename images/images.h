@@ -34,6 +34,8 @@ struct EncodeOptions {
     bool smaller = false;  // PNG: the default compression level and every filter (smaller, slower)
 };
 
+// Empty when EncodeImage writes the type that `path`'s extension names, else why not.
+std::string CheckOutputType(const std::string& path);
 // `channels` 1 (grey) or 3 (interleaved RGB); the format follows the extension of `path`
 // (.png, .bmp, .jpg/.jpeg; case does not matter).
 std::string EncodeImage(const std::string& path, int32_t width, int32_t height, int32_t channels,
