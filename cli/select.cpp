@@ -34,7 +34,7 @@ struct SelectCommand {
 // One picture of the command: where it goes and, while in progress, its document.
 struct PictureJob {
     std::string input, output;
-    std::string refusal;  // why the picture is not even read, when it is not
+    std::string refusal;  // why the picture is not even read, when it is not (its line after "varno: ")
     Document document;
 };
 
@@ -144,11 +144,13 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
             const auto input = inputs.find(identity);
             const auto [earlier, fresh] = outputs.emplace(identity, job.input);
             if (input != inputs.end())
-                job.refusal = "its selection '" + job.output + "' would replace the picture '" + input->second + "'";
+                job.refusal =
+                    "'" + job.input + "': its selection '" + job.output + "' would replace the picture '" + input->second + "'";
             else if (!fresh && Identity(earlier->second) == Identity(job.input))
-                job.refusal = "given twice";
+                job.refusal = "'" + job.input + "': given twice";
             else if (!fresh)
-                job.refusal = "its selection '" + job.output + "' is the selection of '" + earlier->second + "' too";
+                job.refusal =
+                    "'" + job.input + "': its selection '" + job.output + "' is the selection of '" + earlier->second + "' too";
             else if (std::string error = CheckOutputPath(job.output); !error.empty())
                 job.refusal = "cannot write '" + job.output + "': " + error;
         }
@@ -248,7 +250,7 @@ int Select(const std::vector<std::string>& args) {
     BatchSteps steps;
     steps.prepare = [&](size_t i) {
         PictureJob& job = jobs[i];
-        if (!job.refusal.empty()) return fail("varno: '" + job.input + "': " + job.refusal);
+        if (!job.refusal.empty()) return fail("varno: " + job.refusal);
         std::vector<std::string> warnings;
         if (std::string error = ReadImageFile(job.input, &job.document, &warnings); !error.empty())
             return fail("varno: cannot read '" + job.input + "': " + error);
