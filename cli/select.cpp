@@ -284,6 +284,8 @@ int Select(const std::vector<std::string>& args) {
             const std::string line = ResultLine(code, report.aboutResult != 0 ? std::string() : report.errorString);
             return fail(batch ? "varno: '" + job.input + "': " + line.substr(7) : line);
         }
+        if (!report.warning.empty())
+            PrintLine(stderr, "varno: warning: " + (batch ? "'" + job.input + "': " : std::string()) + report.warning);
         if (!batch) recorded = std::move(report);
         return true;
     };

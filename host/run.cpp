@@ -343,9 +343,9 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
     active = outer;
     report->result = result;
 
-    if (report->executed && result == kErrReportString) {
+    if (report->executed && (result == kErrReportString || result == 0)) {
         const unsigned char* text = s->errorString;
-        report->errorString.assign(reinterpret_cast<const char*>(text + 1), text[0]);
+        (result == 0 ? report->warning : report->errorString).assign(reinterpret_cast<const char*>(text + 1), text[0]);
     }
     // What the plug-in left in the descriptor slot is the host's to keep and to dispose of. The
     // played handle may still be there when the plug-in did not take it.

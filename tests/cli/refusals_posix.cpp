@@ -1,6 +1,7 @@
 // What varno refuses before the plug-in runs, what it writes through, and running out of memory.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,6 +88,21 @@ TEST(VarnoRefusals, AnOutputThroughALinkReplacesItsTargetAndKeepsTheLink) {
     ASSERT_EQ(Varno(drive, "select " + Quote(picture) + " -o " + Quote(link)).status, 0);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(varnotest::GreyPlane(target).size(), 200u);
+}
+
+// A second program while the first holds the preferences: after its wait it runs the defaults and
+// says so.
+TEST(VarnoRefusals, PreferencesHeldByAnotherProgramGiveAWarning) {
+    DriveC drive;
+    const std::string picture = drive.Temp("picture.png"), preferences = drive.Path("QUENpref.xxx");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 20x10").status, 0);
+    ASSERT_EQ(Varno(drive, "select " + Quote(picture) + " -o " + Quote(drive.Temp("a.png")) + " -m fine").status, 0);
+    const int held = ::open(preferences.c_str(), O_RDWR);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    const Outcome outcome = Varno(drive, "select " + Quote(picture) + " -o " + Quote(drive.Temp("b.png")));
+    close(held);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0), 0u) << outcome.err;
 }
 
 TEST(VarnoRefusals, OutOfMemoryEndsOnePictureNotTheBatch) {

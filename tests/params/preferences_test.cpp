@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "api/host_api.h"
 #include "buffers/image_buffer.h"
 #include "params/parameter_set.h"
 #include "params/preferences.h"
@@ -239,7 +243,7 @@ TEST_F(PreferencesTest, SaveWithoutAHandleRecreatesTheFile) {
     EXPECT_EQ(bytes.back(), 0x5A);
 }
 
-TEST_F(PreferencesTest, SaveNeverTruncatesALongerFile) {
+TEST_F(PreferencesTest, ALongerFileIsCutToItsLayoutByTheFirstSave) {
     std::string longer = MakeFile(Pattern, {}) + std::string(5000, 'T');
     testenv::WriteBytes(PrefsPath(), longer);
     auto run = NewRun();
@@ -247,10 +251,71 @@ TEST_F(PreferencesTest, SaveNeverTruncatesALongerFile) {
     FileHandle file = LoadPreferences(run.get(), path);
     ASSERT_EQ(SavePreferences(run.get(), path, file), 0);
     std::string bytes = testenv::ReadString(PrefsPath());
-    ASSERT_EQ(bytes.size(), longer.size());
-    EXPECT_EQ(bytes.substr(size_t(kPreferencesFileSize)), std::string(5000, 'T'));
+    ASSERT_EQ(bytes.size(), size_t(kPreferencesFileSize));
     EXPECT_EQ(bytes.substr(0, 1024), longer.substr(0, 1024));
 }
+
+Boolean PIAPI StopNow(void) { return 1; }
+
+// Another program's run holds the file: the load waits for it, and when it does not come (or the
+// user stops the run) the run goes on with the defaults, tells the host, and leaves the file alone.
+TEST_F(PreferencesTest, ABusyFileIsWaitedForThenTheDefaultsAreUsedAndTheHostTold) {
+    const struct {
+        const char* what;
+        int32_t releaseAfterMs;  // -1: held throughout
+        bool stop;
+        bool loaded;
+    } cases[] = {
+        {"released after 300 ms", 300, false, true},
+        {"held, the run stopped", -1, true, false},
+        {"held throughout", -1, false, false},
+    };
+    for (const auto& c : cases) {
+        const std::string stored = MakeFile(Pattern, {});
+        testenv::WriteBytes(PrefsPath(), stored);
+        FileHandle held = kNoFile;
+        ASSERT_EQ(FileOpen(PrefsPath().c_str(), &held), 0);
+        std::thread release([&] {
+            if (c.releaseAfterMs < 0) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.releaseAfterMs));
+            FileClose(held);
+        });
+        SelectionRecord host = {};
+        unsigned char errorString[256] = {};
+        host.errorString = &errorString;
+        if (c.stop) host.abortProc = StopNow;
+        auto run = NewRun();
+        run->host = &host;
+        char path[kPathCapacity];
+        const auto start = std::chrono::steady_clock::now();
+        FileHandle file = LoadPreferences(run.get(), path);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        release.join();
+        EXPECT_EQ(run->settings[5], c.loaded ? Pattern(5) : 0) << c.what;
+        EXPECT_EQ(errorString[0] != 0, !c.loaded) << c.what;
+        if (c.stop) {
+            EXPECT_LT(waited, std::chrono::seconds(1)) << c.what;
+        }
+        SavePreferences(run.get(), path, file);
+        if (c.releaseAfterMs < 0) FileClose(held);
+        EXPECT_EQ(testenv::ReadString(PrefsPath()), stored) << c.what;
+    }
+}
+
+#ifndef _WIN32
+TEST_F(PreferencesTest, ASaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
+    const std::string real = DrivePath("real.xxx");
+    testenv::WriteBytes(real, MakeFile(Pattern, {}));
+    std::filesystem::create_symlink("real.xxx", PrefsPath());
+    auto run = NewRun();
+    char path[kPathCapacity];
+    FileHandle file = LoadPreferences(run.get(), path);
+    SetStringSlot(run.get(), 2, "changed");
+    ASSERT_EQ(SavePreferences(run.get(), path, file), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(PrefsPath()));
+    EXPECT_EQ(testenv::ReadString(real).substr(3072, 7), "changed");
+}
+#endif
 
 TEST_F(PreferencesTest, StringSlotsIgnoreIndicesOutsideTheTable) {
     auto run = NewRun();
