@@ -107,7 +107,10 @@ TEST(VarnoRefusals, PreferencesHeldByAnotherProgramGiveAWarning) {
 
 TEST(VarnoRefusals, OutOfMemoryEndsOnePictureNotTheBatch) {
 #ifdef __SANITIZE_ADDRESS__
-    GTEST_SKIP() << "the address sanitizer cannot run under an address-space limit";
+    // The sanitizer cannot run under an address-space limit; its allocator refuses instead.
+    const std::string limit = "ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=100 ";
+#else
+    const std::string limit = "ulimit -v 200000; ";
 #endif
     DriveC drive;
     const std::string big = drive.Temp("big.png"), small = drive.Temp("small.png"), into = drive.Temp("out/");
@@ -125,10 +128,9 @@ TEST(VarnoRefusals, OutOfMemoryEndsOnePictureNotTheBatch) {
 }
 
 // No damaged or hostile file of the readers' tests, each under 1 MB, costs varno more than 300 MB.
+// Not in sanitizer builds, where the sanitizer's own memory would be measured.
+#ifndef __SANITIZE_ADDRESS__
 TEST(VarnoRefusals, SmallFilesCostLittleMemory) {
-#ifdef __SANITIZE_ADDRESS__
-    GTEST_SKIP() << "the address sanitizer's own memory would be measured";
-#endif
     DriveC drive;
     for (const hosttest::DamagedFile& f : hosttest::DamagedFiles()) {
         ASSERT_LT(f.bytes.size(), size_t(1) << 20) << f.what;
@@ -140,5 +142,6 @@ TEST(VarnoRefusals, SmallFilesCostLittleMemory) {
         EXPECT_LT(peak, int64_t(300) << 20) << f.what;
     }
 }
+#endif
 
 }  // namespace
