@@ -105,13 +105,10 @@ TEST(VarnoRefusals, PreferencesHeldByAnotherProgramGiveAWarning) {
     EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0), 0u) << outcome.err;
 }
 
+// Not in sanitizer builds: the address sanitizer cannot run under an address-space limit, and its
+// operator new ends the program rather than throw.
+#ifndef __SANITIZE_ADDRESS__
 TEST(VarnoRefusals, OutOfMemoryEndsOnePictureNotTheBatch) {
-#ifdef __SANITIZE_ADDRESS__
-    // The sanitizer cannot run under an address-space limit; its allocator refuses instead.
-    const std::string limit = "ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=100 ";
-#else
-    const std::string limit = "ulimit -v 200000; ";
-#endif
     DriveC drive;
     const std::string big = drive.Temp("big.png"), small = drive.Temp("small.png"), into = drive.Temp("out/");
     ASSERT_EQ(Varno(drive, "sample " + Quote(small) + " --size 20x10").status, 0);
@@ -126,6 +123,7 @@ TEST(VarnoRefusals, OutOfMemoryEndsOnePictureNotTheBatch) {
     EXPECT_EQ(outcome.err, "varno: cannot read '" + big + "': out of memory\nvarno: 1 of 2 pictures failed\n");
     EXPECT_TRUE(hosttest::Exists(drive.Temp("out/small-selection.png")));
 }
+#endif
 
 // No damaged or hostile file of the readers' tests, each under 1 MB, costs varno more than 300 MB.
 // Not in sanitizer builds, where the sanitizer's own memory would be measured.
