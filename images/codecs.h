@@ -5,8 +5,10 @@
 // empty text) or returns one line saying why not, leaving the document alone. Before it sizes any
 // buffer it checks the declared sides against `ReadLimits` (the message names the limit); it then
 // grows the document's planes only as rows are actually decoded, so a small file that declares a
-// huge picture costs no more memory than the rows it really holds. Truncated or corrupt pixel data
-// is an error, never padded. Decoders that must hold a whole picture (or a whole tile) before the
+// huge picture costs no more memory than the rows it really holds; pixel data that cannot expand
+// to the whole picture (under its codec's bound) is refused before that. Truncated or corrupt pixel
+// data is an error, never padded. Every warning of a decoder's library is counted in
+// `ReadLimits::notes` and is either an error (the pixels are wrong) or kept there (harmless). Decoders that must hold a whole picture (or a whole tile) before the
 // first row comes out may use at most `DecoderBudget` bytes for it. Alpha and other extra channels
 // are dropped; 16-bit samples stay 16-bit.
 //
