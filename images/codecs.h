@@ -66,13 +66,17 @@ std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limit
 
 // The outline of a file, checked before a platform decoder that decodes whole pictures at once or
 // pads what is missing is given it: the sides (as CheckPictureSize), for PNG every chunk's
-// checksum and the end chunk, for JPEG every segment up to the end marker, for TIFF that a strip or
-// tile fits the decoder budget.
+// checksum, the end chunk and that the pixel data can expand to the picture, for JPEG every segment
+// up to the end marker, for TIFF that a strip or tile fits the decoder budget and that the strips or
+// tiles are all in the file, share no bytes and can expand to the picture.
 // The native reader walks a PNG's chunks without their checksums (libpng checks those) before
 // libpng, which sizes some chunks' buffers by their declared length before reading them.
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums = true);
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+// The most bytes one stored byte of a TIFF codec (by its Compression number) can become, for rows
+// of `rowBytes` bytes; 0 when there is no useful bound.
+uint64_t TiffMostExpansion(uint16_t compression, uint64_t rowBytes);
 
 // Encoders of 8-bit grey (channels 1) or interleaved RGB (channels 3) pixels, appending to `out`.
 // EncodeBmp is portable; PNG and JPEG are the platform part.

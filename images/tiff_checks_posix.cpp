@@ -11,25 +11,6 @@
 
 namespace varno {
 
-namespace {
-
-// The most bytes one stored byte of a codec can become, 0 when there is no useful bound (JPEG's
-// runs of empty blocks, the general-purpose compressors). CCITT codes spend at least one bit on a
-// row, so their bound is a row's bytes for every bit.
-uint64_t MostExpansion(uint16_t compression, uint64_t rowBytes) {
-    switch (compression) {
-        case COMPRESSION_NONE: return 1;
-        case COMPRESSION_PACKBITS: return 64;  // two bytes make a run of 128
-        case COMPRESSION_LZW: return 4096 * 8 / 12;  // a 12-bit code makes at most a 4096-byte string
-        case COMPRESSION_ADOBE_DEFLATE: case COMPRESSION_DEFLATE: return kDeflateMostExpansion;
-        case COMPRESSION_CCITTRLE: case COMPRESSION_CCITTRLEW: case COMPRESSION_CCITTFAX3: case COMPRESSION_CCITTFAX4:
-            return rowBytes * 8;
-        default: return 0;
-    }
-}
-
-}  // namespace
-
 std::string CheckTiffBlocks(TIFF* tiff, uint32_t height, uint16_t samples, bool separate, uint16_t compression,
                             uint64_t fileSize) {
     const bool tiled = TIFFIsTiled(tiff);
@@ -54,7 +35,7 @@ std::string CheckTiffBlocks(TIFF* tiff, uint32_t height, uint16_t samples, bool 
     const uint64_t rowBytes = uint64_t(TIFFScanlineSize64(tiff));
     const uint64_t needed =
         tiled ? uint64_t(TIFFTileSize64(tiff)) * count : uint64_t(TIFFVStripSize64(tiff, height)) * (separate ? samples : 1);
-    const uint64_t expansion = MostExpansion(compression, rowBytes);
+    const uint64_t expansion = TiffMostExpansion(compression, rowBytes);
     if (expansion && stored < needed / expansion + (needed % expansion != 0))
         return "the TIFF's " + std::to_string(stored) + " bytes of pixel data cannot hold its " + std::to_string(needed) +
                " bytes of samples";

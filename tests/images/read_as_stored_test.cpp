@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "images/codecs.h"
 #include "images/images.h"
 #include "tests/host/host_fixture.h"
 #include "tests/images/picture_files.h"
@@ -90,5 +91,27 @@ TEST(ReadAsStored, PathsThatAreNoFilesSaySo) {
     }
 }
 #endif
+
+}  // namespace
+
+namespace {
+
+// The Windows builds' outline checks refuse what the native readers refuse for want of data, with
+// the same words (unless the budget refuses it first).
+TEST(ReadAsStored, OutlineChecksRefuseWhatCannotFillThePicture) {
+    size_t checked = 0;
+    for (const hosttest::DamagedFile& f : hosttest::DamagedFiles()) {
+        const bool tiff = f.message.rfind("the TIFF's", 0) == 0 || f.message.rfind("two of the TIFF's", 0) == 0;
+        const bool png = f.message.rfind("the PNG's", 0) == 0;
+        if (!tiff && !png) continue;
+        const varno::ReadLimits limits;
+        const std::string error = tiff ? varno::CheckTiffOutline(f.bytes.data(), f.bytes.size(), limits)
+                                       : varno::CheckPngOutline(f.bytes.data(), f.bytes.size(), limits);
+        // A strip or tile beyond the decoder budget is refused first, in its own words.
+        if (error.rfind("a TIFF ", 0) != 0) EXPECT_EQ(error, f.message) << f.what;
+        checked += error.empty() ? 0 : 1;
+    }
+    EXPECT_GE(checked, 6u);
+}
 
 }  // namespace
