@@ -9,64 +9,35 @@
 
 namespace {
 
-using hosttest::Bytes;
-
-// The first channel of the TIFF `layout` describes, as read.
-std::vector<uint8_t> ReadPlane(const hosttest::DriveC& drive, const hosttest::TiffLayout& layout, std::string* error) {
-    const std::string path = drive.Temp("stored.tif");
-    hosttest::WriteBytes(path, hosttest::TiffFile(layout));
-    varno::Document document;
-    *error = varno::ReadImageFile(path, &document);
-    return error->empty() ? document.channels8[0] : std::vector<uint8_t>();
-}
-
 #ifndef _WIN32  // PackBits and YCbCr are not among the TIFFs WIC reads under wine
-TEST(ReadAsStored, PackBitsRunsThatCrossRows) {
+// PackBits runs across rows, and RGB and YCbCr (no colour: red is Y) in every orientation, 4 x 4.
+TEST(ReadAsStored, TiffRowsComeAsStored) {
     hosttest::DriveC drive;
-    struct Case {
-        const char* what;
-        uint32_t rowsPerStrip;
-        Bytes pixels;
-        std::vector<std::pair<uint32_t, uint32_t>> blocks;
-        std::vector<uint8_t> expected;  // 4 x 4 grey
-    };
-    const Case cases[] = {
-        {"one run over all rows", 0, {0xf1, 0x55}, {}, std::vector<uint8_t>(16, 0x55)},
-        {"a literal and a run across rows, two strips", 2, {0x05, 1, 2, 3, 4, 5, 6, 0xff, 9, 0xf9, 7},
-         {{0, 9}, {9, 2}}, {1, 2, 3, 4, 5, 6, 9, 9, 7, 7, 7, 7, 7, 7, 7, 7}},
-    };
-    for (const Case& c : cases) {
-        hosttest::TiffLayout layout;
-        layout.width = 4, layout.height = 4, layout.compression = 32773, layout.rowsPerStrip = c.rowsPerStrip;
-        layout.pixels = c.pixels, layout.blocks = c.blocks;
-        std::string error;
-        EXPECT_EQ(ReadPlane(drive, layout, &error), c.expected) << c.what << ": " << error;
-    }
-}
-
-TEST(ReadAsStored, EveryOrientationGivesTheStoredRowsOnEveryPath) {
-    hosttest::DriveC drive;
-    const uint32_t w = 3, h = 4;
-    Bytes rgb, ycbcr;
-    std::vector<uint8_t> grey;
-    for (uint32_t i = 0; i < w * h; ++i) {
-        const uint8_t v = uint8_t(20 * i + 5);
-        grey.push_back(v);
-        rgb.insert(rgb.end(), {v, v, v});
-        ycbcr.insert(ycbcr.end(), {v, 128, 128});  // no colour: red, green and blue are Y
-    }
+    std::vector<uint8_t> grey, rgb, ycbcr;
+    for (uint8_t i = 0; i < 16; ++i) grey.push_back(uint8_t(15 * i)), rgb.insert(rgb.end(), 3, uint8_t(15 * i));
+    for (uint8_t i = 0; i < 16; ++i) ycbcr.insert(ycbcr.end(), {uint8_t(15 * i), 128, 128});
+    std::vector<std::pair<hosttest::TiffLayout, std::vector<uint8_t>>> cases;
+    hosttest::TiffLayout packed;
+    packed.width = packed.height = 4, packed.compression = 32773, packed.pixels = {0xf1, 0x55};
+    cases.push_back({packed, std::vector<uint8_t>(16, 0x55)});
+    packed.rowsPerStrip = 2, packed.pixels = {0x05, 1, 2, 3, 4, 5, 6, 0xff, 9, 0xf9, 7}, packed.blocks = {{0, 9}, {9, 2}};
+    cases.push_back({packed, {1, 2, 3, 4, 5, 6, 9, 9, 7, 7, 7, 7, 7, 7, 7, 7}});
     for (uint32_t orientation = 1; orientation <= 8; ++orientation)
         for (uint16_t photometric : {2, 6}) {
             hosttest::TiffLayout layout;
-            layout.width = w, layout.height = h, layout.samples = 3, layout.photometric = photometric, layout.rowsPerStrip = 2;
-            layout.pixels = photometric == 2 ? rgb : ycbcr;
-            layout.blocks = {{0, 18}, {18, 18}};
+            layout.width = layout.height = 4, layout.samples = 3, layout.photometric = photometric, layout.rowsPerStrip = 2;
+            layout.pixels = photometric == 2 ? rgb : ycbcr, layout.blocks = {{0, 24}, {24, 24}};
             layout.shorts = {{274, {orientation}}};
             if (photometric == 6) layout.shorts.push_back({530, {1, 1}});
-            std::string error;
-            EXPECT_EQ(ReadPlane(drive, layout, &error), grey) << "photometric " << photometric << ", orientation "
-                                                                  << orientation << ": " << error;
+            cases.push_back({layout, grey});
         }
+    for (const auto& [layout, expected] : cases) {
+        hosttest::WriteBytes(drive.Temp("stored.tif"), hosttest::TiffFile(layout));
+        varno::Document document;
+        ASSERT_EQ(varno::ReadImageFile(drive.Temp("stored.tif"), &document), "") ;
+        EXPECT_EQ(document.channels8[0], expected) << "photometric " << layout.photometric << ", orientation "
+                                                   << (layout.shorts.empty() ? 1 : layout.shorts[0].second[0]);
+    }
 }
 #endif
 
@@ -79,10 +50,7 @@ TEST(ReadAsStored, OutlineChecksRefuseWhatCannotFillThePicture) {
         if (!tiff && !png) continue;
         const uint8_t* b = f.bytes.data();
         const std::string error = tiff ? varno::CheckTiffOutline(b, f.bytes.size(), {}) : varno::CheckPngOutline(b, f.bytes.size(), {});
-        // A strip or tile beyond the decoder budget is refused first, in its own words.
-        if (error.rfind("a TIFF ", 0) != 0) {
-            EXPECT_EQ(error, f.message) << f.what;
-        }
+        EXPECT_TRUE(error == f.message || error.rfind("a TIFF ", 0) == 0) << f.what << ": " << error;
         checked += error.empty() ? 0 : 1;
     }
     EXPECT_GE(checked, 6u);
