@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "tests/cli/varno_program.h"
+#include "tests/images/picture_files.h"
 
 namespace {
 
@@ -75,10 +76,7 @@ TEST(VarnoRefusals, OutOfMemoryEndsOnePictureNotTheBatch) {
     DriveC drive;
     const std::string big = drive.Temp("big.png"), small = drive.Temp("small.png"), into = drive.Temp("out/");
     ASSERT_EQ(Varno(drive, "sample " + Quote(small) + " --size 20x10").status, 0);
-    const std::vector<uint8_t> grey(size_t(12000) * 12000, 90);
-    std::vector<uint8_t> bytes;
-    ASSERT_EQ(varno::EncodeImage(big, 12000, 12000, 1, grey.data(), &bytes), "");
-    hosttest::WriteBytes(big, bytes);
+    hosttest::WriteBytes(big, hosttest::PngFile(12000, 12000, 8, 0, std::vector<hosttest::Bytes>(12000, hosttest::Bytes(12000, 90))));
     // The picture's 137 MB plane does not fit in 200 MB of address space beside the program.
     const Outcome outcome = Varno(drive, "--version >/dev/null; ulimit -v 200000; exec " + Quote(VARNO_PROGRAM_PATH) +
                                              " select " + Quote(big) + " " + Quote(small) + " -o " + Quote(into) + " --quiet");

@@ -303,11 +303,8 @@ std::vector<DamagedFile> DamagedFiles() {
     signedGrey.pixels = {0xff, 0xff, 0, 0x80};
     files.push_back({"TIFF of signed 16-bit grey samples", "signed.tif", TiffFile(signedGrey),
                      "TIFF samples that are not unsigned integers are not supported"});
-
-    // Pixel data that cannot fill the picture it declares, and damage the decoders only warn about.
-    std::vector<Bytes> firstPass(2, Bytes(4096, 7));
     files.push_back({"interlaced PNG of 8 KB holding part of the first pass of 32767 x 32767", "passes.png",
-                     PngFile(32767, 32767, 8, 0, firstPass, true),
+                     PngFile(32767, 32767, 8, 0, std::vector<Bytes>(2, Bytes(4096, 7)), true),
                      "the PNG's 8205 bytes of pixel data cannot hold its 1073737728 bytes of rows"});
     files.push_back({"palette PNG with a pixel beyond its palette", "index.png",
                      PngFile(4, 1, 8, 3, {{0, 1, 5, 0}}, false, {{"PLTE", {0, 0, 0, 255, 255, 255}}}),
@@ -328,8 +325,6 @@ std::vector<DamagedFile> DamagedFiles() {
     files.push_back({"TIFF whose tiles are one tile four times", "same.tif", TiffFile(tiles), "two of the TIFF's tiles share their bytes"});
     TiffLayout strips;
     strips.width = 8, strips.height = 8, strips.rowsPerStrip = 2, strips.pixels.assign(40, 3);
-    strips.blocks = {{0, 16}, {8, 16}, {24, 16}, {40, 0}};
-    files.push_back({"TIFF with overlapping strips", "overlap.tif", TiffFile(strips), "the TIFF's strip 3 has no data in the file"});
     strips.blocks = {{0, 16}, {8, 16}, {24, 8}, {32, 8}};
     files.push_back({"TIFF with overlapping strips", "overlap.tif", TiffFile(strips), "two of the TIFF's strips share their bytes"});
     TiffLayout fax;
