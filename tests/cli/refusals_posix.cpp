@@ -26,20 +26,21 @@ TEST(VarnoRefusals, EverythingCheckableIsCheckedBeforeThePluginRuns) {
     std::filesystem::create_symlink("/dev/null", device);  // through a link: the device is the output
     const std::string write = "cannot write '", notFile = "': it is not a regular file (a FIFO, device or socket)";
     const std::pair<std::string, std::string> cases[] = {
-        {in + " -o " + dir + "o.gif", write + dir + "o.gif': unknown picture type '.gif' (use .png, .bmp or .jpg)"},
-        {in + " -o " + missing + "/o.png", write + missing + "/o.png': there is no directory '" + missing + "'"},
-        {in + " -o " + in, write + in + "': it is the picture being read"},
-        {in + " -o " + readOnly, write + readOnly + "': the file is read-only"},
-        {in + " -o " + fifo, write + fifo + notFile},
-        {in + " -o " + device, write + device + notFile},
-        {in + " -o " + dir + "o.png --record " + missing + "/r.txt", write + missing + "/r.txt': there is no directory '" + missing + "'"},
-        {dir, "cannot read '" + dir + "': it is a directory"},
-        {fifo, "cannot read '" + fifo + "': it is a FIFO, not a file"},
-        {"/dev/zero", "cannot read '/dev/zero': it is a device, not a file"},
+        {"select " + in + " -o " + dir + "o.gif", write + dir + "o.gif': unknown picture type '.gif' (use .png, .bmp or .jpg)"},
+        {"select " + in + " -o " + missing + "/o.png", write + missing + "/o.png': there is no directory '" + missing + "'"},
+        {"select " + in + " -o " + in, write + in + "': it is the picture being read"},
+        {"select " + in + " -o " + readOnly, write + readOnly + "': the file is read-only"},
+        {"select " + in + " -o " + fifo, write + fifo + notFile},
+        {"select " + in + " -o " + device, write + device + notFile},
+        {"select " + in + " -o " + dir + "o.png --record " + missing + "/r.txt", write + missing + "/r.txt': there is no directory '" + missing + "'"},
+        {"select " + dir, "cannot read '" + dir + "': it is a directory"},
+        {"select " + fifo, "cannot read '" + fifo + "': it is a FIFO, not a file"},
+        {"select /dev/zero", "cannot read '/dev/zero': it is a device, not a file"},
+        {"edges " + in + " -o " + missing + "/o.png", write + missing + "/o.png': there is no directory '" + missing + "'"},
     };
     for (const auto& [arguments, reason] : cases) {
         hosttest::WriteBytes(drive.Path("VEXAlog.txt"), {});
-        const Outcome outcome = Varno(drive, "select " + arguments);
+        const Outcome outcome = Varno(drive, arguments);
         EXPECT_EQ(outcome.status, 1) << arguments;
         EXPECT_EQ(outcome.err, "varno: " + reason + "\n") << arguments;
         EXPECT_FALSE(hosttest::Exists(drive.Path("QUENpref.xxx"))) << arguments;
