@@ -177,6 +177,7 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     // As the native reader: every strip or tile in the file, none sharing bytes, and together able
     // to expand to the picture under the codec's bound.
     const char* kind = tiled ? "tile" : "strip";
+    if (blockWidth == 0 || blockHeight == 0) return std::string("the TIFF declares empty ") + kind + "s";
     const uint64_t planes = planar == 2 ? samples : 1, perBlock = planar == 2 ? 1 : samples;
     const uint64_t across = tiled ? (width + blockWidth - 1) / blockWidth : 1;
     const uint64_t blocks = across * ((height + blockHeight - 1) / blockHeight) * planes;
