@@ -35,6 +35,16 @@ int16_t FileFlush(FileHandle handle);
 // source, -61 no permission, -45 target locked, -34 disk full, -36 otherwise.
 int16_t FileReplace(const char* source, const char* target);
 
+// Moves to the end of the file, so that what is written next is appended without reading what
+// is there: 0, or -40.
+int16_t FileSetPosToEnd(FileHandle handle);
+// Waits about `milliseconds`: the pause between tries of a file another program holds.
+void FilePause(int32_t milliseconds);
+// The name of the file `name` stands for once symbolic links are followed (on POSIX; elsewhere the
+// name itself), so that a file replaced through a link is the link's target and the link stays.
+// 0, or -37 when the result does not fit in `capacity` bytes.
+int16_t FileLinkTarget(const char* name, char* out, int32_t capacity);
+
 // Test hook: the call numbered `countdown` from now (1 = the next one) of those that change what
 // is stored (FileWrite, FileFlush, FileReplace), and every later one, fails with `code`, changing
 // nothing. 0 switches failures off.

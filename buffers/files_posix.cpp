@@ -10,6 +10,7 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "buffers/files.h"
@@ -297,6 +298,36 @@ int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
 
 int16_t FileSetPos(FileHandle handle, int32_t offset) {
     if (lseek(ToDescriptor(handle), off_t(offset), SEEK_SET) < 0) return MapSetPosError(errno);
+    return 0;
+}
+
+int16_t FileSetPosToEnd(FileHandle handle) {
+    if (lseek(ToDescriptor(handle), 0, SEEK_END) < 0) return MapSetPosError(errno);
+    return 0;
+}
+
+void FilePause(int32_t milliseconds) {
+    struct timespec pause = {milliseconds / 1000, long(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+}
+
+int16_t FileLinkTarget(const char* name, char* out, int32_t capacity) {
+    if (MapFixedName(name, out, capacity, nullptr) != 0) return -37;
+    char link[kNameCapacity];
+    // A bounded chain: a loop of links ends at one of them, whose opening then fails.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat status;
+        if (lstat(out, &status) != 0 || !S_ISLNK(status.st_mode)) return 0;
+        const ssize_t length = readlink(out, link, sizeof link - 1);
+        if (length < 0) return 0;
+        link[length] = 0;
+        // A relative link is relative to the link's own directory.
+        const char* slash = std::strrchr(out, '/');
+        const size_t keep = link[0] == '/' || !slash ? 0 : size_t(slash - out) + 1;
+        if (keep + size_t(length) + 1 > size_t(capacity)) return -37;
+        std::memmove(out + keep, link, size_t(length) + 1);
+    }
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // last-error number mapped onto the result codes; creation and deletion through the C runtime,
 // whose errno decides their codes.
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -158,6 +159,20 @@ int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
     BOOL ok = WriteFile(ToHandle(handle), source, DWORD(wanted), &put, nullptr);
     *count = int32_t(put);
     if (!ok) return MapWriteError(int32_t(GetLastError()));
+    return 0;
+}
+
+int16_t FileSetPosToEnd(FileHandle handle) {
+    LARGE_INTEGER none = {};
+    if (!SetFilePointerEx(ToHandle(handle), none, nullptr, FILE_END)) return MapSetPosError(int32_t(GetLastError()));
+    return 0;
+}
+
+void FilePause(int32_t milliseconds) { Sleep(DWORD(milliseconds)); }
+
+int16_t FileLinkTarget(const char* name, char* out, int32_t capacity) {
+    if (!name || !out || capacity < 1 || std::strlen(name) + 1 > size_t(capacity)) return -37;
+    std::memcpy(out, name, std::strlen(name) + 1);
     return 0;
 }
 

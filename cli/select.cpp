@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <new>
 
 #include "cli/batch.h"
 #include "cli/interrupt.h"
@@ -33,7 +34,7 @@ struct SelectCommand {
 // One picture of the command: where it goes and, while in progress, its document.
 struct PictureJob {
     std::string input, output;
-    std::string refusal;  // why the picture is not even read, when it is not
+    std::string refusal;  // why the picture is not even read, when it is not (its line after "varno: ")
     Document document;
 };
 
@@ -48,10 +49,15 @@ bool IntoDirectory(const std::string& output) {
 }
 
 int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
+    bool options = true;  // until "--": every argument after it is a picture
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string value;
-        if (arg == "-o") {
+        if (!options || arg.empty() || arg[0] != '-') {
+            command->inputs.push_back(arg);
+        } else if (arg == "--") {
+            options = false;
+        } else if (arg == "-o") {
             if (!TakeValue(args, &i, &command->output)) return UsageError("-o needs a file or directory name");
         } else if (const int taken = TakeMethodOrRadius(args, &i, &command->method, &command->radius); taken == 2) {
             return taken;
@@ -75,10 +81,8 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
             command->encoding.smaller = true;
         } else if (arg == "--quiet") {
             command->quiet = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            return UsageError("unknown option " + arg);
         } else {
-            command->inputs.push_back(arg);
+            return UsageError("unknown option " + arg);
         }
     }
     const size_t count = command->inputs.size();
@@ -140,13 +144,32 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
             const auto input = inputs.find(identity);
             const auto [earlier, fresh] = outputs.emplace(identity, job.input);
             if (input != inputs.end())
-                job.refusal = "its selection '" + job.output + "' would replace the picture '" + input->second + "'";
+                job.refusal =
+                    "'" + job.input + "': its selection '" + job.output + "' would replace the picture '" + input->second + "'";
             else if (!fresh && Identity(earlier->second) == Identity(job.input))
-                job.refusal = "given twice";
+                job.refusal = "'" + job.input + "': given twice";
             else if (!fresh)
-                job.refusal = "its selection '" + job.output + "' is the selection of '" + earlier->second + "' too";
+                job.refusal =
+                    "'" + job.input + "': its selection '" + job.output + "' is the selection of '" + earlier->second + "' too";
+            else if (std::string error = CheckOutputPath(job.output); !error.empty())
+                job.refusal = "cannot write '" + job.output + "': " + error;
         }
         jobs->push_back(std::move(job));
+    }
+    if (batch) return {};
+    // One picture: whatever would stop its selection being written stops the command before the
+    // plug-in runs, so that a refusal leaves its preferences, its log and every file as they were.
+    const PictureJob& job = jobs->front();
+    if (Identity(job.output) == Identity(job.input))
+        return "cannot write '" + job.output + "': it is the picture being read";
+    std::string error = CheckOutputType(job.output);
+    if (error.empty()) error = CheckOutputPath(job.output);
+    if (!error.empty()) return "cannot write '" + job.output + "': " + error;
+    if (!command.recordPath.empty()) {
+        if (Identity(command.recordPath) == Identity(job.input))
+            return "cannot write '" + command.recordPath + "': it is the picture being read";
+        if (std::string failure = CheckOutputPath(command.recordPath); !failure.empty())
+            return "cannot write '" + command.recordPath + "': " + failure;
     }
     return {};
 }
@@ -228,9 +251,11 @@ int Select(const std::vector<std::string>& args) {
     BatchSteps steps;
     steps.prepare = [&](size_t i) {
         PictureJob& job = jobs[i];
-        if (!job.refusal.empty()) return fail("varno: '" + job.input + "': " + job.refusal);
-        if (std::string error = ReadImageFile(job.input, &job.document); !error.empty())
+        if (!job.refusal.empty()) return fail("varno: " + job.refusal);
+        std::vector<std::string> warnings;
+        if (std::string error = ReadImageFile(job.input, &job.document, &warnings); !error.empty())
             return fail("varno: cannot read '" + job.input + "': " + error);
+        for (const std::string& warning : warnings) PrintLine(stderr, "varno: warning: '" + job.input + "': " + warning);
         if (command.selectionPath.empty()) return true;
         Document picture;
         std::vector<uint8_t> plane;
@@ -245,7 +270,12 @@ int Select(const std::vector<std::string>& args) {
         SetProgressLabel(batch ? "file " + std::to_string(i + 1) + "/" + std::to_string(jobs.size()) + " " : "");
         if (!EnterPluginRun()) return false;
         RunReport report;
-        RunPlugin(&plugin, &job.document, options, &report);
+        try {
+            RunPlugin(&plugin, &job.document, options, &report);
+        } catch (const std::bad_alloc&) {
+            LeavePluginRun();
+            throw;
+        }
         LeavePluginRun();
         // Only the selection is written from here on.
         std::vector<std::vector<uint8_t>>().swap(job.document.channels8);
@@ -255,6 +285,8 @@ int Select(const std::vector<std::string>& args) {
             const std::string line = ResultLine(code, report.aboutResult != 0 ? std::string() : report.errorString);
             return fail(batch ? "varno: '" + job.input + "': " + line.substr(7) : line);
         }
+        if (!report.warning.empty())
+            PrintLine(stderr, "varno: warning: " + (batch ? "'" + job.input + "': " : std::string()) + report.warning);
         if (!batch) recorded = std::move(report);
         return true;
     };
@@ -284,7 +316,34 @@ int Select(const std::vector<std::string>& args) {
         }
         if (!command.quiet) PrintLine(stdout, "varno: new selection written to " + job.output);
     };
-    RunBatch(jobs.size(), command.jobs, steps);
+    // Running out of memory ends one picture, never the batch or the process.
+    BatchSteps guarded;
+    auto outOfMemory = [&](size_t i) { return fail("varno: '" + jobs[i].input + "': out of memory"); };
+    guarded.prepare = [&](size_t i) {
+        try {
+            return steps.prepare(i);
+        } catch (const std::bad_alloc&) {
+            jobs[i].document = Document();
+            return fail("varno: cannot read '" + jobs[i].input + "': out of memory");
+        }
+    };
+    guarded.run = [&](size_t i) {
+        try {
+            return steps.run(i);
+        } catch (const std::bad_alloc&) {
+            jobs[i].document = Document();
+            return outOfMemory(i);
+        }
+    };
+    guarded.finish = [&](size_t i) {
+        try {
+            steps.finish(i);
+        } catch (const std::bad_alloc&) {
+            jobs[i].document = Document();
+            outOfMemory(i);
+        }
+    };
+    RunBatch(jobs.size(), command.jobs, guarded);
     ClosePluginModule(&module);
     if (batch && failed > 0)
         PrintLine(stderr, "varno: " + std::to_string(failed) + " of " + std::to_string(jobs.size()) + " pictures failed");

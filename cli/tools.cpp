@@ -64,9 +64,16 @@ int Edges(const std::vector<std::string>& args) {
     int32_t method = kDefaultMethod, radius = kDefaultRadius;
     bool quiet = false;
     EncodeOptions encoding;
+    bool options = true;  // until "--"
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-o") {
+        if (options && arg == "--") {
+            options = false;
+        } else if (!options && !input.empty()) {
+            return UsageError("one input picture only");
+        } else if (!options) {
+            input = arg;
+        } else if (arg == "-o") {
             if (!TakeValue(args, &i, &output)) return UsageError("-o needs a file name");
         } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &radius); taken == 2) {
             return taken;
@@ -86,6 +93,10 @@ int Edges(const std::vector<std::string>& args) {
     }
     if (input.empty()) return UsageError("edges needs an input picture");
     if (output.empty()) return UsageError("edges needs -o OUT.png");
+    // Checked before the picture is read and the method runs.
+    std::string unwritable = CheckOutputType(output);
+    if (unwritable.empty()) unwritable = CheckOutputPath(output);
+    if (!unwritable.empty()) return Failure("cannot write '" + output + "': " + unwritable);
 
     Document document;
     if (std::string error = ReadImageFile(input, &document); !error.empty())

@@ -21,11 +21,17 @@ inline varno::ReadLimits SmallLimits() {
     return limits;
 }
 
-// Runs `decode` on the input; an accepted picture must have the shape its mode promises.
+// Runs `decode` on the input; an accepted picture must have the shape its mode promises, and every
+// warning its library gave must have been passed on (a decode that succeeds after a warning was
+// dropped is a finding: damage may have been accepted as a picture).
 template <typename Decode>
 int Read(Decode decode, const uint8_t* data, size_t size) {
     varno::Document document;
-    if (!decode(data, size, SmallLimits(), &document).empty()) return 0;
+    varno::DecoderNotes notes;
+    varno::ReadLimits limits = SmallLimits();
+    limits.notes = &notes;
+    if (!decode(data, size, limits, &document).empty()) return 0;
+    if (size_t(notes.seen) != notes.warnings.size()) std::abort();
     const size_t samples = size_t(document.width) * size_t(document.height);
     const size_t channels = varno::ChannelCount(document);
     const bool depthKept = document.depth == varno::DepthForMode(document.mode) &&

@@ -3,8 +3,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "host/faults.h"
+#include "host/guard.h"
 #include "host/handles.h"
 
 struct PIReadDescriptorToken {
@@ -97,28 +99,36 @@ PIReadDescriptor PIAPI OpenRead(PIDescriptorHandle handle, uint32_t* keys) {
     OSErr failure = 0;
     if (CallbackFails(HostCallback::kOpenReadDescriptor, &failure)) return nullptr;
     if (!IsHostHandle(handle)) return nullptr;
-    auto* token = new PIReadDescriptorToken;
-    if (!ParseDescriptor(HostHandleBytes(handle), &token->descriptor)) {
-        delete token;
-        return nullptr;
-    }
+    auto token = std::make_unique<PIReadDescriptorToken>();  // freed when the parsing runs out of memory
+    if (!ParseDescriptor(HostHandleBytes(handle), &token->descriptor)) return nullptr;
     token->keys = keys;
     // The array's length is fixed now: getKeyProc zeroes entries, which must not shorten it.
     if (keys)
         while (keys[token->keyCount] != 0) ++token->keyCount;
     ++openTokens;
-    return token;
+    return token.release();
 }
 
+// A token being closed: released when the close returns, however it ends (running out of memory
+// included), since the plug-in holds it no longer.
+template <typename Token>
+struct Closing {
+    Token* token;
+    ~Closing() {
+        if (!token) return;
+        delete token;
+        --openTokens;
+    }
+};
+
 OSErr PIAPI CloseRead(PIReadDescriptor token) {
+    Closing<PIReadDescriptorToken> closing{token};
     OSErr failure = 0;
     const bool fails = CallbackFails(HostCallback::kCloseReadDescriptor, &failure);
     if (!token) return -50;
     OSErr result = fails ? failure : token->error;
     for (size_t i = 0; result == 0 && i < token->keyCount; ++i)
         if (token->keys[i] != 0) result = kErrMissingParameter;
-    delete token;
-    --openTokens;
     return result;
 }
 
@@ -287,6 +297,7 @@ PIWriteDescriptor PIAPI OpenWrite(void) {
 }
 
 OSErr PIAPI CloseWrite(PIWriteDescriptor token, PIDescriptorHandle* out) {
+    Closing<PIWriteDescriptorToken> closing{token};
     OSErr failure = 0;
     const bool fails = CallbackFails(HostCallback::kCloseWriteDescriptor, &failure);
     if (!token) return -50;
@@ -300,8 +311,6 @@ OSErr PIAPI CloseWrite(PIWriteDescriptor token, PIDescriptorHandle* out) {
         if (handle) *out = handle;
         else result = -108;
     }
-    delete token;
-    --openTokens;
     return result;
 }
 
@@ -491,21 +500,23 @@ bool ParseDescriptor(const std::vector<uint8_t>& bytes, Descriptor* descriptor) 
 
 ReadDescriptorProcs* HostReadDescriptorProcs(void) {
     static ReadDescriptorProcs procs = {
-        0, 18, OpenRead, CloseRead, GetKey, GetInteger,
-        GetFloat, Any(GetUnitFloat), Any(GetBoolean), Any(GetText), Any(GetAlias),
-        GetEnumerated,
-        Any(GetClass), Any(GetSimpleReference), Any(GetObject), Any(GetCount), Any(GetString),
-        Any(GetPinnedInteger), Any(GetPinnedFloat), Any(GetPinnedUnitFloat)};
+        0, 18, Guarded<OpenRead>::Call, Guarded<CloseRead>::Call, Guarded<GetKey>::Call, Guarded<GetInteger>::Call,
+        Guarded<GetFloat>::Call, Any(Guarded<GetUnitFloat>::Call), Any(Guarded<GetBoolean>::Call),
+        Any(Guarded<GetText>::Call), Any(Guarded<GetAlias>::Call), Guarded<GetEnumerated>::Call,
+        Any(Guarded<GetClass>::Call), Any(Guarded<GetSimpleReference>::Call), Any(Guarded<GetObject>::Call),
+        Any(Guarded<GetCount>::Call), Any(Guarded<GetString>::Call), Any(Guarded<GetPinnedInteger>::Call),
+        Any(Guarded<GetPinnedFloat>::Call), Any(Guarded<GetPinnedUnitFloat>::Call)};
     return &procs;
 }
 
 WriteDescriptorProcs* HostWriteDescriptorProcs(void) {
     static WriteDescriptorProcs procs = {
-        0, 16, OpenWrite, CloseWrite, PutInteger,
-        Any(PutFloat), Any(PutUnitFloat), Any(PutBoolean), Any(PutText), Any(PutAlias),
-        PutEnumerated,
-        Any(PutClass), Any(PutSimpleReference), Any(PutObject), Any(PutCount), Any(PutString),
-        Any(PutScopedClass), Any(PutScopedObject)};
+        0, 16, Guarded<OpenWrite>::Call, Guarded<CloseWrite>::Call, Guarded<PutInteger>::Call,
+        Any(Guarded<PutFloat>::Call), Any(Guarded<PutUnitFloat>::Call), Any(Guarded<PutBoolean>::Call),
+        Any(Guarded<PutText>::Call), Any(Guarded<PutAlias>::Call), Guarded<PutEnumerated>::Call,
+        Any(Guarded<PutClass>::Call), Any(Guarded<PutSimpleReference>::Call), Any(Guarded<PutObject>::Call),
+        Any(Guarded<PutCount>::Call), Any(Guarded<PutString>::Call), Any(Guarded<PutScopedClass>::Call),
+        Any(Guarded<PutScopedObject>::Call)};
     return &procs;
 }
 

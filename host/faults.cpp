@@ -1,6 +1,8 @@
 // The failure chosen for the run under way and the count of every callback kind.
 #include "host/faults.h"
 
+#include <new>
+
 namespace varno {
 
 namespace {
@@ -13,6 +15,7 @@ bool CallbackFails(HostCallback kind, OSErr* code) {
     const int32_t call = ++counted[int32_t(kind)];
     if (!planned || planned->kind != kind) return false;
     if (call != planned->call && !(planned->sticky && call > planned->call)) return false;
+    if (planned->outOfMemory) throw std::bad_alloc();
     *code = planned->code;
     return true;
 }

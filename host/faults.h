@@ -35,9 +35,11 @@ struct CallbackFailure {
     int32_t call = 1;     // 1 = the first call of that kind in the run
     bool sticky = false;  // every later call of the kind fails too
     OSErr code = -1;
+    bool outOfMemory = false;  // the callback runs out of memory instead (std::bad_alloc, as an allocation)
 };
 
-// Counts the call and says whether it fails, giving the code to answer.
+// Counts the call and says whether it fails, giving the code to answer (or throws std::bad_alloc
+// for a failure that runs out of memory).
 bool CallbackFails(HostCallback kind, OSErr* code);
 // RunPlugin's frame for one run: the failure to make and where to count the calls.
 void BeginCallbackFaults(const CallbackFailure* failure, int32_t* counts);

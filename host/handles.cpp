@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 
+#include "host/guard.h"
+
 namespace varno {
 
 namespace {
@@ -110,8 +112,9 @@ int32_t LiveHostHandles(void) { return int32_t(Registry().size()); }
 int32_t ForeignDisposals(void) { return foreignDisposals; }
 
 HandleProcs* HostHandleProcs(void) {
-    static HandleProcs procs = {1, 8, NewProc, DisposeProc, GetSizeProc, SetSizeProc,
-                                LockProc, UnlockProc, RecoverSpaceProc, DisposeRegularProc};
+    static HandleProcs procs = {1, 8, Guarded<NewProc>::Call, Guarded<DisposeProc>::Call, Guarded<GetSizeProc>::Call,
+                                Guarded<SetSizeProc>::Call, Guarded<LockProc>::Call, Guarded<UnlockProc>::Call,
+                                Guarded<RecoverSpaceProc>::Call, Guarded<DisposeRegularProc>::Call};
     return &procs;
 }
 

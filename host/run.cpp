@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "host/guard.h"
 #include "host/handles.h"
 #include "host/messages.h"
 #include "host/platform.h"
@@ -325,12 +326,12 @@ void BuildRecords(Session* s, Document* document) {
     info.mergedCompositeChannels = info.targetCompositeChannels;
     info.selection = document->hasSelection ? &s->selection : nullptr;
 
-    s->channelPorts = {1, 3, ReadPixels, WriteBasePixels, ReadPortForWritePort};
+    s->channelPorts = {1, 3, Guarded<ReadPixels>::Call, Guarded<WriteBasePixels>::Call, Guarded<ReadPortForWritePort>::Call};
     s->platform.hwnd = OwnerWindow();
 
     SelectionRecord& record = s->record;
-    record.abortProc = TestAbort;
-    record.progressProc = Progress;
+    record.abortProc = Guarded<TestAbort>::Call;
+    record.progressProc = Guarded<Progress>::Call;
     record.hostSig = FourCC("8BIM");
     record.handleProcs = HostHandleProcs();
     record.channelPortProcs = &s->channelPorts;
@@ -396,9 +397,9 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
     active = outer;
     report->result = result;
 
-    if (report->executed && result == kErrReportString) {
+    if (report->executed && (result == kErrReportString || result == 0)) {
         const unsigned char* text = s->errorString;
-        report->errorString.assign(reinterpret_cast<const char*>(text + 1), text[0]);
+        (result == 0 ? report->warning : report->errorString).assign(reinterpret_cast<const char*>(text + 1), text[0]);
     }
     // What the plug-in left in the descriptor slot is the host's to keep and to dispose of. The
     // played handle may still be there when the plug-in did not take it.

@@ -5,8 +5,10 @@
 // empty text) or returns one line saying why not, leaving the document alone. Before it sizes any
 // buffer it checks the declared sides against `ReadLimits` (the message names the limit); it then
 // grows the document's planes only as rows are actually decoded, so a small file that declares a
-// huge picture costs no more memory than the rows it really holds. Truncated or corrupt pixel data
-// is an error, never padded. Decoders that must hold a whole picture (or a whole tile) before the
+// huge picture costs no more memory than the rows it really holds; pixel data that cannot expand
+// to the whole picture (under its codec's bound) is refused before that. Truncated or corrupt pixel
+// data is an error, never padded. Every warning of a decoder's library is counted in
+// `ReadLimits::notes` and is either an error (the pixels are wrong) or kept there (harmless). Decoders that must hold a whole picture (or a whole tile) before the
 // first row comes out may use at most `DecoderBudget` bytes for it. Alpha and other extra channels
 // are dropped; 16-bit samples stay 16-bit.
 //
@@ -25,11 +27,23 @@
 
 namespace varno {
 
+// What a decoder heard from its library besides errors: every warning is counted in `seen` and
+// either ends the reading as an error (damaged pixels) or is kept in `warnings` (harmless ones).
+struct DecoderNotes {
+    int32_t seen = 0;
+    std::vector<std::string> warnings;
+};
+
 struct ReadLimits {
     int32_t maxSide = kMaxDocumentSide;  // longest side accepted, either way
     int64_t maxPixels = 0;               // 0: no limit beyond the sides (the fuzzers set one)
     size_t budget = 0;                   // 0: DecoderBudget of the file's size
+    DecoderNotes* notes = nullptr;       // where warnings go (none: counted and kept nowhere)
 };
+
+// The most bytes zlib's deflate can make of one byte of input (a run of 258-byte matches coded
+// in two bits each): pixel data that would expand further cannot be what the file holds.
+constexpr uint64_t kDeflateMostExpansion = 1032;
 
 // Memory a decoder may spend before its first row, for a file of `fileSize` bytes: 128 MiB, or
 // 256 bytes per byte of file when that is more (a real picture that needs more comes in a file big
@@ -52,13 +66,17 @@ std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limit
 
 // The outline of a file, checked before a platform decoder that decodes whole pictures at once or
 // pads what is missing is given it: the sides (as CheckPictureSize), for PNG every chunk's
-// checksum and the end chunk, for JPEG every segment up to the end marker, for TIFF that a strip or
-// tile fits the decoder budget.
+// checksum, the end chunk and that the pixel data can expand to the picture, for JPEG every segment
+// up to the end marker, for TIFF that a strip or tile fits the decoder budget and that the strips or
+// tiles are all in the file, share no bytes and can expand to the picture.
 // The native reader walks a PNG's chunks without their checksums (libpng checks those) before
 // libpng, which sizes some chunks' buffers by their declared length before reading them.
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums = true);
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+// The most bytes one stored byte of a TIFF codec (by its Compression number) can become, for rows
+// of `rowBytes` bytes; 0 when there is no useful bound.
+uint64_t TiffMostExpansion(uint16_t compression, uint64_t rowBytes);
 
 // Encoders of 8-bit grey (channels 1) or interleaved RGB (channels 3) pixels, appending to `out`.
 // EncodeBmp is portable; PNG and JPEG are the platform part.

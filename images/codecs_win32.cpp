@@ -4,7 +4,8 @@
 //
 // A picture is decoded a strip of rows at a time into the document's planes, converted by WIC to
 // the nearest of the formats a document keeps: 8- or 16-bit grey, 8-bit BGR or 16-bit RGB, 8- or
-// 16-bit CMYK. Palette pictures with an all-grey palette become grey. What the platform's codecs
+// 16-bit CMYK. Palette pictures with an all-grey palette become grey; a pixel beyond the palette is
+// an error. What the platform's codecs
 // themselves read (16-bit and CMYK TIFF, for instance) is theirs to decide; the tests record it.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -99,6 +100,36 @@ const Target& Nearest(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
     return kRgb8;
 }
 
+// For a palette picture, that no pixel names a colour beyond its palette (the platform's codecs
+// paint those black): the indices are read as stored, a strip of rows at a time.
+std::string CheckPaletteIndices(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, const WICPixelFormatGUID& f,
+                                UINT width, UINT height) {
+    const UINT bits = Is(f, GUID_WICPixelFormat1bppIndexed) ? 1 : Is(f, GUID_WICPixelFormat2bppIndexed) ? 2
+                    : Is(f, GUID_WICPixelFormat4bppIndexed) ? 4 : Is(f, GUID_WICPixelFormat8bppIndexed) ? 8 : 0;
+    if (bits == 0) return {};
+    Com<IWICPalette> palette;
+    UINT count = 0;
+    if (FAILED(factory->CreatePalette(&palette)) || FAILED(frame->CopyPalette(palette.p)) ||
+        FAILED(palette->GetColorCount(&count)))
+        return "the palette picture's palette could not be read";
+    if (count >= (1u << bits)) return {};
+    const UINT stride = (width * bits + 7) / 8;
+    std::vector<uint8_t> strip(size_t(stride) * kStripRows);
+    for (UINT y = 0; y < height; y += kStripRows) {
+        const UINT rows = height - y < kStripRows ? height - y : kStripRows;
+        const WICRect rect = {0, INT(y), INT(width), INT(rows)};
+        if (const HRESULT result = frame->CopyPixels(&rect, stride, stride * rows, strip.data()); FAILED(result))
+            return Failed("the picture's pixels could not be decoded", result);
+        for (UINT r = 0; r < rows; ++r)
+            for (UINT x = 0; x < width; ++x) {
+                const UINT bit = x * bits, byte = strip[size_t(r) * stride + bit / 8];
+                if (((byte >> (8 - bits - bit % 8)) & ((1u << bits) - 1)) >= count)
+                    return "a pixel uses a colour beyond the picture's palette";
+            }
+    }
+    return {};
+}
+
 // The pixels as `fetched` (channels a pixel, the source of each document channel) into the
 // document's planes, a strip of rows at a time.
 struct Fetch {
@@ -164,6 +195,7 @@ std::string DecodeWithWic(const uint8_t* bytes, size_t size, const ReadLimits& l
     if (FAILED(result)) return Failed("the picture's size or format could not be read", result);
     if (std::string error = CheckPictureSize(width, height, limits); !error.empty()) return error;
 
+    if (std::string error = CheckPaletteIndices(factory, frame.p, format, width, height); !error.empty()) return error;
     const Target& target = Nearest(factory, frame.p, format);
     const bool cmyk = target.mode == 4 || target.mode == 13;
     Fetch fetch = {target.format, target.channels, {0, 1, 2, 3}, cmyk};

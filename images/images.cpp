@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
+#include <system_error>
 
 #include "images/codecs.h"
 #include "images/system.h"
@@ -85,20 +87,54 @@ std::string FinishDocument(int32_t mode, GrowingPlanes<uint16_t>* planes, Docume
     return Finish(mode, planes, document);
 }
 
-std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
+std::string CheckRegularFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error) return error == std::errc::no_such_file_or_directory ? "file not found" : error.message();
+    switch (status.type()) {
+        case fs::file_type::regular: return {};
+        case fs::file_type::directory: return "it is a directory";
+        case fs::file_type::fifo: return "it is a FIFO, not a file";
+        case fs::file_type::character: case fs::file_type::block: return "it is a device, not a file";
+        case fs::file_type::socket: return "it is a socket, not a file";
+        default: return "not a regular file";
+    }
+}
+
+namespace {
+
+// The file's bytes; when `accept` is given, the first 16 bytes (or all, when fewer) must satisfy
+// it before the rest is read, else `refusal` is returned.
+std::string ReadFileBytes(const std::string& path, bool (*accept)(const uint8_t*, size_t), const char* refusal,
+                          std::vector<uint8_t>* bytes) {
+    if (std::string error = CheckRegularFile(path); !error.empty()) return error;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return errno == ENOENT ? "file not found" : std::strerror(errno);
+    uint8_t head[16];
+    const size_t headSize = std::fread(head, 1, sizeof head, file);
+    const bool unreadable = std::ferror(file) != 0;
+    if (unreadable || (accept && !accept(head, headSize))) {
+        std::fclose(file);
+        return unreadable ? "read error" : refusal;
+    }
     std::vector<uint8_t> data;
     // One block of the file's size (when it has one), not a chain of ever larger copies.
     std::error_code unknown;
     const std::uintmax_t size = std::filesystem::file_size(path, unknown);
-    if (!unknown && size < std::uintmax_t(SIZE_MAX)) {
-        data.reserve(size_t(size));
-        AdviseLargeBlock(data.data(), data.capacity());
+    try {
+        if (!unknown && size < std::uintmax_t(SIZE_MAX)) {
+            data.reserve(size_t(size));
+            AdviseLargeBlock(data.data(), data.capacity());
+        }
+        data.insert(data.end(), head, head + headSize);
+        uint8_t chunk[65536];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
+    } catch (const std::bad_alloc&) {
+        std::fclose(file);
+        return "out of memory";
     }
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) return "read error";
@@ -106,18 +142,43 @@ std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) 
     return {};
 }
 
-std::string ReadImageFile(const std::string& path, Document* document) {
+bool KnownImage(const uint8_t* head, size_t size) { return SniffFormat(head, size) != ImageFormat::kUnknown; }
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    return ReadFileBytes(path, nullptr, nullptr, bytes);
+}
+
+std::string ReadImageFile(const std::string& path, Document* document, std::vector<std::string>* warnings) {
     std::vector<uint8_t> bytes;
-    if (std::string error = ReadWholeFile(path, &bytes); !error.empty()) return error;
-    if (SniffFormat(bytes.data(), bytes.size()) == ImageFormat::kUnknown)
-        return "not an image varno can read (PNG, JPEG, BMP or TIFF)";
-    return DecodeImage(bytes.data(), bytes.size(), ReadLimits(), document);
+    if (std::string error = ReadFileBytes(path, KnownImage, "not an image varno can read (PNG, JPEG, BMP or TIFF)", &bytes);
+        !error.empty())
+        return error;
+    DecoderNotes notes;
+    ReadLimits limits;
+    limits.notes = &notes;
+    std::string error;
+    try {
+        error = DecodeImage(bytes.data(), bytes.size(), limits, document);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    }
+    if (error.empty() && warnings) *warnings = std::move(notes.warnings);
+    return error;
+}
+
+std::string CheckOutputType(const std::string& path) {
+    const std::string extension = Extension(path);
+    if (extension == ".png" || extension == ".bmp" || extension == ".jpg" || extension == ".jpeg") return {};
+    return "unknown picture type '" + extension + "' (use .png, .bmp or .jpg)";
 }
 
 std::string EncodeImage(const std::string& path, int32_t width, int32_t height, int32_t channels,
                         const uint8_t* pixels, std::vector<uint8_t>* bytes, const EncodeOptions& options) {
     if (channels != 1 && channels != 3) return "only grey and RGB pictures are written";
     if (width < 1 || height < 1 || width > kMaxDocumentSide || height > kMaxDocumentSide) return "bad picture size";
+    if (std::string error = CheckOutputType(path); !error.empty()) return error;
     const std::string extension = Extension(path);
     std::vector<uint8_t> out;
     std::string error;
@@ -127,8 +188,6 @@ std::string EncodeImage(const std::string& path, int32_t width, int32_t height, 
         error = EncodeBmp(width, height, channels, pixels, &out);
     } else if (extension == ".jpg" || extension == ".jpeg") {
         error = EncodeJpeg(width, height, channels, pixels, &out);
-    } else {
-        return "unknown picture type '" + extension + "' (use .png, .bmp or .jpg)";
     }
     if (!error.empty()) return error;
     *bytes = std::move(out);

@@ -22,12 +22,20 @@
 
 namespace varno {
 
-std::string ReadImageFile(const std::string& path, Document* document);
+// Only regular files are read: a directory, FIFO or device is refused before it is opened, and a
+// file whose first bytes are no picture format is refused before the rest is read. A decoder's
+// warnings that leave the pixels right come back in `warnings` (one line each) when asked for;
+// those that mean damage are errors. Running out of memory is the error "out of memory".
+std::string ReadImageFile(const std::string& path, Document* document, std::vector<std::string>* warnings = nullptr);
+// Empty when `path` names a regular file, else why it is not one ("it is a directory", ...).
+std::string CheckRegularFile(const std::string& path);
 
 struct EncodeOptions {
     bool smaller = false;  // PNG: the default compression level and every filter (smaller, slower)
 };
 
+// Empty when EncodeImage writes the type that `path`'s extension names, else why not.
+std::string CheckOutputType(const std::string& path);
 // `channels` 1 (grey) or 3 (interleaved RGB); the format follows the extension of `path`
 // (.png, .bmp, .jpg/.jpeg; case does not matter).
 std::string EncodeImage(const std::string& path, int32_t width, int32_t height, int32_t channels,

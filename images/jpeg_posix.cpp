@@ -2,8 +2,9 @@
 // written at quality 95.
 //
 // Warnings that mean pixels were lost or made up (a file that ends early, a bad Huffman code, a
-// segment cut short) end the reading with an error; harmless ones (stray bytes before a marker,
-// an unknown JFIF revision) are let pass. Progressive and multi-scan files hold their coefficients
+// segment cut short, stray bytes between the entropy-coded data and the next marker, which means
+// the scan did not decode as stored) end the reading with an error; harmless ones (stray bytes
+// between header segments, an unknown JFIF revision) are passed on as warnings. Progressive and multi-scan files hold their coefficients
 // for the whole picture before the first row comes out: libjpeg may spend no more than the decoder
 // budget on them (it has no backing store, so going past it is an error), and a file may have at
 // most 500 scans. libjpeg reports errors by a long jump back to the function that set it up, which
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
+#include <new>
 
 #include "images/codecs.h"
 
@@ -29,6 +31,8 @@ struct JpegErrors {
     std::jmp_buf jump;
     std::string* message = nullptr;
     size_t budget = 0;
+    DecoderNotes* notes = nullptr;
+    bool decoding = false;  // past the header: the pixels are being decoded
 };
 
 [[noreturn]] void Fail(j_common_ptr info, const char* prefix) {
@@ -55,12 +59,16 @@ struct JpegErrors {
 
 void OnMessage(j_common_ptr info, int level) {
     if (level >= 0) return;  // trace messages
-    switch (info->err->msg_code) {
-        case JWRN_EXTRANEOUS_DATA: case JWRN_JFIF_MAJOR: case JWRN_ADOBE_XFORM: case JWRN_BOGUS_ICC:
-            return;
-        default:
-            Fail(info, "damaged JPEG data: ");
-    }
+    JpegErrors* errors = reinterpret_cast<JpegErrors*>(info->err);
+    if (!errors->notes) return;  // the encoder's
+    ++errors->notes->seen;
+    const int code = info->err->msg_code;
+    const bool harmless = code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC ||
+                          (code == JWRN_EXTRANEOUS_DATA && !errors->decoding);
+    if (!harmless) Fail(info, "damaged JPEG data: ");
+    char text[JMSG_LENGTH_MAX];
+    (*info->err->format_message)(info, text);
+    errors->notes->warnings.push_back(std::string("JPEG: ") + text);
 }
 
 void OnProgress(j_common_ptr info) {
@@ -104,6 +112,7 @@ bool RunJpegDecoder(jpeg_decompress_struct* cinfo, JpegErrors* errors, JpegDecod
     } else {
         cinfo->out_color_space = JCS_RGB, d->mode = 3;
     }
+    errors->decoding = true;
     jpeg_start_decompress(cinfo);
     const size_t width = cinfo->output_width, height = cinfo->output_height;
     const size_t channels = size_t(cinfo->output_components);
@@ -173,6 +182,8 @@ std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limi
     JpegErrors errors;
     errors.message = &message;
     errors.budget = DecoderBudget(size, limits);
+    DecoderNotes notes;
+    errors.notes = limits.notes ? limits.notes : &notes;
     jpeg_decompress_struct cinfo = {};
     cinfo.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = OnError;
@@ -181,7 +192,11 @@ std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limi
     bool decoded = ReadJpegHeader(&cinfo, &errors, bytes, size, &decoding);
     if (decoded) {
         message = CheckPictureSize(cinfo.image_width, cinfo.image_height, limits);
-        decoded = message.empty() && RunJpegDecoder(&cinfo, &errors, &decoding);
+        try {
+            decoded = message.empty() && RunJpegDecoder(&cinfo, &errors, &decoding);
+        } catch (const std::bad_alloc&) {
+            message = "out of memory", decoded = false;
+        }
     }
     jpeg_destroy_decompress(&cinfo);
     if (!decoded) return message;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <set>
 
@@ -31,8 +32,42 @@ std::atomic<uint32_t> serial{0};
 
 }  // namespace
 
-std::string BeginOutput(const std::string& destination, OutputFile* output) {
+std::string LinkTarget(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path at = path;
+    std::error_code error;
+    // A bounded chain: a loop of links ends at one of them, whose opening then fails.
+    for (int i = 0; i < 40 && fs::is_symlink(fs::symlink_status(at, error)); ++i) {
+        const fs::path next = fs::read_symlink(at, error);
+        if (error) break;
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return at.string();
+}
+
+std::string CheckOutputPath(const std::string& path) {
+    namespace fs = std::filesystem;
+    const std::string target = LinkTarget(path);
+    std::error_code error;
+    const fs::file_status status = fs::status(target, error);
+    if (fs::exists(status)) {
+        if (fs::is_directory(status)) return "it is a directory";
+        if (!fs::is_regular_file(status)) return "it is not a regular file (a FIFO, device or socket)";
+        constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        if ((status.permissions() & kWrite) == fs::perms::none) return "the file is read-only";
+    }
+    fs::path directory = fs::path(target).parent_path();
+    if (directory.empty()) directory = ".";
+    if (!fs::is_directory(directory, error)) return "there is no directory '" + directory.string() + "'";
+    OutputFile trial;
+    if (std::string failure = BeginOutput(target, &trial); !failure.empty()) return failure;
+    AbandonOutput(&trial);
+    return {};
+}
+
+std::string BeginOutput(const std::string& path, OutputFile* output) {
     *output = OutputFile();
+    const std::string destination = LinkTarget(path);
     // The process id keeps concurrent programs apart, the serial two outputs of one program.
     const std::string temporary =
         destination + ".varno-" + std::to_string(ProcessId()) + "-" + std::to_string(++serial) + ".tmp";

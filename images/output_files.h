@@ -1,6 +1,7 @@
 // Outputs written whole or not at all, and a registry of the temporary files on the way.
 //
-// Contract: an output is written to a temporary file beside its destination (same directory, so
+// Contract: an output is written to a temporary file beside its destination (beside the file a
+// symbolic link names, when the destination is one; same directory, so
 // that the final rename stays on one file system) and renamed over the destination only once it is
 // complete; on any failure the temporary file is removed and the destination is left as it was.
 // Every temporary file is registered from before it is created until it is renamed or removed, so
@@ -30,6 +31,14 @@ std::string BeginOutput(const std::string& destination, OutputFile* output);
 std::string CommitOutput(OutputFile* output);
 // Closes and removes the temporary file; the destination stays as it was.
 void AbandonOutput(OutputFile* output);
+
+// Why nothing could be written at `path`, checked before any work is done: what is there must be
+// a regular file that is not read-only (or nothing), and its directory must exist and take a new
+// file (a trial temporary file is made and removed). Empty when an output can be written there.
+std::string CheckOutputPath(const std::string& path);
+// `path` with symbolic links followed to the file they name (which need not exist): an output
+// through a link replaces the link's target and keeps the link.
+std::string LinkTarget(const std::string& path);
 
 // Begin, write everything, commit.
 std::string WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);

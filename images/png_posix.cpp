@@ -2,8 +2,8 @@
 // compression level unless the smaller file is asked for.
 //
 // Every chunk's checksum is checked and a wrong one is an error, ancillary chunks included; so is
-// a file that ends before its last row or its end chunk. libpng's warnings (odd but harmless
-// chunks) are not reported. libpng reports errors by a long jump back to the function that set
+// a file that ends before its last row or its end chunk, and so is a pixel naming a colour beyond
+// the palette. libpng's warnings (odd but harmless chunks) are passed on as warnings. libpng reports errors by a long jump back to the function that set
 // it up, so the functions that set one up keep every object with a destructor in their callers.
 #include <png.h>
 #include <zlib.h>
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <new>
 
 #include "images/codecs.h"
 
@@ -23,6 +24,7 @@ struct PngSource {
     size_t size = 0;
     size_t at = 0;
     std::string error;
+    DecoderNotes* notes = nullptr;
 };
 
 void OnError(png_structp png, png_const_charp message) {
@@ -30,7 +32,14 @@ void OnError(png_structp png, png_const_charp message) {
     png_longjmp(png, 1);
 }
 
-void OnWarning(png_structp, png_const_charp) {}
+void OnWarning(png_structp png, png_const_charp message) {
+    // The rows of each pass are read as they are stored, which is what this remark is about.
+    if (std::strstr(message, "Interlace handling should be turned on")) return;
+    PngSource* source = static_cast<PngSource*>(png_get_error_ptr(png));
+    if (!source || !source->notes) return;  // the encoder's
+    ++source->notes->seen;
+    source->notes->warnings.push_back(std::string("PNG: ") + message);
+}
 
 void ReadFromMemory(png_structp png, png_bytep out, size_t count) {
     PngSource* source = static_cast<PngSource*>(png_get_io_ptr(png));
@@ -42,6 +51,7 @@ void ReadFromMemory(png_structp png, png_bytep out, size_t count) {
 // What the reading needs beyond libpng's own state; owned by DecodePng.
 struct PngDecoding {
     std::vector<uint8_t> row;
+    std::vector<uint8_t> palette, expanded;  // palette pictures: 3 bytes an entry, and a row of colours
     GrowingPlanes<uint8_t> narrow{0, 0, 0};
     GrowingPlanes<uint16_t> wide{0, 0, 0};
     int32_t mode = 0;
@@ -88,8 +98,13 @@ bool RunPngDecoder(png_structp png, png_infop info, PngDecoding* d) {
         int count = 0;
         if (png_get_PLTE(png, info, &palette, &count) != PNG_INFO_PLTE) png_error(png, "the PNG has no palette");
         grey = true;
-        for (int i = 0; i < count; ++i) grey = grey && palette[i].red == palette[i].green && palette[i].green == palette[i].blue;
-        png_set_palette_to_rgb(png);
+        for (int i = 0; i < count; ++i) {
+            grey = grey && palette[i].red == palette[i].green && palette[i].green == palette[i].blue;
+            d->palette.insert(d->palette.end(), {palette[i].red, palette[i].green, palette[i].blue});
+        }
+        // Indices are looked up here rather than by libpng, which only warns about an index
+        // beyond the palette and paints it black.
+        if (depth < 8) png_set_packing(png);
     } else if (grey && depth < 8) {
         png_set_expand_gray_1_2_4_to_8(png);
     }
@@ -98,7 +113,9 @@ bool RunPngDecoder(png_structp png, png_infop info, PngDecoding* d) {
     const bool sixteen = png_get_bit_depth(png, info) == 16;
     d->row.resize(png_get_rowbytes(png, info));
     const size_t kept = grey ? 1 : 3;
-    if (channels < kept) png_error(png, "unexpected PNG sample layout");
+    const bool indexed = !d->palette.empty();
+    if (channels < (indexed ? 1 : kept)) png_error(png, "unexpected PNG sample layout");
+    if (indexed) d->expanded.resize(size_t(width) * 3);
     d->mode = sixteen ? (grey ? 10 : 11) : (grey ? 1 : 3);
     if (sixteen) d->wide = GrowingPlanes<uint16_t>(kept, width, height);
     else d->narrow = GrowingPlanes<uint8_t>(kept, width, height);
@@ -112,7 +129,15 @@ bool RunPngDecoder(png_structp png, png_infop info, PngDecoding* d) {
         const size_t y0 = interlaced ? PNG_PASS_START_ROW(pass) : 0, dy = interlaced ? PNG_PASS_ROW_OFFSET(pass) : 1;
         for (png_uint_32 r = 0; r < rows; ++r) {
             png_read_row(png, d->row.data(), nullptr);
-            if (sixteen) StoreRow(d->row.data(), columns, channels, x0, dx, y0 + r * dy, &d->wide);
+            if (indexed) {
+                const size_t entries = d->palette.size() / 3;
+                for (size_t i = 0; i < columns; ++i) {
+                    const size_t index = d->row[i];
+                    if (index >= entries) png_error(png, "a pixel uses a colour beyond the PNG's palette");
+                    std::memcpy(&d->expanded[3 * i], &d->palette[3 * index], 3);
+                }
+                StoreRow(d->expanded.data(), columns, 3, x0, dx, y0 + r * dy, &d->narrow);
+            } else if (sixteen) StoreRow(d->row.data(), columns, channels, x0, dx, y0 + r * dy, &d->wide);
             else StoreRow(d->row.data(), columns, channels, x0, dx, y0 + r * dy, &d->narrow);
         }
     }
@@ -158,6 +183,8 @@ std::string DecodePng(const uint8_t* bytes, size_t size, const ReadLimits& limit
     PngSource source;
     source.bytes = bytes;
     source.size = size;
+    DecoderNotes notes;
+    source.notes = limits.notes ? limits.notes : &notes;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, OnError, OnWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -168,7 +195,11 @@ std::string DecodePng(const uint8_t* bytes, size_t size, const ReadLimits& limit
     bool decoded = ReadPngHeader(png, info, &source);
     if (decoded) {
         source.error = CheckPictureSize(png_get_image_width(png, info), png_get_image_height(png, info), limits);
-        decoded = source.error.empty() && RunPngDecoder(png, info, &decoding);
+        try {
+            decoded = source.error.empty() && RunPngDecoder(png, info, &decoding);
+        } catch (const std::bad_alloc&) {
+            source.error = "out of memory", decoded = false;
+        }
     }
     png_destroy_read_struct(&png, &info, nullptr);
     if (!decoded) return source.error;

@@ -1,7 +1,10 @@
 // The outline of PNG, JPEG and TIFF files, checked before a platform decoder that decodes a whole
 // picture at once, or pads what is missing, is given the file (see codecs.h).
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "images/codecs.h"
 
@@ -25,12 +28,29 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
     return ~crc;
 }
 
+// The bytes of a PNG's filtered rows before compression: a filter byte and the packed samples of
+// every row of every pass.
+uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced) {
+    const uint64_t samples = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    auto rows = [&](uint64_t columns, uint64_t count) {
+        return columns == 0 || count == 0 ? 0 : count * (1 + (columns * samples * depth + 7) / 8);
+    };
+    if (!interlaced) return rows(width, height);
+    static const uint32_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, dx[7] = {8, 8, 4, 4, 2, 2, 1};
+    static const uint32_t y0[7] = {0, 0, 4, 0, 2, 0, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+    uint64_t total = 0;
+    for (int p = 0; p < 7; ++p)
+        total += rows(width > x0[p] ? (width - x0[p] + dx[p] - 1) / dx[p] : 0, height > y0[p] ? (height - y0[p] + dy[p] - 1) / dy[p] : 0);
+    return total;
+}
+
 }  // namespace
 
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums) {
     if (SniffFormat(bytes, size) != ImageFormat::kPng) return "not a PNG file";
     size_t at = 8;
     bool first = true;
+    uint64_t raw = 0, compressed = 0;
     while (true) {
         if (size - at < 12) return "the PNG file is truncated";
         const uint32_t length = Big32(bytes + at);
@@ -42,11 +62,20 @@ std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits&
             return std::string(type) + ": CRC error";
         if (first) {
             if (std::strcmp(type, "IHDR") != 0 || length != 13) return "the PNG does not start with its header";
-            if (std::string error = CheckPictureSize(Big32(bytes + at + 8), Big32(bytes + at + 12), limits); !error.empty())
-                return error;
+            const uint32_t width = Big32(bytes + at + 8), height = Big32(bytes + at + 12);
+            if (std::string error = CheckPictureSize(width, height, limits); !error.empty()) return error;
+            raw = PngRawBytes(width, height, bytes[at + 16], bytes[at + 17], bytes[at + 20] == 1);
             first = false;
         }
-        if (std::strcmp(type, "IEND") == 0) return {};
+        if (std::strcmp(type, "IDAT") == 0) compressed += length;
+        // Pixel data that cannot expand to the whole picture is refused before any row is kept:
+        // an interlaced picture's first pass alone would otherwise size the whole document.
+        if (std::strcmp(type, "IEND") == 0) {
+            if (compressed * kDeflateMostExpansion + 64 < raw)
+                return "the PNG's " + std::to_string(compressed) + " bytes of pixel data cannot hold its " +
+                       std::to_string(raw) + " bytes of rows";
+            return {};
+        }
         at += 12 + size_t(length);
     }
 }
@@ -101,7 +130,10 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     const uint64_t entries = read(directory, int(countBytes));
     if (entries > (size - directory - countBytes) / entryBytes) return "the TIFF's first directory is outside the file";
     uint64_t width = 0, height = 0, samples = 1, bits = 1, rowsPerStrip = 0, tileWidth = 0, tileHeight = 0;
-    uint64_t photometric = 0, format = 1;
+    uint64_t photometric = 0, format = 1, compression = 1, planar = 1;
+    struct Table {
+        uint64_t count = 0, unit = 0, place = 0;
+    } offsets, counts;  // of the strips or tiles
     for (uint64_t e = 0; e < entries; ++e) {
         const uint64_t at = directory + countBytes + e * entryBytes;
         const uint64_t tag = read(at, 2), type = read(at + 2, 2), count = read(at + 4, big ? 8 : 4);
@@ -113,6 +145,7 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
             if (place >= size || size - place < unit) continue;
         }
         const uint64_t value = read(place, int(unit));
+        if (tag == 273 || tag == 324 || tag == 279 || tag == 325) (tag == 273 || tag == 324 ? offsets : counts) = {count, unit, place};
         if (tag == 256) width = value;
         if (tag == 257) height = value;
         if (tag == 258) bits = value;
@@ -122,6 +155,8 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
         if (tag == 323) tileHeight = value;
         if (tag == 262) photometric = value;
         if (tag == 339) format = value;
+        if (tag == 259) compression = value;
+        if (tag == 284) planar = value;
     }
     if (std::string error = CheckPictureSize(int64_t(width), int64_t(height), limits); !error.empty()) return error;
     // As the native reader: signed samples would be read as the wrong values (Lab's a and b are
@@ -138,7 +173,52 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     if (bytesOfBlock > DecoderBudget(size, limits))
         return std::string("a TIFF ") + (tiled ? "tile" : "strip") + " of " + std::to_string(bytesOfBlock >> 20) +
                " MB is larger than a file of this size may ask for";
+
+    // As the native reader: every strip or tile in the file, none sharing bytes, and together able
+    // to expand to the picture under the codec's bound.
+    const char* kind = tiled ? "tile" : "strip";
+    if (blockWidth == 0 || blockHeight == 0) return std::string("the TIFF declares empty ") + kind + "s";
+    const uint64_t planes = planar == 2 ? samples : 1, perBlock = planar == 2 ? 1 : samples;
+    const uint64_t across = tiled ? (width + blockWidth - 1) / blockWidth : 1;
+    const uint64_t blocks = across * ((height + blockHeight - 1) / blockHeight) * planes;
+    if (offsets.count < blocks || counts.count < blocks) return std::string("the TIFF lacks some of its ") + kind + "s";
+    if (offsets.count != 1 && (offsets.place >= size || (size - offsets.place) / offsets.unit < blocks))
+        return std::string("the TIFF's table of ") + kind + "s lies outside the file";
+    if (counts.count != 1 && (counts.place >= size || (size - counts.place) / counts.unit < blocks))
+        return std::string("the TIFF's table of ") + kind + "s lies outside the file";
+    std::vector<std::pair<uint64_t, uint64_t>> ranges;
+    uint64_t stored = 0;
+    for (uint64_t i = 0; i < blocks; ++i) {
+        const uint64_t offset = read(offsets.place + i * offsets.unit, int(offsets.unit));
+        const uint64_t bytes = read(counts.place + i * counts.unit, int(counts.unit));
+        if (bytes == 0 || offset == 0 || offset >= size)
+            return "the TIFF's " + std::string(kind) + " " + std::to_string(i) + " has no data in the file";
+        ranges.emplace_back(offset, std::min<uint64_t>(bytes, size - offset));
+        stored += ranges.back().second;
+    }
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 1; i < ranges.size(); ++i)
+        if (ranges[i].first < ranges[i - 1].first + ranges[i - 1].second)
+            return std::string("two of the TIFF's ") + kind + "s share their bytes";
+    const uint64_t rowBytes = (blockWidth * perBlock * bits + 7) / 8;
+    const uint64_t needed = tiled ? rowBytes * blockHeight * blocks : rowBytes * height * planes;
+    const uint64_t expansion = TiffMostExpansion(uint16_t(compression), rowBytes);
+    if (expansion && stored < needed / expansion + (needed % expansion != 0))
+        return "the TIFF's " + std::to_string(stored) + " bytes of pixel data cannot hold its " + std::to_string(needed) +
+               " bytes of samples";
     return {};
+}
+
+uint64_t TiffMostExpansion(uint16_t compression, uint64_t rowBytes) {
+    switch (compression) {
+        case 1: return 1;                     // none
+        case 32773: return 64;                // PackBits: two bytes make a run of 128
+        case 5: return 4096 * 8 / 12;         // LZW: a 12-bit code makes at most a 4096-byte string
+        case 8: case 32946: return kDeflateMostExpansion;
+        case 2: case 3: case 4: case 32771:   // CCITT: at least one bit a row
+            return rowBytes * 8;
+        default: return 0;                    // JPEG's runs of empty blocks, the general compressors
+    }
 }
 
 }  // namespace varno

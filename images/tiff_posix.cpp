@@ -2,10 +2,15 @@
 // 4, 8 or 16 bits, palette pictures of 1 to 8 bits, RGB, CMYK and CIE Lab of 8 or 16 bits, in
 // strips or tiles, interleaved or planar, and YCbCr (JPEG-compressed ones decoded straight to RGB).
 //
-// libtiff's errors become the reading's error; its warnings are let pass, except those of the
-// JPEG decoder inside it, which mean damaged data there. A tile, or a strip of YCbCr pixels, is
-// decoded whole: its buffer may be no larger than the decoder budget, and libtiff itself may
-// allocate no more than that at once.
+// libtiff's errors become the reading's error. Its warnings about tags (read while the directory
+// is read) are passed on as warnings; every other warning comes from decoding pixels and means
+// they are wrong (a CCITT line of the wrong length, bytes discarded by a codec), so it is an
+// error. Before any plane is sized, every strip or tile must lie in the file, no two may share
+// bytes, and their declared sizes must be able to expand to the picture (see tiff_posix.h). A
+// tile, a PackBits strip (whose runs may cross rows) or a strip of YCbCr pixels is decoded whole:
+// its buffer may be no larger than the decoder budget, and libtiff itself may allocate no more
+// than that at once. Orientation is not applied: rows come out in the order they are stored, as
+// from every other reader.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -14,8 +19,11 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <utility>
 
 #include "images/codecs.h"
+#include "images/tiff_posix.h"
 
 namespace varno {
 
@@ -29,7 +37,25 @@ struct MemoryFile {
     uint64_t at = 0;
     std::string error;
     bool damaged = false;  // a warning that means damaged data
+    DecoderNotes* notes = nullptr;
 };
+
+// The name the file is opened under, which libtiff gives as the source of some of its messages.
+constexpr const char* kFileName = "TIFF";
+
+// One line from a libtiff message: "TIFF: SOURCE: TEXT", the source left out when it is only the
+// file's name, and a text that says nothing replaced.
+std::string MessageLine(const char* module, const char* format, va_list arguments) {
+    char text[400];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    std::string line = "TIFF: ";
+    if (module && *module && std::strcmp(module, kFileName) != 0) line += std::string(module) + ": ";
+    std::string body = text;
+    for (char& c : body) c = c == '\n' ? ' ' : c;
+    while (!body.empty() && (body.back() == ' ' || body.back() == '.' || body.back() == ':')) body.pop_back();
+    if (body.empty()) body = "damaged data";
+    return line + body;
+}
 
 tmsize_t ReadProc(thandle_t handle, void* out, tmsize_t count) {
     MemoryFile* file = static_cast<MemoryFile*>(handle);
@@ -65,19 +91,28 @@ void UnmapProc(thandle_t, void*, toff_t) {}
 
 int OnError(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
     MemoryFile* file = static_cast<MemoryFile*>(user);
-    if (file->error.empty()) {
-        char text[400];
-        std::vsnprintf(text, sizeof text, format, arguments);
-        file->error = std::string("TIFF: ") + (module ? module : "") + (module ? ": " : "") + text;
-        for (char& c : file->error) c = c == '\n' ? ' ' : c;
-    }
+    if (file->error.empty()) file->error = MessageLine(module, format, arguments);
     return 1;
 }
 
-int OnWarning(TIFF* tiff, void* user, const char* module, const char* format, va_list arguments) {
-    if (module && std::strcmp(module, "JPEGLib") == 0) {
-        OnError(tiff, user, module, format, arguments);
-        static_cast<MemoryFile*>(user)->damaged = true;
+// Warnings given while the directory's tags are read; any other is about pixels.
+bool AboutTags(const char* module) {
+    if (!module) return false;
+    for (const char* prefix : {"TIFFReadDirectory", "TIFFFetch", "TIFFReadCustomDirectory", "TIFFAdvanceDirectory",
+                               "_TIFFVSetField", "TIFFReadDirEntry"})
+        if (std::strncmp(module, prefix, std::strlen(prefix)) == 0) return true;
+    return false;
+}
+
+int OnWarning(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
+    MemoryFile* file = static_cast<MemoryFile*>(user);
+    ++file->notes->seen;
+    const std::string line = MessageLine(module, format, arguments);
+    if (AboutTags(module)) {
+        file->notes->warnings.push_back(line);
+    } else {
+        if (file->error.empty()) file->error = line;
+        file->damaged = true;
     }
     return 1;
 }
@@ -146,19 +181,42 @@ void Deliver(const Plan& plan, const uint16_t* values, size_t count, size_t perP
     }
 }
 
+// Strips row by row, or whole when the codec's runs may cross rows (PackBits: reading one row
+// at a time would lose the rest of a run that goes on into the next row).
 template <typename Sample>
-std::string ReadStrips(TIFF* tiff, MemoryFile* file, const Plan& plan, GrowingPlanes<Sample>* planes) {
+std::string ReadStrips(TIFF* tiff, MemoryFile* file, const Plan& plan, bool wholeStrips, size_t budget,
+                       GrowingPlanes<Sample>* planes) {
     const bool separate = plan.planar == PLANARCONFIG_SEPARATE;
     const size_t perPixel = separate ? 1 : plan.samples;
-    std::vector<uint8_t> line(size_t(TIFFScanlineSize64(tiff)));
-    if (line.size() * 8 < size_t(plan.width) * perPixel * plan.bits) return "bad TIFF scanline size";
+    const size_t lineBytes = size_t(TIFFScanlineSize64(tiff));
+    if (lineBytes * 8 < size_t(plan.width) * perPixel * plan.bits) return "bad TIFF scanline size";
+    uint32_t rowsPerStrip = plan.height;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::max<uint32_t>(1, std::min(rowsPerStrip, plan.height));
+    if (wholeStrips && uint64_t(lineBytes) * rowsPerStrip > budget)
+        return "a TIFF strip of " + std::to_string((uint64_t(lineBytes) * rowsPerStrip) >> 20) +
+               " MB is larger than a file of this size may ask for";
+    std::vector<uint8_t> buffer(wholeStrips ? lineBytes * rowsPerStrip : lineBytes);
     std::vector<uint16_t> values(size_t(plan.width) * perPixel);
+    const uint32_t stripsPerPlane = (plan.height + rowsPerStrip - 1) / rowsPerStrip;
     for (size_t sample = 0; sample < (separate ? plan.samples : 1); ++sample) {
         if (plan.target[sample] < 0 && separate) continue;
         for (uint32_t y = 0; y < plan.height; ++y) {
-            if (TIFFReadScanline(tiff, line.data(), y, uint16_t(sample)) < 0 || file->damaged)
+            const uint8_t* line = buffer.data();
+            if (wholeStrips) {
+                const uint32_t row = y % rowsPerStrip;
+                const uint32_t rows = std::min(rowsPerStrip, plan.height - (y - row));
+                if (row == 0) {
+                    const uint32_t strip = uint32_t(sample) * stripsPerPlane + y / rowsPerStrip;
+                    const tmsize_t got = TIFFReadEncodedStrip(tiff, strip, buffer.data(), tmsize_t(lineBytes * rows));
+                    if (got != tmsize_t(lineBytes * rows) || file->damaged)
+                        return file->error.empty() ? "cannot read TIFF strip " + std::to_string(strip) : file->error;
+                }
+                line = buffer.data() + size_t(row) * lineBytes;
+            } else if (TIFFReadScanline(tiff, buffer.data(), y, uint16_t(sample)) < 0 || file->damaged) {
                 return file->error.empty() ? "cannot read TIFF row " + std::to_string(y) : file->error;
-            Unpack(line.data(), values.size(), plan.bits, values.data());
+            }
+            Unpack(line, values.size(), plan.bits, values.data());
             Deliver(plan, values.data(), plan.width, perPixel, sample, y, 0, planes);
         }
     }
@@ -209,6 +267,9 @@ std::string ReadYCbCr(TIFF* tiff, MemoryFile* file, const Plan& plan, size_t bud
     }
     if (blockWidth == 0 || blockHeight == 0) return "bad TIFF strip or tile size";
     if (uint64_t(blockWidth) * blockHeight * 4 > budget) return "a TIFF strip or tile is larger than a file of this size may ask for";
+    // The RGBA reading would turn each strip or tile by itself by the file's orientation; rows are
+    // taken as stored, as on every other path.
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     std::vector<uint32_t> raster(size_t(blockWidth) * blockHeight);
     for (uint32_t y = 0; y < plan.height; y += blockHeight)
         for (uint32_t x = 0; x < plan.width; x += (tiled ? blockWidth : plan.width)) {
@@ -311,6 +372,10 @@ std::string Read(TIFF* tiff, MemoryFile* file, const ReadLimits& limits, size_t 
     if (plan.samples < 1 || plan.samples > kMaxSamplesPerPixel)
         return "the TIFF has " + std::to_string(plan.samples) + " samples per pixel; varno reads at most 16";
     if (plan.planar != PLANARCONFIG_CONTIG) plan.planar = PLANARCONFIG_SEPARATE;
+    if (file->damaged) return file->error;
+    if (std::string error = CheckTiffBlocks(tiff, plan.height, plan.samples, plan.planar == PLANARCONFIG_SEPARATE, compression, file->size);
+        !error.empty())
+        return error;
 
     if (photometric == PHOTOMETRIC_YCBCR) {
         if (plan.bits != 8 || plan.samples < 3) return "YCbCr TIFFs must have three 8-bit samples";
@@ -326,13 +391,14 @@ std::string Read(TIFF* tiff, MemoryFile* file, const ReadLimits& limits, size_t 
     }
     if (std::string error = MakePlan(tiff, photometric, &plan); !error.empty()) return error;
     const bool tiled = TIFFIsTiled(tiff);
+    const bool whole = compression == COMPRESSION_PACKBITS;
     if (plan.wide) {
         GrowingPlanes<uint16_t> planes(plan.channels, plan.width, plan.height);
-        std::string error = tiled ? ReadTiles(tiff, file, plan, budget, &planes) : ReadStrips(tiff, file, plan, &planes);
+        std::string error = tiled ? ReadTiles(tiff, file, plan, budget, &planes) : ReadStrips(tiff, file, plan, whole, budget, &planes);
         return error.empty() ? FinishDocument(plan.mode, &planes, document) : error;
     }
     GrowingPlanes<uint8_t> planes(plan.channels, plan.width, plan.height);
-    std::string error = tiled ? ReadTiles(tiff, file, plan, budget, &planes) : ReadStrips(tiff, file, plan, &planes);
+    std::string error = tiled ? ReadTiles(tiff, file, plan, budget, &planes) : ReadStrips(tiff, file, plan, whole, budget, &planes);
     return error.empty() ? FinishDocument(plan.mode, &planes, document) : error;
 }
 
@@ -349,16 +415,22 @@ std::string DecodeTiff(const uint8_t* bytes, size_t size, const ReadLimits& limi
     MemoryFile file;
     file.bytes = bytes;
     file.size = size;
+    DecoderNotes notes;
+    file.notes = limits.notes ? limits.notes : &notes;
     const size_t budget = DecoderBudget(size, limits);
     std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
     if (!options) return "out of memory";
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(budget));
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), OnError, &file);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), OnWarning, &file);
-    std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpenExt("TIFF", "r", &file, ReadProc, WriteProc, SeekProc, CloseProc,
+    std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpenExt(kFileName, "r", &file, ReadProc, WriteProc, SeekProc, CloseProc,
                                                             SizeProc, MapProc, UnmapProc, options.get()));
     if (!tiff) return file.error.empty() ? "not a TIFF file varno can open" : file.error;
-    return Read(tiff.get(), &file, limits, budget, document);
+    try {
+        return Read(tiff.get(), &file, limits, budget, document);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
 }
 
 }  // namespace varno

@@ -1,5 +1,7 @@
 // The preferences file: the SettingsArea and the 48 string slots of the run, read before the
-// parameters are gathered and written back in full after a successful run.
+// parameters are gathered and written back in full after a successful run. A file that another
+// program's run holds is waited for a few seconds; after that the run goes on with the defaults
+// and says so to the host.
 //
 // File layout (53248 bytes): SettingsArea bytes 0..1023 at 0; slot k at 1024 + 1024 k, its text
 // and a zero byte (byte 513 of every record is zero); SettingsArea bytes 1024..4095 at 50176.
@@ -8,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "api/host_api.h"
 #include "base/memory.h"
 #include "base/results.h"
 #include "buffers/image_buffer.h"
@@ -26,6 +29,11 @@ constexpr uint32_t kDefaultScaleBits = 0x3C638E39;  // 1/72 in single precision
 constexpr float kDefaultUnitCode = 6.0f;
 
 static_assert(kTailOffset == 50176 && kTailOffset + kTailBytes == kPreferencesFileSize);
+
+// How long a run waits for a preferences file that another program's run holds, and how often it
+// tries again meanwhile.
+constexpr int32_t kBusyWaitMilliseconds = 4000;
+constexpr int32_t kBusyPollMilliseconds = 50;
 
 // The save writes this file beside the preferences and then puts it in their place.
 constexpr const char* kNewFileSuffix = ".new";
@@ -57,6 +65,24 @@ void ReadStringSlots(RunState* run, FileHandle file) {
     FreeMemoryBlock(record);
 }
 
+// Tells the host, through the error string it handed over, that the run goes on without the
+// remembered settings: hosts read the string only when a run fails with the code that reports it,
+// and the host library passes it on as a warning when the run succeeds.
+void NoteDefaultsUsed(RunState* run) {
+    static const char kNote[] =
+        "the remembered settings were not available (the preferences file is in use by another program); "
+        "this run used the defaults and does not remember its settings";
+    if (!run->host || !run->host->errorString) return;
+    unsigned char* text = *run->host->errorString;
+    const size_t length = sizeof kNote - 1 < 255 ? sizeof kNote - 1 : 255;
+    text[0] = uint8_t(length);
+    std::memcpy(text + 1, kNote, length);
+}
+
+bool AbortAsked(const RunState* run) {
+    return run->host && run->host->abortProc && run->host->abortProc() != 0;
+}
+
 }  // namespace
 
 void SetStringSlot(RunState* run, int32_t index, const char* text) {
@@ -86,8 +112,16 @@ FileHandle LoadPreferences(RunState* run, char* path) {
 
     FileHandle file = kNoFile;
     int16_t opened = FileOpen(path, &file);
+    // Another program's run holds the file until its own save: wait for it a few seconds, for as
+    // long as the user does not stop the run.
+    for (int32_t waited = 0; opened == kErrFileBusy && waited < kBusyWaitMilliseconds && !AbortAsked(run);
+         waited += kBusyPollMilliseconds) {
+        FilePause(kBusyPollMilliseconds);
+        opened = FileOpen(path, &file);
+    }
     // A missing file is made by the save, so that a run that fails leaves none behind.
     if (opened == kErrFileNotFound) return kNoFile;
+    if (opened == kErrFileBusy) NoteDefaultsUsed(run);
     if (opened != kNoErr) {
         // The file is there but cannot be had (held by another program, no permission, not a
         // file at all): it is neither read nor replaced, and the emptied path tells the save to
@@ -128,9 +162,10 @@ int16_t WriteAll(FileHandle file, int32_t count, const void* bytes) {
     return status;
 }
 
-// The whole file into `out`: the SettingsArea and the slots (released on the way), then whatever
-// an older file held beyond them, so that nothing the file carried is lost.
-int16_t WriteWholeFile(RunState* run, FileHandle out, FileHandle old, char* record) {
+// The whole file into `out`: the SettingsArea and the slots (released on the way). Bytes an older
+// file held beyond its 53248 are not carried over: the file is read and written only as far as its
+// layout goes, so a longer one is cut to it by the first save and never copied in full again.
+int16_t WriteWholeFile(RunState* run, FileHandle out, char* record) {
     int16_t status = WriteAll(out, kHeadBytes, run->settings);
     for (int32_t k = 0; k < kStringSlotCount; ++k) {
         std::memset(record, 0, kRecordSize);
@@ -143,14 +178,7 @@ int16_t WriteWholeFile(RunState* run, FileHandle out, FileHandle old, char* reco
         if (status == kNoErr) status = WriteAll(out, kRecordSize, record);
     }
     if (status == kNoErr) status = WriteAll(out, kTailBytes, run->settings + kHeadBytes);
-    if (status != kNoErr || old == kNoFile || FileSetPos(old, kPreferencesFileSize) != kNoErr) return status;
-    for (;;) {
-        int32_t count = kRecordSize;
-        if (FileRead(old, &count, record) != kNoErr) return kErrIO;
-        if (count == 0) return kNoErr;
-        status = WriteAll(out, count, record);
-        if (status != kNoErr) return status;
-    }
+    return status;
 }
 
 }  // namespace
@@ -170,8 +198,11 @@ int16_t SavePreferences(RunState* run, const char* path, FileHandle file) {
         AbandonPreferences(run, file);
         return kErrNoWritePermission;
     }
+    // Through a symbolic link the save replaces the file the link names, and the link stays.
+    char target[kPathCapacity];
+    if (FileLinkTarget(path, target, kPathCapacity) != kNoErr) CopyTextBounded(path, target, kPathCapacity);
     char newPath[kNewPathCapacity];
-    JoinTexts(path, kNewFileSuffix, newPath);
+    JoinTexts(target, kNewFileSuffix, newPath);
     auto* record = static_cast<char*>(AllocateMemoryBlock(kRecordSize));
     if (!record) {
         AbandonPreferences(run, file);
@@ -185,14 +216,14 @@ int16_t SavePreferences(RunState* run, const char* path, FileHandle file) {
     int16_t status = FileCreate(newPath);
     FileHandle out = kNoFile;
     if (status == kNoErr) status = FileOpen(newPath, &out);
-    if (status == kNoErr) status = WriteWholeFile(run, out, file, record);
+    if (status == kNoErr) status = WriteWholeFile(run, out, record);
     if (status == kNoErr) status = FileFlush(out);
     if (out != kNoFile && FileClose(out) != kNoErr && status == kNoErr) status = kErrIO;
     FreeMemoryBlock(record);
     ReleaseStringSlots(run);
     // The old file is closed first: an open file cannot be replaced on every system.
     if (file != kNoFile) FileClose(file);
-    if (status == kNoErr) status = FileReplace(newPath, path);
+    if (status == kNoErr) status = FileReplace(newPath, target);
     if (status != kNoErr) FileDelete(newPath);
     return status;
 }

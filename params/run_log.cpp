@@ -3,14 +3,11 @@
 // rule. Every failure is silent and never touches the run's result.
 #include "params/run_log.h"
 
-#include "base/memory.h"
 #include "base/results.h"
 #include "buffers/text_output.h"
 #include "params/parameter_set.h"
 
 namespace {
-
-constexpr int32_t kAppendChunk = 32768;
 
 // A four-character code as its four characters and a tab.
 void WriteCode(FileHandle file, uint32_t code) {
@@ -41,36 +38,22 @@ void WriteEntry(FileHandle file, const ParameterSet* set, int32_t number, int32_
 
 }  // namespace
 
-int16_t OpenForAppend(const char* path, FileHandle* handle, int32_t* lineCount) {
-    if (lineCount) *lineCount = 0;
+int16_t OpenForAppend(const char* path, FileHandle* handle) {
     int16_t result = FileOpen(path, handle);
     if (result != kNoErr) return result;
-    auto* chunk = static_cast<uint8_t*>(AllocateMemoryBlock(kAppendChunk));
-    if (!chunk) {
-        // Without a chunk the end of the file cannot be reached, and writing at its start would
-        // overwrite the log.
+    result = FileSetPosToEnd(*handle);
+    if (result != kNoErr) {
+        // Writing anywhere but at the end would overwrite the log.
         FileClose(*handle);
         *handle = kNoFile;
-        return kErrOutOfMemory;
     }
-    int32_t lines = 0;
-    for (;;) {
-        int32_t count = kAppendChunk;
-        int16_t read = FileRead(*handle, &count, chunk);
-        if (read != kNoErr && read != kErrEndOfFile) break;
-        for (int32_t i = 0; i < count; ++i) lines += chunk[i] == 13;
-        if (count == 0) break;
-    }
-    FreeMemoryBlock(chunk);
-    if (lineCount) *lineCount = lines;
-    return kNoErr;
+    return result;
 }
 
 void WriteRunLog(int16_t result, const ParameterSet* set) {
     if (!set) return;
     FileHandle file = kNoFile;
-    int32_t lines = 0;
-    if (OpenForAppend(kRunLogName, &file, &lines) != kNoErr) return;
+    if (OpenForAppend(kRunLogName, &file) != kNoErr) return;
 
     WriteText(file, "-----------------------------", false, true);
     WriteText(file, "Signature = ", false, false);

@@ -12,5 +12,6 @@ constexpr const char* kRunLogName = "c:\\VEXAlog.txt";
 
 // `result` is the plug-in block's result word, printed as the record's last line.
 void WriteRunLog(int16_t result, const ParameterSet* set);
-// Opens an existing file for reading and writing, positioned at its end; counts carriage returns.
-int16_t OpenForAppend(const char* path, FileHandle* handle, int32_t* lineCount);
+// Opens an existing file for reading and writing, positioned at its end (reached without reading
+// what the file holds, however long it is).
+int16_t OpenForAppend(const char* path, FileHandle* handle);

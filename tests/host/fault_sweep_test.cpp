@@ -139,6 +139,10 @@ TEST_F(FaultSweep, EveryHostCallbackFailsInTurn) {
                                          std::to_string(int32_t(k.kind)) + ", call " + std::to_string(call);
                 RunAndCheck(what, plugin, options, {k.result});
             }
+            // Out of memory inside the callback: it answers -108, which ends pixel transfers' runs.
+            RunOptions options = options_;
+            options.fail = {k.kind, 1, false, 0, true};
+            RunAndCheck("out of memory " + std::to_string(int32_t(k.kind)), plugin, options, {int16_t(k.result == -1 ? -108 : 0)});
         }
     }
 }

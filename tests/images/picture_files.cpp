@@ -138,19 +138,23 @@ Bytes TiffFile(const TiffLayout& s) {
     const bool tiled = s.tileWidth > 0;
     const uint32_t count = s.byteCount >= 0 ? uint32_t(s.byteCount) : uint32_t(s.pixels.size());
     std::vector<Entry> entries = {
-        {256, 4, {s.width}}, {257, 4, {s.height}}, {258, 3, std::vector<uint32_t>(s.samples, s.bits)}, {259, 3, {1}},
+        {256, 4, {s.width}}, {257, 4, {s.height}}, {258, 3, std::vector<uint32_t>(s.samples, s.bits)}, {259, 3, {s.compression}},
         {262, 3, {s.photometric}}, {277, 3, {s.samples}}, {284, 3, {s.planar}},
     };
+    for (const auto& [tag, values] : s.shorts) entries.push_back({tag, 3, values});
+    std::vector<uint32_t> offsets = {0}, counts = {count};
+    if (!s.blocks.empty()) offsets.clear(), counts.clear();
+    for (const auto& [offset, bytes] : s.blocks) offsets.push_back(offset), counts.push_back(bytes);
     if (s.sampleFormat != 1) entries.push_back({339, 3, std::vector<uint32_t>(s.samples, s.sampleFormat)});
     if (tiled) {
         entries.push_back({322, 4, {s.tileWidth}});
         entries.push_back({323, 4, {s.tileHeight}});
-        entries.push_back({324, 4, {0}});  // the data's offset, filled in below
-        entries.push_back({325, 4, {count}});
+        entries.push_back({324, 4, offsets});  // moved by the data's offset below
+        entries.push_back({325, 4, counts});
     } else {
-        entries.push_back({273, 4, {0}});
-        entries.push_back({278, 4, {s.height}});
-        entries.push_back({279, 4, {count}});
+        entries.push_back({273, 4, offsets});
+        entries.push_back({278, 4, {s.rowsPerStrip ? s.rowsPerStrip : s.height}});
+        entries.push_back({279, 4, counts});
     }
     if (!s.colourMap.empty()) entries.push_back({320, 3, std::vector<uint32_t>(s.colourMap.begin(), s.colourMap.end())});
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
@@ -171,7 +175,8 @@ Bytes TiffFile(const TiffLayout& s) {
     Bytes tail;
     for (size_t i = 0; i < entries.size(); ++i) {
         Entry& e = entries[i];
-        if (e.tag == 273 || e.tag == 324) e.values = {data};
+        if (e.tag == 273 || e.tag == 324)
+            for (uint32_t& offset : e.values) offset += data;
         Put16(&file, e.tag), Put16(&file, e.type), Put32(&file, uint32_t(e.values.size()));
         Bytes values;
         for (uint32_t v : e.values) e.type == 3 ? Put16(&values, v) : Put32(&values, v);
@@ -285,19 +290,49 @@ std::vector<DamagedFile> DamagedFiles() {
     tiff.width = 16384, tiff.height = 16384, tiff.samples = 3, tiff.photometric = 2;
     tiff.tileWidth = 16384, tiff.tileHeight = 16384, tiff.pixels.assign(7000, 9);
     files.push_back({"TIFF of 7 KB with one huge tile", "tile.tif", TiffFile(tiff),
-                     "a TIFF tile of 768 MB is larger than a file of this size may ask for"});
+                     "the TIFF's 7000 bytes of pixel data cannot hold its 805306368 bytes of samples"});
     TiffLayout strip;
     strip.width = 30000, strip.height = 30000, strip.pixels.assign(16, 9), strip.byteCount = 900000000;
     files.push_back({"TIFF of 150 bytes declaring 30000 x 30000", "strip.tif", TiffFile(strip),
-                     "TIFF: TIFFFillStrip: Read error on strip 0; got 16 bytes, expected 30000"});
+                     "the TIFF's strip 1 has no data in the file"});
     strip.width = 8, strip.height = 8, strip.pixels.assign(20, 9), strip.byteCount = 64;
     files.push_back({"TIFF cut inside its strip", "cut.tif", TiffFile(strip),
-                     "TIFF: TIFFFillStrip: Read error on strip 0; got 20 bytes, expected 64"});
+                     "the TIFF's 20 bytes of pixel data cannot hold its 64 bytes of samples"});
     TiffLayout signedGrey;
     signedGrey.width = 2, signedGrey.height = 1, signedGrey.bits = 16, signedGrey.sampleFormat = 2;
     signedGrey.pixels = {0xff, 0xff, 0, 0x80};
     files.push_back({"TIFF of signed 16-bit grey samples", "signed.tif", TiffFile(signedGrey),
                      "TIFF samples that are not unsigned integers are not supported"});
+    files.push_back({"interlaced PNG of 8 KB holding part of the first pass of 32767 x 32767", "passes.png",
+                     PngFile(32767, 32767, 8, 0, std::vector<Bytes>(2, Bytes(4096, 7)), true),
+                     "the PNG's 8205 bytes of pixel data cannot hold its 1073737728 bytes of rows"});
+    files.push_back({"palette PNG with a pixel beyond its palette", "index.png",
+                     PngFile(4, 1, 8, 3, {{0, 1, 5, 0}}, false, {{"PLTE", {0, 0, 0, 255, 255, 255}}}),
+                     "a pixel uses a colour beyond the PNG's palette"});
+#ifndef _WIN32
+    // libjpeg-turbo's encoder makes the same bytes every time; this cut leaves the decoder short of
+    // its marker (many cuts cannot be told from valid data: a JPEG's scan has no checksum).
+    Bytes cut = SampleJpeg(64, 64, false);
+    cut.erase(cut.begin() + 1017);
+    files.push_back({"JPEG with one byte cut from its scan", "byte.jpg", cut,
+                     "damaged JPEG data: Corrupt JPEG data: 60 extraneous bytes before marker 0xd9"});
+#endif
+    TiffLayout tiles;
+    tiles.width = 64, tiles.height = 1024, tiles.tileWidth = 16, tiles.tileHeight = 1024;
+    tiles.pixels.assign(16 * 1024, 5), tiles.blocks = {{0, 16 * 1024}, {0, 0}, {0, 0}, {0, 0}};
+    files.push_back({"TIFF with one real tile of four", "tiles.tif", TiffFile(tiles), "the TIFF's tile 1 has no data in the file"});
+    tiles.blocks = {{0, 16 * 1024}, {0, 16 * 1024}, {0, 16 * 1024}, {0, 16 * 1024}};
+    files.push_back({"TIFF whose tiles are one tile four times", "same.tif", TiffFile(tiles), "two of the TIFF's tiles share their bytes"});
+    TiffLayout strips;
+    strips.width = 8, strips.height = 8, strips.rowsPerStrip = 2, strips.pixels.assign(40, 3);
+    strips.blocks = {{0, 16}, {8, 16}, {24, 8}, {32, 8}};
+    files.push_back({"TIFF with overlapping strips", "overlap.tif", TiffFile(strips), "two of the TIFF's strips share their bytes"});
+#ifndef _WIN32  // WIC under wine pads the missing lines: left to the native reader for now
+    TiffLayout fax;
+    fax.width = 8, fax.height = 20, fax.bits = 1, fax.photometric = 0, fax.compression = 4, fax.pixels = {0xff, 0xff, 0x00};
+    files.push_back({"CCITT G4 TIFF that ends before its last row", "fax.tif", TiffFile(fax),
+                     "TIFF: Fax4Decode: Premature EOL at line 16 of strip 0 (got 0, expected 8)"});
+#endif
     return files;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace hosttest {
@@ -51,6 +52,11 @@ struct TiffLayout {
     std::vector<uint16_t> colourMap;         // 3 x 2^bits entries for palette pictures
     Bytes pixels;                            // the strip (or the one tile) as stored
     int64_t byteCount = -1;                  // -1: the size of `pixels`
+    uint16_t compression = 1;
+    uint32_t rowsPerStrip = 0;               // 0: all rows
+    // Several strips or tiles: each one's offset into `pixels` and byte count (none: one block).
+    std::vector<std::pair<uint32_t, uint32_t>> blocks;
+    std::vector<std::pair<uint16_t, std::vector<uint32_t>>> shorts;  // more SHORT tags
 };
 Bytes TiffFile(const TiffLayout& layout);
 

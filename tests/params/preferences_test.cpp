@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "api/host_api.h"
 #include "buffers/image_buffer.h"
 #include "params/parameter_set.h"
 #include "params/preferences.h"
@@ -239,18 +243,49 @@ TEST_F(PreferencesTest, SaveWithoutAHandleRecreatesTheFile) {
     EXPECT_EQ(bytes.back(), 0x5A);
 }
 
-TEST_F(PreferencesTest, SaveNeverTruncatesALongerFile) {
+#ifndef _WIN32
+// Through a symbolic link: the link's target is replaced and cut to its layout, and the link stays.
+TEST_F(PreferencesTest, ALongerFileIsCutToItsLayoutByTheFirstSaveThroughItsLink) {
     std::string longer = MakeFile(Pattern, {}) + std::string(5000, 'T');
-    testenv::WriteBytes(PrefsPath(), longer);
+    testenv::WriteBytes(DrivePath("real.xxx"), longer);
+    std::filesystem::create_symlink("real.xxx", PrefsPath());
     auto run = NewRun();
     char path[kPathCapacity];
     FileHandle file = LoadPreferences(run.get(), path);
     ASSERT_EQ(SavePreferences(run.get(), path, file), 0);
-    std::string bytes = testenv::ReadString(PrefsPath());
-    ASSERT_EQ(bytes.size(), longer.size());
-    EXPECT_EQ(bytes.substr(size_t(kPreferencesFileSize)), std::string(5000, 'T'));
+    std::string bytes = testenv::ReadString(DrivePath("real.xxx"));
+    ASSERT_EQ(bytes.size(), size_t(kPreferencesFileSize));
     EXPECT_EQ(bytes.substr(0, 1024), longer.substr(0, 1024));
+    EXPECT_TRUE(std::filesystem::is_symlink(PrefsPath()));
 }
+#endif
+
+Boolean PIAPI StopNow(void) { return 1; }
+
+// Another program's run holds the file: the load waits for it; when the user stops the run first,
+// the run goes on with the defaults, tells the host, and leaves the file alone.
+TEST_F(PreferencesTest, ABusyFileIsWaitedForUnlessTheRunIsStopped) {
+    for (const bool stop : {false, true}) {
+        testenv::WriteBytes(PrefsPath(), MakeFile(Pattern, {}));
+        FileHandle held = kNoFile;
+        ASSERT_EQ(FileOpen(PrefsPath().c_str(), &held), 0);
+        std::thread release([&] { std::this_thread::sleep_for(std::chrono::milliseconds(300)), FileClose(held); });
+        SelectionRecord host = {};
+        unsigned char errorString[256] = {};
+        host.errorString = &errorString, host.abortProc = stop ? StopNow : nullptr;
+        auto run = NewRun();
+        run->host = &host;
+        char path[kPathCapacity];
+        FileHandle file = LoadPreferences(run.get(), path);
+        release.join();
+        EXPECT_EQ(run->settings[5], stop ? 0 : Pattern(5)) << stop;
+        EXPECT_EQ(errorString[0] != 0, stop) << stop;
+        SetStringSlot(run.get(), 2, "changed");
+        SavePreferences(run.get(), path, file);
+        EXPECT_EQ(testenv::ReadString(PrefsPath()).substr(3072, 7) == "changed", !stop) << stop;
+    }
+}
+
 
 TEST_F(PreferencesTest, StringSlotsIgnoreIndicesOutsideTheTable) {
     auto run = NewRun();

@@ -1,0 +1,90 @@
+// What varno refuses before the plug-in runs, outputs through links, two programs at once, and
+// running out of memory.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "tests/cli/varno_program.h"
+#include "tests/images/picture_files.h"
+
+namespace {
+
+using namespace varnotest;
+
+// Every refusal leaves the preferences (none yet), the run log and the files as they were.
+TEST(VarnoRefusals, EverythingCheckableIsCheckedBeforeThePluginRuns) {
+    DriveC drive;
+    const std::string in = drive.Temp("in.png"), readOnly = drive.Temp("readonly.png"), fifo = drive.Temp("fifo.png");
+    const std::string device = drive.Temp("device.png"), dir = drive.Temp(""), missing = drive.Temp("missing");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(in) + " --size 20x10").status, 0);
+    hosttest::WriteBytes(readOnly, {1, 2, 3});
+    chmod(readOnly.c_str(), 0444);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", device);  // through a link: the device is the output
+    const std::string write = "cannot write '", notFile = "': it is not a regular file (a FIFO, device or socket)";
+    const std::pair<std::string, std::string> cases[] = {
+        {"select " + in + " -o " + dir + "o.gif", write + dir + "o.gif': unknown picture type '.gif' (use .png, .bmp or .jpg)"},
+        {"select " + in + " -o " + missing + "/o.png", write + missing + "/o.png': there is no directory '" + missing + "'"},
+        {"select " + in + " -o " + in, write + in + "': it is the picture being read"},
+        {"select " + in + " -o " + readOnly, write + readOnly + "': the file is read-only"},
+        {"select " + in + " -o " + fifo, write + fifo + notFile},
+        {"select " + in + " -o " + device, write + device + notFile},
+        {"select " + in + " -o " + dir + "o.png --record " + missing + "/r.txt", write + missing + "/r.txt': there is no directory '" + missing + "'"},
+        {"select " + dir, "cannot read '" + dir + "': it is a directory"},
+        {"select " + fifo, "cannot read '" + fifo + "': it is a FIFO, not a file"},
+        {"select /dev/zero", "cannot read '/dev/zero': it is a device, not a file"},
+        {"edges " + in + " -o " + missing + "/o.png", write + missing + "/o.png': there is no directory '" + missing + "'"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        hosttest::WriteBytes(drive.Path("VEXAlog.txt"), {});
+        const Outcome outcome = Varno(drive, arguments);
+        EXPECT_EQ(outcome.status, 1) << arguments;
+        EXPECT_EQ(outcome.err, "varno: " + reason + "\n") << arguments;
+        EXPECT_FALSE(hosttest::Exists(drive.Path("QUENpref.xxx"))) << arguments;
+        EXPECT_TRUE(hosttest::ReadBytes(drive.Path("VEXAlog.txt")).empty()) << arguments;
+    }
+    EXPECT_EQ(hosttest::ReadBytes(readOnly), (std::vector<uint8_t>{1, 2, 3}));
+    // "--" before a picture whose name starts with a dash; an output through a link keeps the link.
+    std::filesystem::copy_file(in, drive.Temp("-dashed.png"));
+    std::filesystem::create_symlink("target.png", drive.Temp("link.png"));
+    ASSERT_EQ(Varno(drive, "select -o " + Quote(drive.Temp("link.png")) + " -- " + Quote(drive.Temp("-dashed.png"))).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(drive.Temp("link.png")));
+    EXPECT_EQ(GreyPlane(drive.Temp("target.png")).size(), 200u);
+}
+
+// A second program while the first holds the preferences: after its wait it runs the defaults and
+// says so.
+TEST(VarnoRefusals, PreferencesHeldByAnotherProgramGiveAWarning) {
+    DriveC drive;
+    const std::string in = drive.Temp("in.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(in) + " --size 20x10").status, 0);
+    ASSERT_EQ(Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("a.png")) + " -m fine").status, 0);
+    const int held = ::open(drive.Path("QUENpref.xxx").c_str(), O_RDWR);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    const Outcome outcome = Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("b.png")));
+    close(held);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0), 0u) << outcome.err;
+}
+
+// Not in sanitizer builds: the address sanitizer cannot run under an address-space limit, and its
+// operator new ends the program rather than throw.
+#ifndef __SANITIZE_ADDRESS__
+TEST(VarnoRefusals, OutOfMemoryEndsOnePictureNotTheBatch) {
+    DriveC drive;
+    const std::string big = drive.Temp("big.png"), small = drive.Temp("small.png"), into = drive.Temp("out/");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(small) + " --size 20x10").status, 0);
+    hosttest::WriteBytes(big, hosttest::PngFile(12000, 12000, 8, 0, std::vector<hosttest::Bytes>(12000, hosttest::Bytes(12000, 90))));
+    // The picture's 137 MB plane does not fit in 200 MB of address space beside the program.
+    const Outcome outcome = Varno(drive, "--version >/dev/null; ulimit -v 200000; exec " + Quote(VARNO_PROGRAM_PATH) +
+                                             " select " + Quote(big) + " " + Quote(small) + " -o " + Quote(into) + " --quiet");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "varno: cannot read '" + big + "': out of memory\nvarno: 1 of 2 pictures failed\n");
+    EXPECT_TRUE(hosttest::Exists(drive.Temp("out/small-selection.png")));
+}
+#endif
+
+}  // namespace
