@@ -214,12 +214,12 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, i
 
     const uint32_t rowBytes = uint32_t(m.width) + 2;
     const uint32_t scratchRows = uint32_t(m.height) + 2;
-    uint8_t* rows[3];
+    uint8_t* rows[2];
     for (uint8_t*& row : rows) row = static_cast<uint8_t*>(AllocateMemoryBlock(rowBytes));
     uint8_t* flags = static_cast<uint8_t*>(AllocateMemoryBlock(2 * scratchRows));
 
     int16_t result = kErrOutOfMemory;
-    if (rows[0] && rows[1] && rows[2] && flags) {
+    if (rows[0] && rows[1] && flags) {
         m.changedThen = flags;
         m.changedNow = flags + scratchRows;
         result = CreateScratchBuffer("Canny", m.width, m.height, 1, &m.scratch);
@@ -229,7 +229,9 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, i
             m.bands = StartBandWorkers(&pool, m.height, 4 * rowBytes, blocks);
             if (m.bands == 0) {
                 m.bands = 1;
-                m.band[0] = {{rows[0], rows[1]}, rows[2], nullptr};
+                // One band reads the rows around it where they lie: `above` is only the first row
+                // of the gradient's pair.
+                m.band[0] = {{rows[1], rows[0]}, rows[0], nullptr};
             }
             for (int32_t band = 0; band < m.bands && blocks[band]; ++band) {
                 uint8_t* block = blocks[band];
