@@ -101,6 +101,7 @@ int32_t StartBandWorkers(WorkerPool* pool, int32_t maxBands, uint32_t bandBytes,
     if (wanted > maxBands) wanted = maxBands;
     int32_t allocated = 0;
     for (; wanted >= 2 && allocated < wanted; ++allocated) {
+        if (bandBytes == 0) continue;
         blocks[allocated] = static_cast<uint8_t*>(AllocateMemoryBlock(bandBytes));
         if (!blocks[allocated]) break;
     }

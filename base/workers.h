@@ -61,7 +61,7 @@ void StopWorkerPool(WorkerPool* pool);
 
 // Starts the workers for a job of at most `maxBands` bands, each with a zero-filled scratch block
 // of `bandBytes` in blocks[band] (blocks: kMaxThreads entries, none on entry): as many as
-// ThreadCount() allows, fewer when a block or a thread is refused. Returns the bands to run, the
+// ThreadCount() allows, fewer when a block or a thread is refused (no blocks for bandBytes 0). Returns the bands to run, the
 // workers started; 0 means none (the caller runs one band with its own blocks).
 int32_t StartBandWorkers(WorkerPool* pool, int32_t maxBands, uint32_t bandBytes, uint8_t** blocks);
 // Joins the workers and frees the blocks.
