@@ -1,6 +1,7 @@
 // POSIX threads under the worker pool; the processors come from the process's affinity mask.
 #include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -63,7 +64,13 @@ bool PlatformStartThread(WorkerSync* sync, int32_t index, void (*main)(void* arg
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return false;
     pthread_attr_setstacksize(&attributes, 1 << 20);
+    // A worker runs no code of the host's: it starts with every signal blocked, so that the host's
+    // handlers run on the host's threads alone.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
     const bool started = pthread_create(&sync->threads[index], &attributes, ThreadMain, &sync->starts[index]) == 0;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     pthread_attr_destroy(&attributes);
     return started;
 }
