@@ -199,7 +199,9 @@ TEST_F(FaultSweep, EveryAllocationAndMappingFailsInTurn) {
     }
 }
 
-// With three threads wanted, every thread start fails in turn, and abort tests answer stop in turn
+// The plug-in as a host loads it gives the single-threaded selection on 2, 3, 7 and 64 threads (more
+// than the document's rows). With three threads wanted, every thread start fails in turn, and abort
+// tests answer stop in turn
 // through the plug-in as a host loads it and through the linked code: a refused thread leaves the
 // run on fewer threads with the selection of a single-threaded run; a stop ends it with -128,
 // nothing written and everything given back (the pool's block goes only once its threads are
@@ -233,6 +235,11 @@ TEST_F(FaultSweep, ThreadStartsFailAndStopsComeInTurnWithSeveralThreads) {
             }
         }
 
+        for (const char* threads : {"2", "3", "7", "64"}) {
+            edgetest::ThreadsOverride::Set(threads);
+            RunAndCheck(name + ", loaded, " + threads + " threads", hosttest::LoadedPlugin(), options_, {0});
+        }
+        edgetest::ThreadsOverride::Set("3");
         const int32_t before = CountThreadRequests();
         RunAndCheck(name + ", counting", linked, options_, {0});
         const int32_t starts = CountThreadRequests() - before;
