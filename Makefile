@@ -5,7 +5,7 @@
 PRESETS := native native-asan win32 win64
 JOBS ?= $(shell nproc)
 
-.PHONY: all native native-asan win32 win64 fuzz dist check deps demo bench install-gimp clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist
+.PHONY: all native native-asan win32 win64 fuzz dist check deps demo bench install-gimp clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
 
 all: native
 
@@ -37,9 +37,21 @@ dist: win32 win64
 test-dist: dist
 	tests/dist/release_test
 
+# The Python package, installed by pip (as `pip install ./python` does) into build/python-site, with
+# Debian's own interpreter and packages only.
+PYTHON := /usr/bin/python3
+python:
+	$(PYTHON) -m pip install --quiet --root-user-action=ignore --no-build-isolation --no-deps --no-index \
+	  --upgrade --target build/python-site ./python
+
+# Its tests, against varno of the native build; any failure, and no tests at all, fail the target.
+test-python: python native
+	VARNO=build/native/varno PYTHONPATH=build/python-site PYTHONDONTWRITEBYTECODE=1 \
+	  $(PYTHON) -m pytest -q -p no:cacheprovider python/tests
+
 check: deps
-	$(MAKE) native native-asan win32 win64 fuzz dist
-	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz test-dist
+	$(MAKE) native native-asan win32 win64 fuzz dist python
+	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz test-dist test-python
 
 demo:
 	@scripts/install-deps native
@@ -56,6 +68,8 @@ install-gimp:
 
 bench: deps
 	scripts/bench
+	$(MAKE) python
+	scripts/bench-python
 
 clean:
 	rm -rf build

@@ -13,6 +13,9 @@
 struct PIChannelPortDesc {
     const uint16_t* wide = nullptr;   // 16-bit document samples, reduced to 8 bits on reading
     const uint8_t* narrow = nullptr;  // 8-bit document samples or a selection plane
+    const uint8_t* viewed = nullptr;  // a document's samples read in place (SampleView), at `wideView` depth
+    ptrdiff_t rowBytes = 0, columnBytes = 0;
+    bool wideView = false;
     uint8_t* writable = nullptr;      // the new selection, for the write port (none before the first write)
     int32_t width = 0;
     int32_t height = 0;
@@ -31,6 +34,7 @@ constexpr OSErr kErrUnsupportedColBits = -30912;
 constexpr OSErr kErrUnsupportedBitOffset = -30913;
 constexpr OSErr kErrUnsupportedDepth = -30914;
 constexpr OSErr kErrReportString = -30904;
+constexpr OSErr kErrSelectionBadMode = -30701;
 
 // Everything one invocation owns; reached by the callbacks through `active`.
 struct Session {
@@ -109,6 +113,42 @@ uint8_t* PixelAt(const PixelMemoryDesc* memory, const VRect& origin, int32_t row
     return static_cast<uint8_t*>(memory->data) + offset;
 }
 
+// One channel of an interleaved row (every third or fourth byte: RGB, CMYK). Byte gathers need
+// byte shuffles to vectorise, so on x86-64 ELF systems the loops are also built for AVX2, picked
+// when the program loads where the processor has it.
+#if defined(__x86_64__) && defined(__ELF__) && !defined(__clang__)
+#define VARNO_WITH_AVX2 __attribute__((target_clones("avx2", "default")))
+#else
+#define VARNO_WITH_AVX2
+#endif
+VARNO_WITH_AVX2 void GatherThirds(const uint8_t* __restrict in, uint8_t* __restrict out, int32_t count) {
+    for (int32_t c = 0; c < count; ++c) out[c] = in[3 * c];
+}
+VARNO_WITH_AVX2 void GatherFourths(const uint8_t* __restrict in, uint8_t* __restrict out, int32_t count) {
+    for (int32_t c = 0; c < count; ++c) out[c] = in[4 * c];
+}
+
+// One row's samples of a viewed channel into `out`, `step` bytes apart.
+void ReadView(const PIChannelPortDesc* port, int32_t row, int32_t left, int32_t count, uint8_t* out, size_t step) {
+    const ptrdiff_t stride = port->columnBytes;
+    const uint8_t* in = port->viewed + ptrdiff_t(row) * port->rowBytes + ptrdiff_t(left) * stride;
+    if (port->wideView) {
+        for (int32_t c = 0; c < count; ++c) {
+            uint16_t value;
+            std::memcpy(&value, in + c * stride, sizeof value);
+            out[size_t(c) * step] = ReduceTo8(value);
+        }
+    } else if (stride == 1 && step == 1) {
+        std::memcpy(out, in, size_t(count));
+    } else if (stride == 3 && step == 1) {
+        GatherThirds(in, out, count);
+    } else if (stride == 4 && step == 1) {
+        GatherFourths(in, out, count);
+    } else {
+        for (int32_t c = 0; c < count; ++c) out[size_t(c) * step] = in[c * stride];
+    }
+}
+
 OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect* writeRect,
                        const PixelMemoryDesc* destination, VRect* wroteRect) {
     OSErr failure = 0;
@@ -133,6 +173,8 @@ OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect
         uint8_t* out = PixelAt(destination, *writeRect, r, delivered.left);
         if (unwritten) {
             for (int32_t c = 0; c < count; ++c) out[c * step] = 0;
+        } else if (port->viewed) {
+            ReadView(port, r, delivered.left, count, out, step);
         } else if (port->narrow) {
             if (step == 1) std::memcpy(out, port->narrow + first, size_t(count));
             else for (int32_t c = 0; c < count; ++c) out[c * step] = port->narrow[first + c];
@@ -210,8 +252,16 @@ void BuildRecords(Session* s, Document* document) {
     s->composite.resize(channels);
     for (size_t i = 0; i < channels; ++i) {
         PIChannelPortDesc* port = NewPort(s);
-        if (depth == 16) port->wide = document->channels16[i].data();
-        else port->narrow = document->channels8[i].data();
+        if (const SampleView& view = document->view; view.data) {
+            port->viewed = view.data + ptrdiff_t(i) * view.channelBytes;
+            port->rowBytes = view.rowBytes;
+            port->columnBytes = view.columnBytes;
+            port->wideView = depth == 16;
+        } else if (depth == 16) {
+            port->wide = document->channels16[i].data();
+        } else {
+            port->narrow = document->channels8[i].data();
+        }
         port->width = w;
         port->height = h;
         port->partial = s->options->partial.composite;
@@ -299,6 +349,10 @@ void BuildRecords(Session* s, Document* document) {
 int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& options, RunReport* report) {
     *report = RunReport();
     if (!plugin || !plugin->entry) return report->result = -50;
+    if (!plugin->pipl.empty() && !PiplEnablesDocument(plugin->pipl, document->mode, document->depth, &report->errorString)) {
+        report->refused = true;
+        return report->result = kErrSelectionBadMode;
+    }
     auto session = std::make_unique<Session>();
     Session* s = session.get();
     s->options = &options;

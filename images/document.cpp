@@ -102,6 +102,7 @@ void SetShape(Document* document, int32_t mode, int32_t width, int32_t height) {
     document->channels16.clear();
     document->hasSelection = false;
     document->selection.clear();
+    document->view = SampleView();
 }
 }  // namespace
 
@@ -150,6 +151,18 @@ bool SetSelection(Document* document, std::vector<uint8_t> selection, std::strin
     }
     document->selection = std::move(selection);
     document->hasSelection = true;
+    return true;
+}
+
+bool MakeDocumentView(int32_t mode, int32_t width, int32_t height, const SampleView& view, Document* document,
+                      std::string* error) {
+    if (!CheckShape(mode, width, height, size_t(view.channels), error)) return false;
+    if (!view.data) {
+        *error = "a view without samples";
+        return false;
+    }
+    SetShape(document, mode, width, height);
+    document->view = view;
     return true;
 }
 

@@ -10,7 +10,9 @@
 // optional selection is one 8-bit plane of the same size, 255 fully selected, 0 not selected.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,17 @@ namespace varno {
 
 // The longest side a host document can have, in pixels.
 constexpr int32_t kMaxDocumentSide = 32767;
+
+// Samples a document reads in place without owning them, for clients whose pixels already lie in
+// memory (the Python package's arrays): sample (x, y) of channel c is at
+// data + y * rowBytes + x * columnBytes + c * channelBytes, at the document's depth (16-bit samples
+// in the machine's byte order, at any alignment); strides may be negative. The memory must stay
+// valid while the document is in use.
+struct SampleView {
+    const uint8_t* data = nullptr;
+    int32_t channels = 0;
+    ptrdiff_t rowBytes = 0, columnBytes = 0, channelBytes = 0;
+};
 
 struct Document {
     int32_t mode = 0;
@@ -28,6 +41,7 @@ struct Document {
     std::vector<std::vector<uint16_t>> channels16;  // depth 16
     bool hasSelection = false;
     std::vector<uint8_t> selection;
+    SampleView view;  // set: the samples are read from here, and both plane lists are empty
 };
 
 // Samples a host keeps per pixel for a mode: 1, 3 or 4; 0 for modes this host cannot hold (32-bit
@@ -47,6 +61,9 @@ bool MakeDocument8(int32_t mode, int32_t width, int32_t height, std::vector<std:
                    Document* document, std::string* error);
 bool MakeDocument(int32_t mode, int32_t width, int32_t height, std::vector<std::vector<uint16_t>> channels,
                   Document* document, std::string* error);
+// Checks the shape and builds a document (no selection) that reads its samples from `view`.
+bool MakeDocumentView(int32_t mode, int32_t width, int32_t height, const SampleView& view, Document* document,
+                      std::string* error);
 // Gives the document a selection plane (width x height bytes).
 bool SetSelection(Document* document, std::vector<uint8_t> selection, std::string* error);
 
@@ -54,11 +71,23 @@ bool SetSelection(Document* document, std::vector<uint8_t> selection, std::strin
 inline uint8_t ReduceTo8(uint16_t value) { return uint8_t((uint32_t(value) * 255u + 32767u) / 65535u); }
 
 // The document's channel count, and one sample: at the document's depth, or as the plug-in sees it.
-inline size_t ChannelCount(const Document& d) { return d.depth == 16 ? d.channels16.size() : d.channels8.size(); }
+inline size_t ChannelCount(const Document& d) {
+    if (d.view.data) return size_t(d.view.channels);
+    return d.depth == 16 ? d.channels16.size() : d.channels8.size();
+}
 inline uint16_t SampleAt(const Document& d, size_t channel, size_t index) {
+    if (d.view.data) {
+        const size_t x = index % size_t(d.width), y = index / size_t(d.width);
+        const uint8_t* at = d.view.data + ptrdiff_t(y) * d.view.rowBytes + ptrdiff_t(x) * d.view.columnBytes +
+                            ptrdiff_t(channel) * d.view.channelBytes;
+        uint16_t value = at[0];
+        if (d.depth == 16) std::memcpy(&value, at, sizeof value);
+        return value;
+    }
     return d.depth == 16 ? d.channels16[channel][index] : d.channels8[channel][index];
 }
 inline uint8_t Sample8At(const Document& d, size_t channel, size_t index) {
+    if (d.view.data) return d.depth == 16 ? ReduceTo8(SampleAt(d, channel, index)) : uint8_t(SampleAt(d, channel, index));
     return d.depth == 16 ? ReduceTo8(d.channels16[channel][index]) : d.channels8[channel][index];
 }
 

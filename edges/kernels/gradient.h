@@ -77,3 +77,8 @@ struct GradientKernels {
 };
 
 const GradientKernels* ChooseGradientKernels(void);
+
+// The AVX2 and AVX-512 kernels, or none when the build has none; only for a processor that has
+// that level.
+const GradientKernels* Avx2GradientKernels(void);
+const GradientKernels* Avx512GradientKernels(void);

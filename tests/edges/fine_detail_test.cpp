@@ -1,6 +1,6 @@
 // Fine detail: the worked examples (flat areas, steps, a single pixel, colour pixels), the step
 // table behind the edge value, and the 3 x height progress count. What it shares with Skinny
-// lines is in skinny_fine_contract_test.cpp.
+// lines is in method_contract_test.cpp.
 #include <gtest/gtest.h>
 
 #include <bit>

@@ -1,7 +1,7 @@
 // The kernel levels of Skinny lines and Fine detail: every level's row kernels give the plain
-// kernels' bytes on rows of every width and many kinds of values (the Sobel root over every
-// gradient an image can have), and both methods give the reference pictures at every level,
-// also on images that need all ten thinning sweeps.
+// kernels' bytes on rows of every width and many kinds of values, and both methods give the
+// reference pictures at every level, also on images that need all ten thinning sweeps. (Their
+// gradient is Traditional's Sobel row, whose root gradient_kernels_test.cpp checks for every sum.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -309,72 +309,6 @@ TEST(PatternKernels, ImageRowKernelsMatchThePlainOnes) {
                 ASSERT_EQ(gotRgb, expectedRgb) << "fine colour output, " << where;
             }
         }
-    }
-}
-
-// Every Sobel gradient an image can produce, each from a neighbourhood of its own (columns 3i to
-// 3i + 2 of the three rows) read at column 3i + 1: gx + gy = 2 (NE - SW + E - W + N - S) and
-// gx - gy = 2 (SE - NW + E - W + S - N), so with a = NE - SW, b = SE - NW, c = E - W, d = N - S a
-// pair is reachable when a + c + d = (gx + gy) / 2 and b + c - d = (gx - gy) / 2 for some a, b, c,
-// d in -255..255. The integer root decides 255 - m, so every root boundary is crossed.
-TEST(PatternKernels, SobelRootIsExactForEveryGradient) {
-    std::vector<uint8_t> above, middle, below;
-    std::vector<int32_t> expected;  // per neighbourhood
-    // floor(sqrt(s)) for every s = (gx^2 + gy^2) div 5, by counting.
-    std::vector<int32_t> root(2 * 1020 * 1020 / 5 + 1);
-    for (int32_t s = 0, m = 0; s < int32_t(root.size()); ++s) {
-        while ((m + 1) * (m + 1) <= s) ++m;
-        root[size_t(s)] = m;
-    }
-    auto split = [](int32_t v, uint8_t* plus, uint8_t* minus) {
-        *plus = uint8_t(v > 0 ? v : 0);
-        *minus = uint8_t(v < 0 ? -v : 0);
-    };
-    auto clamp = [](int32_t v) { return v < -255 ? -255 : v > 255 ? 255 : v; };
-    for (int32_t gx = -1020; gx <= 1020; ++gx) {
-        for (int32_t gy = gx & 1 ? -1019 : -1020; gy <= 1020; gy += 2) {
-            const int32_t sum = (gx + gy) / 2, difference = (gx - gy) / 2;
-            // The corners take what they can, the sides the rest (c + d and c - d of one parity).
-            bool found = false;
-            int32_t a = 0, b = 0, c = 0, d = 0;
-            for (int32_t da = 0; da <= 1 && !found; ++da) {
-                a = clamp(sum) - (sum > 0 ? da : -da);
-                b = clamp(difference);
-                const int32_t cPlusD = sum - a, cMinusD = difference - b;
-                if ((cPlusD + cMinusD) % 2 != 0 || a < -255 || a > 255) continue;
-                c = (cPlusD + cMinusD) / 2;
-                d = (cPlusD - cMinusD) / 2;
-                found = c >= -255 && c <= 255 && d >= -255 && d <= 255;
-            }
-            if (!found) continue;
-            uint8_t ne, sw, se, nw, e, w, n, s;
-            split(a, &ne, &sw);
-            split(b, &se, &nw);
-            split(c, &e, &w);
-            split(d, &n, &s);
-            const uint8_t top[3] = {nw, n, ne}, centre[3] = {w, 77, e}, bottom[3] = {sw, s, se};
-            above.insert(above.end(), top, top + 3);
-            middle.insert(middle.end(), centre, centre + 3);
-            below.insert(below.end(), bottom, bottom + 3);
-            const int32_t m = root[size_t((gx * gx + gy * gy) / 5)];
-            expected.push_back(m <= 254 ? 255 - m : 0);
-        }
-    }
-    ASSERT_GT(expected.size(), 1000000u) << "most pairs of equal parity are reachable";
-    // The rows as scratch rows: one border byte in front.
-    for (std::vector<uint8_t>* row : {&above, &middle, &below}) {
-        row->insert(row->begin(), 0);
-        row->push_back(0);
-    }
-    const int32_t width = int32_t(middle.size()) - 2;
-    LevelReset reset;
-    for (int32_t level : Levels()) {
-        const PatternKernels* kernels = KernelsAt(level);
-        std::vector<uint8_t> out = GuardedRow(width);
-        kernels->skinnyGradient(above.data(), middle.data(), below.data(), out.data(), width);
-        int32_t wrong = 0;
-        for (size_t i = 0; i < expected.size(); ++i) wrong += out[3 * i + 2] != expected[i];
-        EXPECT_EQ(wrong, 0) << "level " << level;
     }
 }
 

@@ -1,6 +1,6 @@
 // Skinny lines: the worked examples (flat areas, the 0/50/100 ramp, steps of 14 and 15, colour
 // lines), the thinning rules on hand-made gradient pictures, and the 13 x height progress count.
-// What it shares with Fine detail is in skinny_fine_contract_test.cpp.
+// What it shares with Fine detail is in method_contract_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -144,7 +144,7 @@ TEST(SkinnyLines, GradientOfTheWorkedExamples) {
 }
 
 // The thinning rules on gradient pictures that no image produces; the reference thinning is the
-// one the method matches on every generated image (skinny_fine_contract_test.cpp).
+// one the method matches on every generated image (method_contract_test.cpp).
 TEST(SkinnyLines, ThinningOfHandMadePictures) {
     {
         // A band 200, 100, 200 on white: the outer columns and the two end pixels of the middle

@@ -23,6 +23,7 @@ const std::map<std::string, std::vector<std::string>> kHostSide = {
     {"host", {"api", "images", "host"}},
     {"cli", {"api", "images", "host", "cli", "base", "buffers", "edges", "params"}},
     {"gimp", {"api", "images", "host", "gimp", "base", "buffers", "edges", "params"}},
+    {"python", {"api", "images", "host", "python", "base", "buffers", "edges", "params"}},
 };
 
 bool MayInclude(const std::string& folder, const std::string& header) {

@@ -1,205 +1,18 @@
-// Vector forms of the gradient kernels, written once over the small set of vector operations V
-// that each kernel source defines before including this file (V128: SSE2, V256: AVX2, V512:
-// AVX-512). V::kLanes samples form a group, one per 16-bit lane; a row of at least one group is
-// covered by whole groups, the last one shifted back to end at the row's end (its
-// overlap is computed twice, to the same bytes); a shorter row takes the exact scalar path. Every
-// result equals the scalar arithmetic of gradient_scalar.h bit for bit. Internal linkage: each
-// kernel source has its own copy for its own instruction set.
-//
-// Lane order: UnpackLo16 / UnpackHi16 of two 16-bit vectors followed by Madd give 32-bit vectors
-// of half a group each, and Packs32 of the two restores the sample order. Floats come in two
-// halves of V::kFloats samples in sample order, packed back by Pack32.
-#pragma once
-
-#include "edges/kernels/gradient_scalar.h"
-
-namespace {
-
-// The small vector helpers below must melt into their kernels' loops.
-#define KERNEL_INLINE inline __attribute__((always_inline))
-#define KERNEL_LAMBDA_INLINE __attribute__((always_inline))
-
-// Runs group(i) over whole groups of n samples covering [0, count), count >= n.
-template <int32_t n, class Group>
-inline void ForEachGroup(int32_t count, Group group) {
-    int32_t i = 0;
-    for (; i + n <= count; i += n) group(i);
-    if (i < count) group(count - n);
-}
-
-// ---- Traditional ----------------------------------------------------------------------------
-
-// The roots m of the squared sums q (32-bit lanes, q <= 2080800 < 2^21), the largest m with
-// 5 m^2 <= q, as trunc(sqrt(float(q) x 0.2f)) with the correctly rounded square root: q is exact,
-// 0.2f exceeds 1/5 by a relative 1.5 x 2^-26, so where q = 5 m^2 the product rounds to m^2 itself
-// (the excess is below half its last place) and the root is m; where q < 5 (m + 1)^2, q / 5 lies at
-// least 1/5 below (m + 1)^2, far more than the product's and the root's roundings (relative
-// 2^-24 each, below 1e-4 at m < 646), so the root stays below m + 1. A test checks every q. Roots
-// of 255 and more saturate to the value 0 later.
-template <class V>
-KERNEL_INLINE typename V::I SobelRoots(typename V::I q) {
-    return V::CvttI(V::SqrtF(V::MulF(V::CvtF(q), V::SetF(0.2f))));
-}
-
-template <class V>
-KERNEL_INLINE void SobelGroup(const uint8_t* a, const uint8_t* m, const uint8_t* b, int32_t s, uint8_t* out) {
-    using I = typename V::I;
-    const I nw = V::Widen(a - s), n = V::Widen(a), ne = V::Widen(a + s);
-    const I w = V::Widen(m - s), e = V::Widen(m + s);
-    const I sw = V::Widen(b - s), so = V::Widen(b), se = V::Widen(b + s);
-    // gx = (NE - SW) + (SE - NW) + 2 (E - W), gy = (NE - SW) - (SE - NW) + 2 (N - S).
-    const I p = V::Sub16(ne, sw), r = V::Sub16(se, nw);
-    const I h = V::Sub16(e, w), v = V::Sub16(n, so);
-    const I gx = V::Add16(V::Add16(p, r), V::Add16(h, h));
-    const I gy = V::Add16(V::Sub16(p, r), V::Add16(v, v));
-    const I lo = V::UnpackLo16(gx, gy), hi = V::UnpackHi16(gx, gy);
-    const I roots = V::Packs32(SobelRoots<V>(V::Madd(lo, lo)), SobelRoots<V>(V::Madd(hi, hi)));
-    V::Narrow(out, V::Sub16(V::Set16(255), roots));
-}
-
-template <class V>
-void SobelRowV(const uint8_t* above, const uint8_t* middle, const uint8_t* below, int32_t step, int32_t count,
-               uint8_t* out) {
-    if (count < V::kLanes) {
-        for (int32_t i = 0; i < count; ++i) out[i] = SobelSample(above + i, middle + i, below + i, step);
-        return;
-    }
-    ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_LAMBDA_INLINE {
-        SobelGroup<V>(above + i, middle + i, below + i, step, out + i);
-    });
-}
-
-template <class V>
-void SobelValuesV(const int32_t* sums, int32_t count, uint8_t* out) {
-    constexpr int32_t n = V::kLanes / 2;
-    int32_t i = 0;
-    for (; i + n <= count; i += n) {
-        int32_t roots[n];
-        V::Store32(roots, SobelRoots<V>(V::Load32(sums + i)));
-        for (int32_t j = 0; j < n; ++j) out[i + j] = uint8_t(roots[j] <= 254 ? 255 - roots[j] : 0);
-    }
-    for (; i < count; ++i) out[i] = SobelValue(sums[i]);
-}
-
-// ---- Smoother ---------------------------------------------------------------------------------
-
-template <class V>
-KERNEL_INLINE void KirschGroup(const uint8_t* a, const uint8_t* m, const uint8_t* b, uint8_t* out) {
-    using I = typename V::I;
-    const I nw = V::Widen(a - 1), n = V::Widen(a), ne = V::Widen(a + 1);
-    const I w = V::Widen(m - 1), e = V::Widen(m + 1);
-    const I sw = V::Widen(b - 1), s = V::Widen(b), se = V::Widen(b + 1);
-    // With A = E - W, B = S - N, C = SE - NW, D = NE - SW:
-    // Kh = C + D + 2A, Kd = A + B + 2C, Kv = C - D + 2B.
-    const I dA = V::Sub16(e, w), dB = V::Sub16(s, n), dC = V::Sub16(se, nw), dD = V::Sub16(ne, sw);
-    const I kh = V::Add16(V::Add16(dC, dD), V::Add16(dA, dA));
-    const I kd = V::Add16(V::Add16(dA, dB), V::Add16(dC, dC));
-    const I kv = V::Add16(V::Sub16(dC, dD), V::Add16(dB, dB));
-    const I largest = V::Max16(V::Max16(V::Abs16(kh), V::Abs16(kd)), V::Abs16(kv));
-    const I limit = V::Set16(510);
-    V::Narrow(out, V::Srli16(V::Sub16(limit, V::Min16(largest, limit)), 1));
-}
-
-template <class V>
-void KirschRowV(const uint8_t* above, const uint8_t* middle, const uint8_t* below, int32_t count, uint8_t* out) {
-    if (count < V::kLanes) {
-        for (int32_t i = 0; i < count; ++i) out[i] = KirschSample(above + i, middle + i, below + i);
-        return;
-    }
-    ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_LAMBDA_INLINE {
-        KirschGroup<V>(above + i, middle + i, below + i, out + i);
-    });
-}
-
-// ---- Colour rows: brightness and recolouring -------------------------------------------------
-// V::LoadPixels splits V::kPixelGroup interleaved pixels into V::kPixelVectors 16-bit vectors per
-// channel, in pixel order; V::StorePixels interleaves them back, clamping each value to 0..255.
-
-template <class V>
-void BrightnessRowV(const uint8_t* rgb, int32_t width, uint8_t* bright) {
-    using I = typename V::I;
-    constexpr int32_t n = V::kPixelVectors;
-    int32_t x = 0;
-    for (; x + V::kPixelGroup <= width; x += V::kPixelGroup) {
-        I r[n], g[n], b[n];
-        V::LoadPixels(rgb + 3 * x, r, g, b);
-        // (R + G + B + 1) div 3 = floor(sum x 43691 / 2^17), exact below 2^17.
-        for (int32_t k = 0; k < n; ++k) {
-            const I sum = V::Add16(V::Add16(r[k], g[k]), V::Add16(b[k], V::Set16(1)));
-            V::Narrow(bright + x + k * V::kLanes, V::Srli16(V::MulhiU16(sum, V::Set16(int16_t(43691))), 1));
-        }
-    }
-    BrightnessRowPlain(rgb + 3 * x, width - x, bright + x);
-}
-
-template <class V>
-void JoinRowV(const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t width, uint8_t* rgb) {
-    using I = typename V::I;
-    constexpr int32_t n = V::kPixelVectors;
-    int32_t x = 0;
-    for (; x + V::kPixelGroup <= width; x += V::kPixelGroup) {
-        I r[n], g[n], b[n];
-        for (int32_t k = 0; k < n; ++k) {
-            r[k] = V::Widen(red + x + k * V::kLanes);
-            g[k] = V::Widen(green + x + k * V::kLanes);
-            b[k] = V::Widen(blue + x + k * V::kLanes);
-        }
-        V::StorePixels(rgb + 3 * x, r, g, b);
-    }
-    for (; x < width; ++x) {
-        rgb[3 * x] = red[x];
-        rgb[3 * x + 1] = green[x];
-        rgb[3 * x + 2] = blue[x];
-    }
-}
-
-// v quot 3 for |v| < 2^15: floor(v x 21846 / 2^16), plus 1 when v is negative.
-template <class V>
-KERNEL_INLINE typename V::I Quot3(typename V::I v) {
-    return V::Sub16(V::Mulhi16(v, V::Set16(21846)), V::Srai16(v, 15));
-}
-
-// v quot 2: the arithmetic shift rounds down, so negative values get 1 added first.
-template <class V>
-KERNEL_INLINE typename V::I Quot2(typename V::I v) {
-    return V::Srai16(V::Add16(v, V::Srli16(v, 15)), 1);
-}
-
-template <class V, bool kEvenD>
-void RecolourRowV(const uint8_t* level, const uint8_t* in, uint8_t* rgb, int32_t width) {
-    using I = typename V::I;
-    constexpr int32_t n = V::kPixelVectors;
-    int32_t x = 0;
-    for (; x + V::kPixelGroup <= width; x += V::kPixelGroup) {
-        I r[n], g[n], b[n], red[n], green[n], blue[n];
-        V::LoadPixels(in + 3 * x, r, g, b);
-        for (int32_t k = 0; k < n; ++k) {
-            const I c = V::Widen(level + x + k * V::kLanes);
-            I d = V::Sub16(V::Srli16(V::Add16(r[k], g[k]), 1), b[k]);
-            if (kEvenD) {
-                const I halfD = Quot2<V>(d);
-                d = V::Add16(halfD, halfD);
-            }
-            const I e = Quot2<V>(V::Sub16(r[k], g[k]));
-            const I third = Quot3<V>(d), twoThirds = Quot3<V>(V::Add16(d, d));
-            const I common = V::Add16(c, third);
-            red[k] = V::Add16(common, e);
-            green[k] = V::Sub16(common, e);
-            blue[k] = V::Sub16(c, twoThirds);
-        }
-        V::StorePixels(rgb + 3 * x, red, green, blue);
-    }
-    RecolourRowPlain<kEvenD>(level + x, in + 3 * x, rgb + 3 * x, width - x);
-}
-
-// ---- Variable width ---------------------------------------------------------------------------
+// The width-generic body of the row kernels, second part: the Variable width operator, over the
+// vector operations V of vector_rows.h (included first).
 //
 // The operator in single precision with fused multiply-adds where the processor has them, each
 // component a sum of terms (a difference row, or the sum of the two rows at k and -k where their
 // weights agree) times a weight. Both inputs of every product are exact in single precision, so a
 // component is off by at most (roundings + 2) x 2^-24 x the sum of the terms' largest possible
 // sizes (ComponentError), and a shade computed from it by a known amount. Where that cannot
-// decide the result, the exact double-precision arithmetic of gradient_scalar.h decides.
+// decide the result, the exact double-precision arithmetic of rules.h decides.
+#pragma once
+
+#include "edges/kernels/vector_rows.h"
+
+namespace {
+
 
 // out[i] = first[i] - second[i], as floats.
 template <class V>
@@ -208,7 +21,7 @@ void DifferenceRowV(const uint8_t* first, const uint8_t* second, int32_t count, 
         for (int32_t i = 0; i < count; ++i) out[i] = float(first[i] - second[i]);
         return;
     }
-    ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_LAMBDA_INLINE {
+    ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_INLINE {
         typename V::F halves[2];
         V::FloatsOf16(V::Sub16(V::Widen(first + i), V::Widen(second + i)), halves);
         V::StoreF(out + i, halves[0]);
@@ -296,7 +109,7 @@ struct VariableTile {
 // The term t of the group at x, in two halves of V::kFloats samples: from a tile's difference
 // rows, or (the exact small integers again) straight from the window's grey levels.
 template <class V>
-KERNEL_INLINE void LoadTerm(const VariableTile& tile, const EnergyTerm& t, int32_t x, typename V::F term[2]) {
+inline KERNEL_INLINE void LoadTerm(const VariableTile& tile, const EnergyTerm& t, int32_t x, typename V::F term[2]) {
     for (int32_t half = 0; half < 2; ++half) {
         const int32_t at = x + half * V::kFloats;
         if (t.vertical) {
@@ -311,7 +124,7 @@ KERNEL_INLINE void LoadTerm(const VariableTile& tile, const EnergyTerm& t, int32
 }
 
 template <class V>
-KERNEL_INLINE void LoadTerm(const VariableRows& rows, const EnergyTerm& t, int32_t x, typename V::F term[2]) {
+inline KERNEL_INLINE void LoadTerm(const VariableRows& rows, const EnergyTerm& t, int32_t x, typename V::F term[2]) {
     typename V::I value;
     if (t.vertical) {
         const uint8_t* below = rows.grey[3 + t.d] + 3 + x;
@@ -332,7 +145,7 @@ KERNEL_INLINE void LoadTerm(const VariableRows& rows, const EnergyTerm& t, int32
 // Adds term j and the ones after it of component c to the single-precision sums (two partial
 // sums per half, terms alternating, to shorten the chains of dependent additions).
 template <class V, int32_t R, int32_t c, int32_t j, class Source>
-KERNEL_INLINE void AccumulateTerms(const Source& source, int32_t x, typename V::F sums[2][2]) {
+inline KERNEL_INLINE void AccumulateTerms(const Source& source, int32_t x, typename V::F sums[2][2]) {
     constexpr const EnergyPlan& plan = kEnergyPlans[R - 1];
     if constexpr (j < plan.count[c]) {
         constexpr EnergyTerm t = plan.terms[c][j];
@@ -346,7 +159,7 @@ KERNEL_INLINE void AccumulateTerms(const Source& source, int32_t x, typename V::
 
 // Q of the group in single precision, by half.
 template <class V, int32_t R, class Source>
-KERNEL_INLINE void ApproximateEnergy(const Source& source, int32_t x, typename V::F q[2]) {
+inline KERNEL_INLINE void ApproximateEnergy(const Source& source, int32_t x, typename V::F q[2]) {
     typename V::F g[2][2][2];  // [component][partial][half]
     for (auto& component : g)
         for (auto& partial : component) partial[0] = partial[1] = V::SetF(0.0f);
@@ -361,7 +174,7 @@ KERNEL_INLINE void ApproximateEnergy(const Source& source, int32_t x, typename V
 
 // The samples of the group whose terms are all zero, so that Q is exactly 0 (bit i: sample i).
 template <class V, int32_t R, int32_t c, int32_t j>
-KERNEL_INLINE void OrTerms(const VariableTile& tile, int32_t x, typename V::F bits[2]) {
+inline KERNEL_INLINE void OrTerms(const VariableTile& tile, int32_t x, typename V::F bits[2]) {
     constexpr const EnergyPlan& plan = kEnergyPlans[R - 1];
     if constexpr (j < plan.count[c]) {
         typename V::F term[2];
@@ -397,7 +210,7 @@ inline void ForEachTileGroup(const VariableRows& rows, int32_t width, Group grou
         tile.from = from;
         for (int32_t d = 1; d <= R; ++d)
             DifferenceRowV<V>(rows.grey[3 + d] + from, rows.grey[3 - d] + from, count + 6, tile.down[d - 1]);
-        ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_LAMBDA_INLINE { group(tile, from + i); });
+        ForEachGroup<V::kLanes>(count, [&](int32_t i) KERNEL_INLINE { group(tile, from + i); });
     }
 }
 
@@ -417,7 +230,7 @@ void ExtremesRowV(const uint8_t* grey, int32_t width, uint8_t* most, uint8_t* le
         }
         return;
     }
-    ForEachGroup<V::kLanes>(width, [&](int32_t x) KERNEL_LAMBDA_INLINE {
+    ForEachGroup<V::kLanes>(width, [&](int32_t x) KERNEL_INLINE {
         typename V::I high = V::Widen(grey + x), low = high;
         for (int32_t i = 1; i < 7; ++i) {
             const typename V::I g = V::Widen(grey + x + i);
@@ -471,13 +284,13 @@ double PeakOfRowV(const VariableRows* rows, int32_t width, double best) {
         floor = margin > 0.0 ? float(margin * margin) : 0.0f;
     };
     raise(best);
-    ForEachGroup<V::kLanes>(width, [&](int32_t x) KERNEL_LAMBDA_INLINE {
+    ForEachGroup<V::kLanes>(width, [&](int32_t x) KERNEL_INLINE {
         typename V::I high = V::Widen(rows->most[0] + x), low = V::Widen(rows->least[0] + x);
         for (int32_t i = 1; i < 7; ++i) {
             high = V::Max16(high, V::Widen(rows->most[i] + x));
             low = V::Min16(low, V::Widen(rows->least[i] + x));
         }
-        uint32_t candidates = V::MaskGt16(V::Sub16(high, low), V::Set16(limit));
+        uint32_t candidates = V::Bits(V::Gt16(V::Sub16(high, low), V::Set16(limit)));
         if (candidates == 0) return;
         typename V::F q[2];
         ApproximateEnergy<V, R>(*rows, x, q);
@@ -507,7 +320,7 @@ void ShadeRowV(const VariableRows* rows, int32_t width, float peak, uint8_t* out
     const double margin = 1.01 * scale * 1.4143 * ComponentError<R>(V::kRoundingsPerTerm) + 1.0e-4;
     const typename V::F scaleF = V::SetF(float(scale));
     const typename V::F marginF = V::SetF(float(margin > 1.0 / 1024.0 ? margin : 1.0 / 1024.0));
-    ForEachTileGroup<V, R>(*rows, width, [&](const VariableTile& tile, int32_t x) KERNEL_LAMBDA_INLINE {
+    ForEachTileGroup<V, R>(*rows, width, [&](const VariableTile& tile, int32_t x) KERNEL_INLINE {
         typename V::F q[2];
         ApproximateEnergy<V, R>(tile, x, q);
         typename V::I shade[2];
@@ -526,29 +339,6 @@ void ShadeRowV(const VariableRows* rows, int32_t width, float peak, uint8_t* out
             out[i] = VariableShade(VariableEnergy<R>(*rows, i), peak);
         }
     });
-}
-
-// The kernel table of one instruction set.
-template <class V>
-constexpr GradientKernels MakeGradientKernels(int32_t level) {
-    GradientKernels k{};
-    k.level = level;
-    k.sobelRow = SobelRowV<V>;
-    k.brightnessRow = BrightnessRowV<V>;
-    k.joinRow = JoinRowV<V>;
-    k.kirschRow = KirschRowV<V>;
-    k.recolourSmootherRow = RecolourRowV<V, true>;
-    k.recolourVariableRow = RecolourRowV<V, false>;
-    k.horizontalDifferences = HorizontalDifferencesV<V>;
-    k.extremesRow = ExtremesRowV<V>;
-    k.peakOfRow[0] = PeakOfRowV<V, 1>;
-    k.peakOfRow[1] = PeakOfRowV<V, 2>;
-    k.peakOfRow[2] = PeakOfRowV<V, 3>;
-    k.shadeRow[0] = ShadeRowV<V, 1>;
-    k.shadeRow[1] = ShadeRowV<V, 2>;
-    k.shadeRow[2] = ShadeRowV<V, 3>;
-    k.sobelValues = SobelValuesV<V>;
-    return k;
 }
 
 }  // namespace

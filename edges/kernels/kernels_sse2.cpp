@@ -1,21 +1,24 @@
-// The SSE2 level of the gradient kernels, and the choice of level: once per method call.
+// The SSE2 level of both kernel families (what every x86 build can run), the plain pattern
+// kernels, and the choice of level: once per method call.
 #include <emmintrin.h>
 
 #include <cmath>
 #include <cstdint>
 
+#include "edges/fine_detail.h"
 #include "edges/kernels/gradient.h"
+#include "edges/kernels/pattern.h"
 
 #if !defined(__SSE2__)
 #error "The edge kernels need SSE2: every x86-64 processor has it, i686 builds pass -msse2."
 #endif
 
-#include "edges/kernels/gradient_vector.h"
+#include "edges/kernels/vector_pattern.h"
 
 namespace {
 
-// SSE2 operations for gradient_vector.h: eight 16-bit lanes per group, floats in two halves of
-// four. Without fused multiply-adds a product and a sum round separately.
+// SSE2 operations for vector_*.h: eight 16-bit lanes per group, floats in two halves of four.
+// Without fused multiply-adds a product and a sum round separately.
 struct V128 {
     using I = __m128i;
     using F = __m128;
@@ -36,6 +39,7 @@ struct V128 {
     static I Max16(I a, I b) { return _mm_max_epi16(a, b); }
     static I Min16(I a, I b) { return _mm_min_epi16(a, b); }
     static I Abs16(I a) { return _mm_max_epi16(a, _mm_sub_epi16(_mm_setzero_si128(), a)); }
+    static I Slli16(I a, int n) { return _mm_slli_epi16(a, n); }
     static I Srli16(I a, int n) { return _mm_srli_epi16(a, n); }
     static I Srai16(I a, int n) { return _mm_srai_epi16(a, n); }
     static I Mulhi16(I a, I b) { return _mm_mulhi_epi16(a, b); }
@@ -45,9 +49,37 @@ struct V128 {
     static I UnpackHi16(I a, I b) { return _mm_unpackhi_epi16(a, b); }
     static I Packs32(I a, I b) { return _mm_packs_epi32(a, b); }
     static I Pack32(I a, I b) { return _mm_packs_epi32(a, b); }
-    static uint32_t MaskGt16(I a, I b) {
-        const I greater = _mm_cmpgt_epi16(a, b);
-        return _mm_movemask_epi8(_mm_packs_epi16(greater, greater)) & 0xFF;
+
+    using M = __m128i;  // all ones in a true lane
+    static M Gt16(I a, I b) { return _mm_cmpgt_epi16(a, b); }
+    static M Eq16(I a, I b) { return _mm_cmpeq_epi16(a, b); }
+    static M And(M a, M b) { return _mm_and_si128(a, b); }
+    static M Or(M a, M b) { return _mm_or_si128(a, b); }
+    static M AndNot(M a, M b) { return _mm_andnot_si128(a, b); }
+    static I Count(I count, M mask) { return _mm_sub_epi16(count, mask); }
+    static I Select(M mask, I a, I b) { return _mm_or_si128(_mm_and_si128(mask, b), _mm_andnot_si128(mask, a)); }
+    static uint32_t Bits(M mask) { return uint32_t(_mm_movemask_epi8(_mm_packs_epi16(mask, mask))) & 0xFF; }
+
+    static I Set32(int32_t v) { return _mm_set1_epi32(v); }
+    static I Add32(I a, I b) { return _mm_add_epi32(a, b); }
+    static I Sub32(I a, I b) { return _mm_sub_epi32(a, b); }
+    static I Srli32(I a, int n) { return _mm_srli_epi32(a, n); }
+    static I Srai32(I a, int n) { return _mm_srai_epi32(a, n); }
+    static I AndV(I a, I b) { return _mm_and_si128(a, b); }
+    static I Gt32(I a, I b) { return _mm_cmpgt_epi32(a, b); }
+    static I Max32(I a, I b) {
+        const I greater = _mm_cmpgt_epi32(a, b);
+        return _mm_or_si128(_mm_and_si128(greater, a), _mm_andnot_si128(greater, b));
+    }
+    static I Abs32(I a) {
+        const I sign = _mm_srai_epi32(a, 31);
+        return _mm_sub_epi32(_mm_xor_si128(a, sign), sign);
+    }
+    // SSE2 has no gather: four loads.
+    static I Gather32(const uint32_t* table, I index) {
+        int32_t i[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(i), index);
+        return _mm_set_epi32(int32_t(table[i[3]]), int32_t(table[i[2]]), int32_t(table[i[1]]), int32_t(table[i[0]]));
     }
     static uint32_t MaskEq32(I a, I b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))); }
 
@@ -63,6 +95,9 @@ struct V128 {
     static F AddF(F a, F b) { return _mm_add_ps(a, b); }
     static F SubF(F a, F b) { return _mm_sub_ps(a, b); }
     static F MulF(F a, F b) { return _mm_mul_ps(a, b); }
+    static F DivF(F a, F b) { return _mm_div_ps(a, b); }
+    static F MaxF(F a, F b) { return _mm_max_ps(a, b); }
+    static I BitsOfF(F a) { return _mm_castps_si128(a); }
     static F FmaF(F a, F b, F c) { return _mm_add_ps(_mm_mul_ps(a, b), c); }
     static F OrF(F a, F b) { return _mm_or_ps(a, b); }
     static F SqrtF(F a) { return _mm_sqrt_ps(a); }
@@ -113,18 +148,51 @@ struct V128 {
     }
 };
 
-constexpr GradientKernels kSse2Kernels = MakeGradientKernels<V128>(kKernelSse2);
+constexpr GradientKernels kSse2GradientKernels = MakeGradientKernels<V128>(kKernelSse2);
+constexpr PatternKernels kSse2PatternKernels = MakePatternKernels<V128>(kKernelSse2);
+
+// The plain pattern kernels: the rules of rules.h one pixel at a time, and Fine detail's value
+// straight from the share (fine_detail.h), so that the ratio tables stand checked against it.
+void LineGradientPlain(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
+                       int32_t width) {
+    for (int32_t x = 1; x <= width; ++x) out[x] = SobelSample(above + x, middle + x, below + x, 1);
+}
+
+int32_t LineThinningPlain(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
+                          int32_t width, int64_t* removals) {
+    return SkinnyThinningColumns(above, middle, below, out, 1, width, removals);
+}
+
+void EdgeSharePlain(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out, int32_t width) {
+    for (int32_t x = 1; x <= width; ++x)
+        out[x] = uint8_t(EdgeShareValue(float(1.0 - std::sqrt(EdgeEnergyRatioAt(above, middle, below, x)))));
+}
+
+template <int32_t kRule>
+void RecolourInPlacePlain(const uint8_t* level, uint8_t* rgb, int32_t width) {
+    RecolourRowPlain<kRule>(level, rgb, rgb, width);
+}
+
+void GreyOfRgbPlain(const uint8_t* rgb, uint8_t* grey, int32_t width) { GreyRowPlain(rgb, width, grey); }
+
+constexpr PatternKernels kPlainPatternKernels = {
+    kKernelPlain,   GreyOfRgbPlain, LineGradientPlain, LineThinningPlain,
+    LineGreyRow,    RecolourInPlacePlain<kRecolourLine>, EdgeSharePlain,
+    EdgeGreyRow,    RecolourInPlacePlain<kRecolourEdge>,
+};
 
 }  // namespace
-
-// Defined by gradient_avx2.cpp and gradient_avx512.cpp, compiled for those instruction sets; only
-// reached when the processor has them.
-extern const GradientKernels kAvx2GradientKernels;
-const GradientKernels* Avx512GradientKernels(void);
 
 const GradientKernels* ChooseGradientKernels(void) {
     const int32_t level = KernelLevel();
     if (level >= kKernelAvx512 && Avx512GradientKernels()) return Avx512GradientKernels();
-    if (level >= kKernelAvx2) return &kAvx2GradientKernels;
-    return &kSse2Kernels;
+    if (level >= kKernelAvx2) return Avx2GradientKernels();
+    return &kSse2GradientKernels;
+}
+
+const PatternKernels* ChoosePatternKernels(void) {
+    const int32_t level = KernelLevel();
+    if (level >= kKernelAvx512 && Avx512PatternKernels()) return Avx512PatternKernels();
+    if (level >= kKernelAvx2) return Avx2PatternKernels();
+    return level >= kKernelSse2 ? &kSse2PatternKernels : &kPlainPatternKernels;
 }

@@ -1,14 +1,16 @@
-// The AVX2 level of the gradient kernels. Everything after the target switch below is compiled
-// for AVX2 and has internal linkage, so no AVX2 instruction can reach a processor without it:
-// ChooseGradientKernels hands this table out only when the processor reports AVX2 and FMA. (The
-// Windows builds assemble this file with unaligned vector moves: their compiler cannot align the
-// stack for 32-byte spills.)
+// The AVX2 level of both kernel families. Every standard header comes first; everything after
+// the target switch below is compiled for AVX2 and has internal linkage, so no AVX2 instruction
+// can reach a processor without it: the choice (kernels_sse2.cpp) hands these tables out only when
+// the processor reports AVX2 and FMA. (The Windows builds assemble this file with unaligned vector
+// moves: their compiler cannot align the stack for 32-byte spills.)
 #include <immintrin.h>
 
 #include <cmath>
 #include <cstdint>
 
+#include "edges/fine_detail.h"
 #include "edges/kernels/gradient.h"
+#include "edges/kernels/pattern.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,fma"))), apply_to = function)
@@ -17,7 +19,7 @@
 #pragma GCC target("avx2,fma")
 #endif
 
-#include "edges/kernels/gradient_vector.h"
+#include "edges/kernels/vector_pattern.h"
 
 namespace {
 
@@ -63,9 +65,9 @@ constexpr PixelMasks MakeJoinMasks() {
 constexpr PixelMasks kSplitMasks = MakeSplitMasks();
 constexpr PixelMasks kJoinMasks = MakeJoinMasks();
 
-// AVX2 operations for gradient_vector.h: sixteen 16-bit lanes per group, floats in two halves of
+// AVX2 operations for vector_*.h: sixteen 16-bit lanes per group, floats in two halves of
 // eight, fused multiply-adds. Unpacking and packing work within each 128-bit half, which the lane
-// order of gradient_vector.h allows for.
+// order of vector_rows.h allows for.
 struct V256 {
     using I = __m256i;
     using F = __m256;
@@ -89,6 +91,7 @@ struct V256 {
     static I Max16(I a, I b) { return _mm256_max_epi16(a, b); }
     static I Min16(I a, I b) { return _mm256_min_epi16(a, b); }
     static I Abs16(I a) { return _mm256_abs_epi16(a); }
+    static I Slli16(I a, int n) { return _mm256_slli_epi16(a, n); }
     static I Srli16(I a, int n) { return _mm256_srli_epi16(a, n); }
     static I Srai16(I a, int n) { return _mm256_srai_epi16(a, n); }
     static I Mulhi16(I a, I b) { return _mm256_mulhi_epi16(a, b); }
@@ -98,10 +101,31 @@ struct V256 {
     static I UnpackHi16(I a, I b) { return _mm256_unpackhi_epi16(a, b); }
     static I Packs32(I a, I b) { return _mm256_packs_epi32(a, b); }
     static I Pack32(I a, I b) { return _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8); }
-    static uint32_t MaskGt16(I a, I b) {
-        const I greater = _mm256_cmpgt_epi16(a, b);
-        const uint32_t bytes = uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(greater, greater)));
+
+    using M = __m256i;  // all ones in a true lane
+    static M Gt16(I a, I b) { return _mm256_cmpgt_epi16(a, b); }
+    static M Eq16(I a, I b) { return _mm256_cmpeq_epi16(a, b); }
+    static M And(M a, M b) { return _mm256_and_si256(a, b); }
+    static M Or(M a, M b) { return _mm256_or_si256(a, b); }
+    static M AndNot(M a, M b) { return _mm256_andnot_si256(a, b); }
+    static I Count(I count, M mask) { return _mm256_sub_epi16(count, mask); }
+    static I Select(M mask, I a, I b) { return _mm256_blendv_epi8(a, b, mask); }
+    static uint32_t Bits(M mask) {
+        const uint32_t bytes = uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(mask, mask)));
         return (bytes & 0xFF) | ((bytes >> 8) & 0xFF00);
+    }
+
+    static I Set32(int32_t v) { return _mm256_set1_epi32(v); }
+    static I Add32(I a, I b) { return _mm256_add_epi32(a, b); }
+    static I Sub32(I a, I b) { return _mm256_sub_epi32(a, b); }
+    static I Srli32(I a, int n) { return _mm256_srli_epi32(a, n); }
+    static I Srai32(I a, int n) { return _mm256_srai_epi32(a, n); }
+    static I AndV(I a, I b) { return _mm256_and_si256(a, b); }
+    static I Gt32(I a, I b) { return _mm256_cmpgt_epi32(a, b); }
+    static I Max32(I a, I b) { return _mm256_max_epi32(a, b); }
+    static I Abs32(I a) { return _mm256_abs_epi32(a); }
+    static I Gather32(const uint32_t* table, I index) {
+        return _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 4);
     }
     static uint32_t MaskEq32(I a, I b) {
         return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, b)));
@@ -119,6 +143,9 @@ struct V256 {
     static F AddF(F a, F b) { return _mm256_add_ps(a, b); }
     static F SubF(F a, F b) { return _mm256_sub_ps(a, b); }
     static F MulF(F a, F b) { return _mm256_mul_ps(a, b); }
+    static F DivF(F a, F b) { return _mm256_div_ps(a, b); }
+    static F MaxF(F a, F b) { return _mm256_max_ps(a, b); }
+    static I BitsOfF(F a) { return _mm256_castps_si256(a); }
     static F FmaF(F a, F b, F c) { return _mm256_fmadd_ps(a, b, c); }
     static F OrF(F a, F b) { return _mm256_or_ps(a, b); }
     static F SqrtF(F a) { return _mm256_sqrt_ps(a); }
@@ -159,13 +186,17 @@ struct V256 {
     static I Mask(const uint8_t (&bytes)[32]) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes)); }
 };
 
-}  // namespace
+constexpr GradientKernels kGradientKernels = MakeGradientKernels<V256>(kKernelAvx2);
+constexpr PatternKernels kPatternKernels = MakePatternKernels<V256>(kKernelAvx2);
 
-extern const GradientKernels kAvx2GradientKernels;
-const GradientKernels kAvx2GradientKernels = MakeGradientKernels<V256>(kKernelAvx2);
+}  // namespace
 
 #if defined(__clang__)
 #pragma clang attribute pop
 #else
 #pragma GCC pop_options
 #endif
+
+// Compiled for the baseline processor: the choice calls them before it knows the level is there.
+const GradientKernels* Avx2GradientKernels(void) { return &kGradientKernels; }
+const PatternKernels* Avx2PatternKernels(void) { return &kPatternKernels; }

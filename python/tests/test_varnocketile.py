@@ -1,0 +1,158 @@
+"""varnocketile against varno: the same selections and pictures, the documented errors, Ctrl-C, and
+batches here and on a cluster of two worker processes."""
+
+import os
+import shutil
+import signal
+import threading
+import traceback
+
+import numpy
+import pytest
+
+import varnocketile as v
+from conftest import PHOTOS, varno
+
+METHODS = {"traditional": 3, "skinny": 4, "smoother": 5, "fine": 6, "variable": 7}
+
+
+@pytest.mark.parametrize("method", list(METHODS))
+def test_select_and_edges_equal_varno(photos, tmp_path, method):
+    radius = 3 if method == "variable" else 2
+    names = ["grey", "rgb", "grey16", "rgb16"]
+    varno("select", *(photos[n] for n in names), "-o", f"{tmp_path}/", "-m", method, "-r", radius)
+    for name in names:
+        image = v.read(photos[name])
+        assert image.dtype == (numpy.uint16 if name.endswith("16") else numpy.uint8)
+        expected = v.read(tmp_path / f"{photos[name].stem}-selection.png")
+        # By name and by number, as varno takes them.
+        assert numpy.array_equal(v.select(image, method, radius), expected), name
+        assert numpy.array_equal(v.select(image, METHODS[method], radius), expected), name
+        varno("edges", photos[name], "-o", tmp_path / "edges.png", "-m", method, "-r", radius)
+        assert numpy.array_equal(v.edges(image, method, radius), v.read(tmp_path / "edges.png")), name
+
+
+def test_views_selection_and_remembered_settings(photos, tmp_path):
+    rgb = v.read(photos["rgb"])
+    mask = numpy.zeros(rgb.shape[:2], numpy.uint8)
+    mask[100:400, 50:300] = 255
+    v.write(tmp_path / "mask.png", mask)
+    varno("select", photos["rgb"], "-o", tmp_path / "a.png", "-m", "fine", "--selection", tmp_path / "mask.png")
+    assert numpy.array_equal(v.select(rgb, "fine", selection=mask), v.read(tmp_path / "a.png"))
+    views = [rgb[::2, ::3], rgb[::-1, :, ::-1], numpy.asfortranarray(rgb), rgb[:, :, 1], mask[10:, 5:]]
+    for view in views:
+        assert numpy.array_equal(v.select(view, "traditional"), v.select(numpy.ascontiguousarray(view), "traditional"))
+    # The module remembers the last run where varno's module looks for it.
+    ours = v.select(rgb, "variable", 1)
+    varno("select", photos["rgb"], "-o", tmp_path / "b.png")
+    assert numpy.array_equal(ours, v.read(tmp_path / "b.png"))
+
+
+def run_log_lines(drive):
+    return (drive / "VEXAlog.txt").read_text(errors="replace").count("\n")
+
+
+GOOD = numpy.zeros((8, 8, 3), numpy.uint8)
+BAD_CALLS = [
+    (lambda: v.select(GOOD.astype(numpy.float32)), TypeError),
+    (lambda: v.select(GOOD.astype(">u2")), TypeError),
+    (lambda: v.select(GOOD.tolist()), TypeError),
+    (lambda: v.select(GOOD[None]), ValueError),
+    (lambda: v.select(GOOD[:, :, :2]), ValueError),
+    (lambda: v.select(GOOD, mode="cmyk"), ValueError),
+    (lambda: v.select(GOOD[:0]), ValueError),
+    (lambda: v.select(numpy.broadcast_to(numpy.uint8(0), (2, 32768))), ValueError),
+    (lambda: v.select(GOOD, selection=GOOD[:, :, 0].astype(numpy.uint16)), TypeError),
+    (lambda: v.select(GOOD, selection=GOOD[:7, :, 0]), ValueError),
+    (lambda: v.select(GOOD, "nope"), ValueError),
+    (lambda: v.select(GOOD, 8), ValueError),
+    (lambda: v.select(GOOD, 5.0), TypeError),
+    (lambda: v.select(GOOD, radius=4), ValueError),
+    (lambda: v.edges(GOOD, mode="lab", radius=0), ValueError),
+    (lambda: v.write("x.png", GOOD.astype(numpy.uint16)), TypeError),
+]
+
+
+def test_bad_arrays_are_refused_before_the_module_runs(drive):
+    v.select(GOOD)
+    before = run_log_lines(drive)
+    assert before > 0
+    for call, error in BAD_CALLS:
+        with pytest.raises(error):
+            call()
+    assert run_log_lines(drive) == before
+
+
+def test_bad_files(photos, tmp_path):
+    damaged = tmp_path / "damaged.png"
+    damaged.write_bytes(photos["rgb"].read_bytes()[:20000])
+    for path in (damaged, tmp_path / "missing.png", PHOTOS / "README.txt"):
+        line = varno("select", path, "-o", tmp_path / "x.png", check=False).stderr.strip()
+        with pytest.raises(v.VarnocketileError) as error:
+            v.read(path)
+        assert (str(error.value), error.value.code) == (line.removeprefix("varno: "), None)
+    with pytest.raises(v.VarnocketileError, match="cannot write"):
+        v.write(tmp_path / "no" / "such.png", GOOD)
+
+
+def interrupted_select(image):
+    """select() with Ctrl-C pressed every 20 ms until it returns; only the first press counts. Whether
+    the interrupt came from within the module's run (not from the Python code around it)."""
+    done, raised = threading.Event(), []
+
+    def first_only(*_):
+        if not raised:
+            raised.append(1)
+            raise KeyboardInterrupt
+
+    def press():
+        while not done.wait(0.02):
+            os.kill(os.getpid(), signal.SIGINT)
+
+    previous = signal.signal(signal.SIGINT, first_only)
+    presser = threading.Thread(target=press)
+    presser.start()
+    try:
+        with pytest.raises(KeyboardInterrupt) as stopped:
+            v.select(image, "skinny")
+    finally:
+        done.set()
+        presser.join()
+        signal.signal(signal.SIGINT, previous)
+    return "_core.select" in traceback.extract_tb(stopped.tb)[-2].line
+
+
+def test_ctrl_c_stops_the_run(photos, drive):
+    big = numpy.tile(v.read(photos["rgb"]), (6, 6, 1))
+    files = sorted((p.name, p.read_bytes()) for p in drive.iterdir())
+    # A loaded machine may let a press land before the run begins: that attempt does not count.
+    assert any(interrupted_select(big) for _ in range(3))
+    # The run stopped at an abort test: no log line, settings or output left behind.
+    assert sorted((p.name, p.read_bytes()) for p in drive.iterdir()) == files
+    assert v.select(big[:64, :64]).shape == (64, 64)
+
+
+def test_select_files_here_and_on_a_cluster(tmp_path):
+    from distributed import Client, LocalCluster
+
+    pictures = tmp_path / "in"
+    pictures.mkdir()
+    names = ["camera", "astronaut", "coffee", "chelsea", "coins", "moon", "page", "text", "brick", "cell", "ihc"]
+    paths = [shutil.copy(PHOTOS / f"{n}.png", pictures) for n in names]
+    damaged = pictures / "damaged.png"
+    damaged.write_bytes((PHOTOS / "moon.png").read_bytes()[:3000])
+    paths.insert(5, str(damaged))
+    failed = varno("select", *paths, "-o", f"{tmp_path}/varno/", "-m", "fine", check=False).stderr.splitlines()
+    assert len(failed) == 2
+    local = v.select_files(paths, tmp_path / "local", "fine", progress=False)
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                      dashboard_address=None) as cluster, Client(cluster) as client:
+        remote = v.select_files(paths, tmp_path / "remote", "fine", client=client, progress=False)
+        assert list(client.run(v._batch.module_loads).values()) == [1, 1]
+    for results, where in ((local, "local"), (remote, "remote")):
+        assert [str(r) for r in results if isinstance(r, v.VarnocketileError)] == [failed[0].removeprefix("varno: ")]
+        for path, result in zip(paths, results):
+            if path != str(damaged):
+                stem = os.path.basename(path)[:-4]
+                assert result == f"{tmp_path}/{where}/{stem}-selection.png"
+                assert open(result, "rb").read() == (tmp_path / "varno" / f"{stem}-selection.png").read_bytes()
