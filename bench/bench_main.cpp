@@ -17,7 +17,11 @@
 // when it is larger); --small is 300x200 without the mosaic, the smoke run of the tests. Unless
 // given, 5 repetitions (1 with --small) run and the console shows their aggregates; the tables
 // take medians. --kernels=sse2, avx2 or avx512 holds the methods' kernels to that level at most,
-// as on a processor without the higher ones. Everything runs on this one thread.
+// as on a processor without the higher ones. The methods alone and the Execute rows of the main
+// tables run on one thread (VARNOCKETILE_THREADS=1), as do the peers there; the threads table
+// adds each Execute run on every thread (VARNOCKETILE_THREADS as this program was started with
+// it, else every processor) beside the peer at its library's default thread count, so that
+// VARNOCKETILE_THREADS=1..N draws the curve.
 //
 // A method runs as the execution driver runs it: in place on a fresh copy of the picture in an
 // ImageBuffer (the copy is not timed), with the full-run flag, through a host whose progress and
@@ -51,6 +55,7 @@
 
 #include "bench/bench_peers.h"
 #include "bench/bench_table.h"
+#include "bench/bench_threads.h"
 #include "bench/timed_host.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels/levels.h"
@@ -118,6 +123,7 @@ struct MethodCase {
 
 // One method in place on the picture, the copy into the working image excluded from the time.
 void TimeMethod(benchmark::State& state, const BenchPicture* picture, const MethodCase& c) {
+    UseThreads(false);
     const int32_t planes = c.grey ? 1 : 3;
     const std::vector<uint8_t>& pixels = c.grey ? picture->grey : picture->rgb;
     const LiveResources before = CountLiveResources();
@@ -206,7 +212,8 @@ void TimeFreshCopy(benchmark::State& state, const BenchPicture* picture, bool gr
 // reading the document through the host's callbacks to the new selection handed back. The time is
 // the plug-in's own share of the Execute call.
 void TimeExecute(benchmark::State& state, const BenchPicture* picture, const varno::Document* original,
-                 const std::string& name, int32_t method, int32_t radius) {
+                 const std::string& name, int32_t method, int32_t radius, bool allThreads = false) {
+    UseThreads(allThreads);
     varno::Document document = *original;
     varno::RunOptions options;
     options.playDescriptor = true;
@@ -501,6 +508,44 @@ std::vector<BudgetRow> BudgetRows(const Picture& p, bool grey) {
     return rows;
 }
 
+// The threaded Execute run of every Execute row and its peer at the library's default thread
+// count, with the names of the one-thread runs they are held against.
+std::vector<ThreadsRow> RegisterThreadRows(Picture* p, bool grey) {
+    static const struct {
+        const char* key;
+        double goal;
+    } kGoals[] = {{"execute_traditional", 0.20}, {"execute_skinny_lines", 0.80}, {"execute_smoother", 0.30},
+                  {"execute_fine_detail", 0.20}, {"execute_variable_width_r3", 0.20}};
+    const std::string kind = p->picture.name + (grey ? "-grey" : "-rgb");
+    std::vector<ThreadsRow> rows;
+    for (const Row& execute : kRows) {
+        if (!execute.execute) continue;
+        ThreadsRow row;
+        row.label = std::string(execute.label) + (grey ? ", grey" : ", RGB");
+        row.execute = std::string(execute.key) + "/" + kind;
+        row.threaded = std::string(execute.key) + "_threads/" + kind;
+        for (const Row& alone : kRows)
+            if (!alone.execute && alone.method == execute.method && (alone.radius == execute.radius || alone.radius == 0))
+                row.alone = std::string(alone.key) + "/" + kind;
+        const varno::Document* document = grey ? &p->greyDocument : &p->rgbDocument;
+        const BenchPicture* picture = &p->picture;
+        const std::string name = row.threaded;
+        const int32_t method = execute.method, radius = execute.radius;
+        benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+            TimeExecute(state, picture, document, name, method, radius, true);
+        })->UseManualTime()->Unit(benchmark::kMillisecond);
+        if ((grey ? execute.peerLabelGrey : execute.peerLabelRgb) &&
+            RegisterThreadedPeerBenchmark(execute.peerKey, &p->picture, grey)) {
+            row.peer = std::string(execute.peerKey) + "/" + kind;
+            row.peerAll = std::string(execute.peerKey) + "_threads/" + kind;
+        }
+        for (const auto& g : kGoals)
+            if (!grey && row.execute.rfind(std::string(g.key) + "/", 0) == 0) row.goal = g.goal;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 // ---- the whole program ------------------------------------------------------------------------
 
 extern "C" char** environ;
@@ -594,6 +639,7 @@ bool PreparePhotograph(const Options& options, const std::string& drive, std::st
 }
 
 void TimeProgram(benchmark::State& state, const std::string& jpeg, const std::string& output, const BenchPicture* picture) {
+    UseThreads(true);
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const bool ran = RunVarno({"select", jpeg, "-o", output, "--quiet"}, false);
@@ -622,6 +668,7 @@ std::string FormatMemory(const std::vector<MemoryCase>& cases) {
 
 int Main(int argc, char** argv) {
     Options options;
+    RememberThreadsSetting();
     if (!ParseOptions(argc, argv, &options)) {
         Usage(stderr);
         return 2;
@@ -678,6 +725,7 @@ int Main(int argc, char** argv) {
         TableHeading heading;
         std::vector<TableRow> rows;
         std::vector<BudgetRow> budget;
+        std::vector<ThreadsRow> threads;
     };
     std::vector<Section> sections;
     bool anyPeer = false;
@@ -690,6 +738,7 @@ int Main(int argc, char** argv) {
             section.heading.picture = p.description + (grey ? ", grey" : ", RGB");
             section.rows = RegisterRows(&p, grey, &anyPeer);
             section.budget = BudgetRows(p, grey);
+            section.threads = RegisterThreadRows(&p, grey);
             sections.push_back(section);
         }
     }
@@ -730,6 +779,11 @@ int Main(int argc, char** argv) {
         if (shown.empty()) continue;
         std::cout << "\n" << FormatTable(section.heading, shown, book);
         if (!budget.empty()) std::cout << "\n" << FormatBudget(budget, book);
+        std::vector<ThreadsRow> threads;
+        for (const ThreadsRow& row : section.threads)
+            if (book.Lookup(row.threaded).state != Measurement::kMissing) threads.push_back(row);
+        if (!threads.empty())
+            std::cout << "\n" << FormatThreadsTable(ThreadsInUse(), PeerDefaultThreads(), threads, book);
     }
     std::cout << "\nms: the method alone, or the plug-in's own share of a whole Execute run (the call less the host's\n"
                  "pixel callbacks); whole ms: the whole Execute call; peak MB: the memory the process took on during it.\n";

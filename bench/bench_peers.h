@@ -4,7 +4,7 @@
 // Contract: a BenchPicture is made once per run: `rgb` holds interleaved R, G, B bytes and `grey`
 // one byte per pixel, row after row without padding, width x height pixels; `name` tells the
 // pictures apart ("photos", "generated"). Each peer reads the picture and writes results of its
-// own (the picture itself is never changed) and runs on one thread. RegisterPeerBenchmark
+// own (the picture itself is never changed) and runs on one thread, except the threaded ones. RegisterPeerBenchmark
 // registers the peer `key` on the RGB picture or its grey version as the benchmark
 // "KEY/NAME-rgb" or "KEY/NAME-grey", timed in wall-clock time, and reports whether this build has
 // that peer for that picture; a build without the peer library has none.
@@ -26,6 +26,9 @@ struct BenchPicture {
 };
 
 bool RegisterPeerBenchmark(const std::string& key, const BenchPicture* picture, bool grey);
+// The same peer at the library's default thread count ("KEY_threads/NAME-rgb"), and that count.
+bool RegisterThreadedPeerBenchmark(const std::string& key, const BenchPicture* picture, bool grey);
+int32_t PeerDefaultThreads();
 // The file peer "cv_jpeg_grey_png": reads the JPEG `input`, converts it to grey and writes that as
 // the PNG `output` (the library's default, fastest PNG settings), timed in wall-clock time.
 bool RegisterFilePeerBenchmark(const std::string& input, const std::string& output);

@@ -169,14 +169,19 @@ const Peer kPeers[] = {
 
 }  // namespace
 
-bool RegisterPeerBenchmark(const std::string& key, const BenchPicture* picture, bool grey) {
+namespace {
+
+// `threaded`: at the library's own default thread count for the time of the benchmark, as a user
+// of the library gets it, and back to one thread after.
+bool RegisterPeer(const std::string& key, const BenchPicture* picture, bool grey, bool threaded) {
     const Peer* peer = nullptr;
     for (const Peer& candidate : kPeers)
         if (key == candidate.key) peer = &candidate;
     if (!peer || !(grey ? peer->grey : peer->rgb)) return false;
     cv::setNumThreads(1);
-    const std::string name = key + "/" + picture->name + (grey ? "-grey" : "-rgb");
-    benchmark::RegisterBenchmark(name.c_str(), [peer, picture, grey](benchmark::State& state) {
+    const std::string name = key + (threaded ? "_threads/" : "/") + picture->name + (grey ? "-grey" : "-rgb");
+    benchmark::RegisterBenchmark(name.c_str(), [peer, picture, grey, threaded](benchmark::State& state) {
+        cv::setNumThreads(threaded ? -1 : 1);
         const std::vector<uint8_t>& pixels = grey ? picture->grey : picture->rgb;
         const cv::Mat source(picture->height, picture->width, grey ? CV_8UC1 : CV_8UC3,
                              const_cast<uint8_t*>(pixels.data()));
@@ -190,8 +195,26 @@ bool RegisterPeerBenchmark(const std::string& key, const BenchPicture* picture, 
         }
         const double megapixels = double(picture->width) * double(picture->height) / 1e6;
         state.counters["MP"] = benchmark::Counter(megapixels, benchmark::Counter::kIsIterationInvariantRate);
+        cv::setNumThreads(1);
     })->UseRealTime()->Unit(benchmark::kMillisecond);
     return true;
+}
+
+}  // namespace
+
+bool RegisterPeerBenchmark(const std::string& key, const BenchPicture* picture, bool grey) {
+    return RegisterPeer(key, picture, grey, false);
+}
+
+bool RegisterThreadedPeerBenchmark(const std::string& key, const BenchPicture* picture, bool grey) {
+    return RegisterPeer(key, picture, grey, true);
+}
+
+int32_t PeerDefaultThreads() {
+    cv::setNumThreads(-1);
+    const int32_t threads = cv::getNumThreads();
+    cv::setNumThreads(1);
+    return threads;
 }
 
 bool RegisterFilePeerBenchmark(const std::string& input, const std::string& output) {

@@ -3,7 +3,9 @@
 // pure edges black. Three passes through the bordered one-plane scratch image "FreiChen":
 // brightness in, edge values in place, back to the image (grey, or the brightness of each colour
 // pixel replaced while its two colour differences stay), every pass on the rows where they lie;
-// pass 2 keeps the brightness of the row above and of the row itself in two row blocks. The
+// pass 2 keeps the brightness of the row above and of the row itself in two row blocks. Every pass
+// runs in bands of rows (base/workers.h); a band of pass 2 starts from copies, made before the
+// pass, of the scratch rows just above and below it, which its neighbours overwrite. The
 // per-row work is done by the kernels of pattern.h, chosen once per call; the edge value comes
 // from the compile-time step tables of fine_detail.h.
 #include <cstring>
@@ -11,37 +13,38 @@
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
+#include "base/workers.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels/pattern.h"
 #include "edges/methods.h"
 
 namespace {
 
+struct Rows {
+    uint8_t* above;   // brightness of the scratch row above the one being computed (width + 2 bytes)
+    uint8_t* middle;  // brightness of the scratch row being computed
+    uint8_t* below;   // brightness of the scratch row below the band (none: read the scratch image)
+};
+
 struct FineDetail {
     ImageBuffer* image;
     ImageBuffer* scratch;
-    const ProgressPair* progress;
     const PatternKernels* kernels;
-    bool report;
     int32_t width;
     int32_t height;
     int32_t planes;
-    uint8_t* above;   // brightness of the scratch row above the one being computed (width + 2 bytes)
-    uint8_t* middle;  // brightness of the scratch row being computed
+    int32_t bands;
+    Rows rows[kMaxThreads];
 };
 
-// Reports step k of the method's 3 x height and asks whether to stop.
-inline bool StopRequested(const FineDetail& m, int32_t k) {
-    if (!m.report) return false;
-    ReportStep(m.progress, k, 3 * m.height);
-    return AbortRequested(m.progress) != 0;
-}
+inline int32_t First(const FineDetail& m, int32_t band) { return BandStart(band, m.bands, m.height); }
 
 // Pass 1: the brightness of every pixel into the scratch image, the border repeating the nearest
 // pixel.
-int16_t BrightnessPass(FineDetail& m) {
-    for (int32_t y = 0; y < m.height; ++y) {
-        if (StopRequested(m, y)) return kErrUserCancelled;
+void BrightnessBand(void* arg, int32_t band, BandControl* control) {
+    const FineDetail& m = *static_cast<const FineDetail*>(arg);
+    for (int32_t y = First(m, band), end = First(m, band + 1); y < end; ++y) {
+        if (!NextBandRow(control)) return;
         uint8_t* row = BufferRow(m.scratch, y + 1);
         const uint8_t* pixels = BufferRow(m.image, y);
         if (m.planes == 3) {
@@ -52,32 +55,30 @@ int16_t BrightnessPass(FineDetail& m) {
         row[0] = row[1];
         row[m.width + 1] = row[m.width];
     }
-    std::memcpy(BufferRow(m.scratch, 0), BufferRow(m.scratch, 1), size_t(m.width) + 2);
-    std::memcpy(BufferRow(m.scratch, m.height + 1), BufferRow(m.scratch, m.height), size_t(m.width) + 2);
-    return kNoErr;
 }
 
-// Pass 2: edge values over the interior, in place; the border keeps its brightness.
-int16_t EdgeSharePass(FineDetail& m) {
-    uint8_t* above = m.above;
-    uint8_t* middle = m.middle;
-    std::memcpy(above, BufferRow(m.scratch, 0), size_t(m.width) + 2);
-    for (int32_t y = 1; y <= m.height; ++y) {
-        if (StopRequested(m, m.height + y - 1)) return kErrUserCancelled;
+// Pass 2: edge values over the interior, in place; the border keeps its brightness. rows.above
+// already holds the scratch row above the band.
+void EdgeShareBand(void* arg, int32_t band, BandControl* control) {
+    const FineDetail& m = *static_cast<const FineDetail*>(arg);
+    Rows rows = m.rows[band];
+    for (int32_t y = 1 + First(m, band), end = 1 + First(m, band + 1); y < end; ++y) {
+        if (!NextBandRow(control)) return;
         uint8_t* row = BufferRow(m.scratch, y);
-        std::memcpy(middle, row, size_t(m.width) + 2);
-        m.kernels->fineEdgeShare(above, middle, BufferRow(m.scratch, y + 1), row, m.width);
-        uint8_t* oldAbove = above;
-        above = middle;
-        middle = oldAbove;
+        const uint8_t* below = y + 1 == end && rows.below ? rows.below : BufferRow(m.scratch, y + 1);
+        std::memcpy(rows.middle, row, size_t(m.width) + 2);
+        m.kernels->fineEdgeShare(rows.above, rows.middle, below, row, m.width);
+        uint8_t* oldAbove = rows.above;
+        rows.above = rows.middle;
+        rows.middle = oldAbove;
     }
-    return kNoErr;
 }
 
 // Pass 3: 255 minus the edge value becomes the grey level, or the brightness of the colour pixel.
-int16_t OutputPass(FineDetail& m) {
-    for (int32_t y = 0; y < m.height; ++y) {
-        if (StopRequested(m, 2 * m.height + y)) return kErrUserCancelled;
+void OutputBand(void* arg, int32_t band, BandControl* control) {
+    const FineDetail& m = *static_cast<const FineDetail*>(arg);
+    for (int32_t y = First(m, band), end = First(m, band + 1); y < end; ++y) {
+        if (!NextBandRow(control)) return;
         const uint8_t* edges = BufferRow(m.scratch, y + 1) + 1;
         uint8_t* pixels = BufferRow(m.image, y);
         if (m.planes == 3) {
@@ -86,14 +87,23 @@ int16_t OutputPass(FineDetail& m) {
             m.kernels->fineOutputGrey(edges, pixels, m.width);
         }
     }
-    return kNoErr;
 }
 
-int16_t RunPasses(FineDetail& m) {
-    int16_t result = BrightnessPass(m);
-    if (result == kNoErr) result = EdgeSharePass(m);
-    if (result == kNoErr) result = OutputPass(m);
-    return result;
+// Progress runs over 3 x height steps, a pass each.
+int16_t RunPasses(FineDetail& m, WorkerPool* pool, const ProgressPair* progress, bool report) {
+    const int32_t height = m.height, scratchBytes = m.width + 2;
+    int16_t result = RunBands(pool, {BrightnessBand, &m, m.bands}, progress, report, 0, 3 * height);
+    if (result != kNoErr) return result;
+    std::memcpy(BufferRow(m.scratch, 0), BufferRow(m.scratch, 1), size_t(scratchBytes));
+    std::memcpy(BufferRow(m.scratch, height + 1), BufferRow(m.scratch, height), size_t(scratchBytes));
+
+    for (int32_t band = 0; band < m.bands; ++band) {
+        ReadBufferRow(m.scratch, 0, First(m, band), scratchBytes, m.rows[band].above);
+        if (m.rows[band].below) ReadBufferRow(m.scratch, 0, 1 + First(m, band + 1), scratchBytes, m.rows[band].below);
+    }
+    result = RunBands(pool, {EdgeShareBand, &m, m.bands}, progress, report, height, 3 * height);
+    if (result != kNoErr) return result;
+    return RunBands(pool, {OutputBand, &m, m.bands}, progress, report, 2 * height, 3 * height);
 }
 
 }  // namespace
@@ -107,25 +117,35 @@ int16_t FindEdgesFineDetail(ImageBuffer* image, const ProgressPair* progress, in
 
     FineDetail m{};
     m.image = image;
-    m.progress = progress;
     m.kernels = ChoosePatternKernels();
-    m.report = (flag & 0xFF) != 0;
     m.width = shape.width;
     m.height = shape.height;
     m.planes = shape.planes;
 
     const uint32_t scratchRowBytes = uint32_t(m.width) + 2;
-    m.above = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
-    m.middle = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
+    uint8_t* above = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
+    uint8_t* middle = static_cast<uint8_t*>(AllocateMemoryBlock(scratchRowBytes));
 
     int16_t result = kErrOutOfMemory;
-    if (m.above && m.middle) {
+    if (above && middle) {
         result = CreateScratchBuffer("FreiChen", m.width, m.height, 1, &m.scratch);
-        if (result == kNoErr) result = RunPasses(m);
+        if (result == kNoErr) {
+            WorkerPool pool;
+            uint8_t* blocks[kMaxThreads] = {};
+            m.bands = StartBandWorkers(&pool, m.height, 3 * scratchRowBytes, blocks);
+            if (m.bands == 0) {
+                m.bands = 1;
+                m.rows[0] = {above, middle, nullptr};
+            }
+            for (int32_t band = 0; band < m.bands && blocks[band]; ++band)
+                m.rows[band] = {blocks[band], blocks[band] + scratchRowBytes, blocks[band] + 2 * scratchRowBytes};
+            result = RunPasses(m, &pool, progress, (flag & 0xFF) != 0);
+            StopBandWorkers(&pool, blocks);
+        }
     }
 
     if (m.scratch) DisposeImageBuffer(m.scratch);
-    FreeMemoryBlock(m.above);
-    FreeMemoryBlock(m.middle);
+    FreeMemoryBlock(above);
+    FreeMemoryBlock(middle);
     return result;
 }

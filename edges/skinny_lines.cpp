@@ -19,12 +19,18 @@
 // scratch image and writes a changed row's new values there only once the row below it has been
 // decided, which is the last decision that needs its old values; unchanged rows are not copied at
 // all.
+//
+// Every stage, each sweep included, runs in bands of rows (base/workers.h): a sweep decides every
+// row from the rows as they were before it, so bands decide the same pixels as one pass does once
+// each band starts from copies of the scratch rows just above and below it, made before the
+// sweep (its neighbours overwrite those rows), and the removals are summed over the bands.
 
 #include <cstring>
 
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
+#include "base/workers.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels/pattern.h"
 #include "edges/methods.h"
@@ -34,33 +40,36 @@ namespace {
 constexpr int32_t kMaxSweeps = 10;
 constexpr int32_t kStagesOfProgress = 13;
 
+// A band's row blocks, width + 2 bytes each.
+struct BandRows {
+    uint8_t* rows[2];  // the gradient's rows above and at the row being computed; a sweep's new rows
+    uint8_t* above;    // the scratch row above the band, as it was before the stage (or sweep)
+    uint8_t* below;    // the scratch row below the band (none: read the scratch image)
+};
+
 struct SkinnyLines {
     ImageBuffer* image;
     ImageBuffer* scratch;
-    const ProgressPair* progress;
     const PatternKernels* kernels;
-    bool report;
     int32_t width;
     int32_t height;
     int32_t planes;
-    uint8_t* rows[2];      // two blocks of width + 2 bytes
+    int32_t bands;
+    int32_t sweep;
     uint8_t* changedThen;  // per scratch row: changed in the previous sweep (height + 2 flags)
     uint8_t* changedNow;   // per scratch row: changed in this sweep
+    BandRows band[kMaxThreads];
+    int64_t removals[kMaxThreads];  // pixels each band removed in this sweep
 };
 
-// Reports step k of the method's 13 x height and asks whether to stop.
-inline bool StopRequested(const SkinnyLines& m, int32_t k) {
-    if (!m.report) return false;
-    ReportStep(m.progress, k, kStagesOfProgress * m.height);
-    return AbortRequested(m.progress) != 0;
-}
-
 inline uint8_t* ScratchRow(const SkinnyLines& m, int32_t row) { return BufferRow(m.scratch, row); }
+inline int32_t First(const SkinnyLines& m, int32_t band) { return BandStart(band, m.bands, m.height); }
 
 // Grey levels of the image into the scratch image, the border repeating the nearest pixel.
-int16_t LoadStage(SkinnyLines& m) {
-    for (int32_t y = 0; y < m.height; ++y) {
-        if (StopRequested(m, y)) return kErrUserCancelled;
+void LoadBand(void* arg, int32_t band, BandControl* control) {
+    const SkinnyLines& m = *static_cast<const SkinnyLines*>(arg);
+    for (int32_t y = First(m, band), end = First(m, band + 1); y < end; ++y) {
+        if (!NextBandRow(control)) return;
         uint8_t* grey = ScratchRow(m, y + 1);
         const uint8_t* pixels = BufferRow(m.image, y);
         if (m.planes == 3) {
@@ -71,47 +80,50 @@ int16_t LoadStage(SkinnyLines& m) {
         grey[0] = grey[1];
         grey[m.width + 1] = grey[m.width];
     }
-    std::memcpy(ScratchRow(m, 0), ScratchRow(m, 1), size_t(m.width) + 2);
-    std::memcpy(ScratchRow(m, m.height + 1), ScratchRow(m, m.height), size_t(m.width) + 2);
-    return kNoErr;
 }
 
 // Inverted gradient magnitudes over the interior; the border keeps its grey levels.
-int16_t GradientStage(SkinnyLines& m) {
-    uint8_t* above = m.rows[0];
-    uint8_t* middle = m.rows[1];
-    std::memcpy(above, ScratchRow(m, 0), size_t(m.width) + 2);
-    for (int32_t r = 1; r <= m.height; ++r) {
-        if (StopRequested(m, m.height + r - 1)) return kErrUserCancelled;
+void GradientBand(void* arg, int32_t band, BandControl* control) {
+    const SkinnyLines& m = *static_cast<const SkinnyLines*>(arg);
+    const BandRows& b = m.band[band];
+    uint8_t* above = b.above;
+    uint8_t* middle = b.rows[0];
+    for (int32_t r = 1 + First(m, band), end = 1 + First(m, band + 1); r < end; ++r) {
+        if (!NextBandRow(control)) return;
         uint8_t* row = ScratchRow(m, r);
+        const uint8_t* below = r + 1 == end && b.below ? b.below : ScratchRow(m, r + 1);
         std::memcpy(middle, row, size_t(m.width) + 2);
-        m.kernels->skinnyGradient(above, middle, ScratchRow(m, r + 1), row, m.width);
+        m.kernels->skinnyGradient(above, middle, below, row, m.width);
         uint8_t* oldAbove = above;
         above = middle;
         middle = oldAbove;
     }
-    return kNoErr;
 }
 
-// One thinning sweep; every decision sees the values from before the sweep: the new values of a
-// changed scratch row wait in a block until the row below it is decided (`pending`). Adds the
-// pixels it removes to `removals`.
-int16_t ThinningSweep(SkinnyLines& m, int32_t sweep, int64_t& removals) {
-    int32_t pending = -1;  // the scratch row whose new values wait in m.rows[pending % 2]
+// One thinning sweep over a band; every decision sees the values from before the sweep: the new
+// values of a changed scratch row wait in a block until the row below it is decided (`pending`),
+// and the rows just outside the band come from the copies made before the sweep. Counts the
+// pixels it removes in m.removals[band].
+void ThinningBand(void* arg, int32_t band, BandControl* control) {
+    SkinnyLines& m = *static_cast<SkinnyLines*>(arg);
+    const BandRows& b = m.band[band];
+    const int32_t first = First(m, band), end = First(m, band + 1);
+    int64_t removals = 0;
+    int32_t pending = -1;  // the scratch row whose new values wait in b.rows[pending % 2]
     auto flush = [&]() {
-        std::memcpy(ScratchRow(m, pending) + 1, m.rows[pending % 2] + 1, size_t(m.width));
+        std::memcpy(ScratchRow(m, pending) + 1, b.rows[pending % 2] + 1, size_t(m.width));
         pending = -1;
     };
-    for (int32_t u = 0; u < m.height; ++u) {
-        if (StopRequested(m, (sweep + 2) * m.height + u)) return kErrUserCancelled;
+    for (int32_t u = first; u < end; ++u) {
+        if (!NextBandRow(control)) break;
         const int32_t row = u + 1;
         m.changedNow[row] = 0;
-        if (sweep > 0 && !(m.changedThen[u] | m.changedThen[u + 1] | m.changedThen[u + 2])) continue;
+        if (m.sweep > 0 && !(m.changedThen[u] | m.changedThen[u + 1] | m.changedThen[u + 2])) continue;
         if (pending >= 0 && pending < row - 1) flush();
-        uint8_t* out = m.rows[row % 2];
+        const uint8_t* above = u == first && b.below ? b.above : ScratchRow(m, row - 1);
+        const uint8_t* below = u + 1 == end && b.below ? b.below : ScratchRow(m, row + 1);
         const int32_t changed =
-            m.kernels->skinnyThinning(ScratchRow(m, row - 1), ScratchRow(m, row), ScratchRow(m, row + 1), out,
-                                      m.width, &removals);
+            m.kernels->skinnyThinning(above, ScratchRow(m, row), below, b.rows[row % 2], m.width, &removals);
         if (pending == row - 1) flush();
         if (changed) {
             pending = row;
@@ -119,28 +131,14 @@ int16_t ThinningSweep(SkinnyLines& m, int32_t sweep, int64_t& removals) {
         }
     }
     if (pending >= 0) flush();
-    return kNoErr;
-}
-
-// Sweeps until one removes nothing at the very start, otherwise ten: the count of removals runs
-// over all sweeps and is never reset.
-int16_t ThinningStage(SkinnyLines& m) {
-    int64_t removals = 0;
-    for (int32_t sweep = 0; sweep < kMaxSweeps; ++sweep) {
-        const int16_t result = ThinningSweep(m, sweep, removals);
-        if (result != kNoErr) return result;
-        if (removals == 0) break;
-        uint8_t* then = m.changedThen;
-        m.changedThen = m.changedNow;
-        m.changedNow = then;
-    }
-    return kNoErr;
+    m.removals[band] = removals;
 }
 
 // The thinned picture back into the image.
-int16_t OutputStage(SkinnyLines& m) {
-    for (int32_t y = 0; y < m.height; ++y) {
-        if (StopRequested(m, 12 * m.height + y)) return kErrUserCancelled;
+void OutputBand(void* arg, int32_t band, BandControl* control) {
+    const SkinnyLines& m = *static_cast<const SkinnyLines*>(arg);
+    for (int32_t y = First(m, band), end = First(m, band + 1); y < end; ++y) {
+        if (!NextBandRow(control)) return;
         const uint8_t* thinned = ScratchRow(m, y + 1) + 1;
         uint8_t* pixels = BufferRow(m.image, y);
         if (m.planes == 3) {
@@ -149,14 +147,52 @@ int16_t OutputStage(SkinnyLines& m) {
             m.kernels->skinnyOutputGrey(thinned, pixels, m.width);
         }
     }
+}
+
+// Copies the scratch rows just above and below every band into its blocks (a single band reads
+// the border rows, which nobody writes, where they lie).
+void CopyBandBorders(SkinnyLines& m) {
+    for (int32_t band = 0; band < m.bands; ++band) {
+        BandRows& b = m.band[band];
+        if (!b.below) continue;
+        ReadBufferRow(m.scratch, 0, First(m, band), m.width + 2, b.above);
+        ReadBufferRow(m.scratch, 0, 1 + First(m, band + 1), m.width + 2, b.below);
+    }
+}
+
+// Sweeps until one removes nothing at the very start, otherwise ten: the count of removals runs
+// over all sweeps and is never reset.
+int16_t ThinningStage(SkinnyLines& m, WorkerPool* pool, const ProgressPair* progress, bool report) {
+    int64_t removals = 0;
+    for (m.sweep = 0; m.sweep < kMaxSweeps; ++m.sweep) {
+        CopyBandBorders(m);
+        const int16_t result = RunBands(pool, {ThinningBand, &m, m.bands}, progress, report,
+                                        (m.sweep + 2) * m.height, kStagesOfProgress * m.height);
+        if (result != kNoErr) return result;
+        for (int32_t band = 0; band < m.bands; ++band) removals += m.removals[band];
+        if (removals == 0) break;
+        uint8_t* then = m.changedThen;
+        m.changedThen = m.changedNow;
+        m.changedNow = then;
+    }
     return kNoErr;
 }
 
-int16_t RunStages(SkinnyLines& m) {
-    int16_t result = LoadStage(m);
-    if (result == kNoErr) result = GradientStage(m);
-    if (result == kNoErr) result = ThinningStage(m);
-    if (result == kNoErr) result = OutputStage(m);
+// Progress runs over 13 x height steps: Load, Gradient, ten possible sweeps and Output own `height`
+// each.
+int16_t RunStages(SkinnyLines& m, WorkerPool* pool, const ProgressPair* progress, bool report) {
+    const int32_t height = m.height, steps = kStagesOfProgress * height;
+    int16_t result = RunBands(pool, {LoadBand, &m, m.bands}, progress, report, 0, steps);
+    if (result != kNoErr) return result;
+    std::memcpy(ScratchRow(m, 0), ScratchRow(m, 1), size_t(m.width) + 2);
+    std::memcpy(ScratchRow(m, height + 1), ScratchRow(m, height), size_t(m.width) + 2);
+
+    for (int32_t band = 0; band < m.bands; ++band)
+        ReadBufferRow(m.scratch, 0, First(m, band), m.width + 2, m.band[band].above);
+    CopyBandBorders(m);
+    result = RunBands(pool, {GradientBand, &m, m.bands}, progress, report, height, steps);
+    if (result == kNoErr) result = ThinningStage(m, pool, progress, report);
+    if (result == kNoErr) result = RunBands(pool, {OutputBand, &m, m.bands}, progress, report, 12 * height, steps);
     return result;
 }
 
@@ -171,30 +207,43 @@ int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, i
 
     SkinnyLines m{};
     m.image = image;
-    m.progress = progress;
     m.kernels = ChoosePatternKernels();
-    m.report = (flag & 0xFF) != 0;
     m.width = shape.width;
     m.height = shape.height;
     m.planes = shape.planes;
 
     const uint32_t rowBytes = uint32_t(m.width) + 2;
     const uint32_t scratchRows = uint32_t(m.height) + 2;
-    m.rows[0] = static_cast<uint8_t*>(AllocateMemoryBlock(rowBytes));
-    m.rows[1] = static_cast<uint8_t*>(AllocateMemoryBlock(rowBytes));
+    uint8_t* rows[2];
+    for (uint8_t*& row : rows) row = static_cast<uint8_t*>(AllocateMemoryBlock(rowBytes));
     uint8_t* flags = static_cast<uint8_t*>(AllocateMemoryBlock(2 * scratchRows));
 
     int16_t result = kErrOutOfMemory;
-    if (m.rows[0] && m.rows[1] && flags) {
+    if (rows[0] && rows[1] && flags) {
         m.changedThen = flags;
         m.changedNow = flags + scratchRows;
         result = CreateScratchBuffer("Canny", m.width, m.height, 1, &m.scratch);
-        if (result == kNoErr) result = RunStages(m);
+        if (result == kNoErr) {
+            WorkerPool pool;
+            uint8_t* blocks[kMaxThreads] = {};
+            m.bands = StartBandWorkers(&pool, m.height, 4 * rowBytes, blocks);
+            if (m.bands == 0) {
+                m.bands = 1;
+                // One band reads the rows around it where they lie: `above` is only the first row
+                // of the gradient's pair.
+                m.band[0] = {{rows[1], rows[0]}, rows[0], nullptr};
+            }
+            for (int32_t band = 0; band < m.bands && blocks[band]; ++band) {
+                uint8_t* block = blocks[band];
+                m.band[band] = {{block, block + rowBytes}, block + 2 * rowBytes, block + 3 * rowBytes};
+            }
+            result = RunStages(m, &pool, (flag & 0xFF) != 0 ? progress : nullptr, (flag & 0xFF) != 0);
+            StopBandWorkers(&pool, blocks);
+        }
     }
 
     if (m.scratch) DisposeImageBuffer(m.scratch);
-    FreeMemoryBlock(m.rows[0]);
-    FreeMemoryBlock(m.rows[1]);
+    for (uint8_t* row : rows) FreeMemoryBlock(row);
     FreeMemoryBlock(flags);
     return result;
 }

@@ -20,12 +20,18 @@
 // differences g(x - d) - g(x + d), d = 1 .. reach. Pass 2 recolours a colour row y in place: the
 // rows of the image below y are read before they are written, and row y itself is read as it is
 // recoloured.
+//
+// Both passes run in bands of output rows (base/workers.h): pass 1 reads the image only, and the
+// bands' largest values give the image's; in pass 2 a band takes the window rows that other bands
+// write (the three above its first output row and the three below its last) from blocks filled
+// before the pass.
 #include <cmath>
 #include <cstring>
 
 #include "base/memory.h"
 #include "base/progress.h"
 #include "base/results.h"
+#include "base/workers.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels/gradient.h"
 #include "edges/methods.h"
@@ -58,11 +64,6 @@ Layout LayoutFor(int32_t width) {
 float* DifferenceRow(uint8_t* block, const Layout& layout, int32_t d) {
     return reinterpret_cast<float*>(block + layout.differences) + size_t(d - 1) * layout.entries;
 }
-
-struct Blocks {
-    uint8_t* window[kWindowRows];
-    uint8_t* out;
-};
 
 struct Operator {
     const GradientKernels* kernels;
@@ -107,57 +108,104 @@ VariableRows WindowRows(uint8_t* const win[kWindowRows], int32_t width, const Op
     return rows;
 }
 
-int16_t RunVariableWidth(ImageBuffer* image, const ProgressPair* progress, const Operator& op, bool report,
-                         const BufferShape& shape, Blocks b) {
-    const int32_t width = shape.width, height = shape.height;
-    const int32_t rowBytes = width * shape.planes;
-    if (height <= 3) return kNoErr;
+// A band's blocks: the window, the output row and, for pass 2, the window rows it reads that
+// other bands write (the three above its first output and the three below its last), made before
+// the pass from the image as it was.
+struct BandBlocks {
+    uint8_t* window[kWindowRows];
+    uint8_t* out;
+    uint8_t* foreign[6];
+};
 
+struct VariableWidth {
+    ImageBuffer* image;
+    BufferShape shape;
+    Operator op;
+    int32_t bands;
+    float peak;
+    BandBlocks blocks[kMaxThreads];
+    double largest[kMaxThreads];
+};
+
+// Output rows j + 3 for j in [First(band), First(band + 1)).
+inline int32_t First(const VariableWidth& v, int32_t band) { return BandStart(band, v.bands, v.shape.height - 3); }
+
+// Window row `row` of band `band` for `pass`: from the band's copies where another band writes it.
+void WindowRow(const VariableWidth& v, int32_t band, int32_t row, int32_t pass, uint8_t* dst) {
+    const BandBlocks& b = v.blocks[band];
+    const int32_t first = First(v, band), end = First(v, band + 1);
+    if (pass == 2 && b.foreign[0] && row < first + 3) {
+        std::memcpy(dst, b.foreign[row - first], v.op.layout.blockBytes);
+    } else if (pass == 2 && b.foreign[3] && row >= end + 3) {
+        std::memcpy(dst, b.foreign[3 + row - end - 3], v.op.layout.blockBytes);
+    } else {
+        LoadWindowRow(v.image, row, pass, v.shape, v.op, dst);
+    }
+}
+
+// Pass 1 keeps the band's largest squared magnitude; pass 2 writes its rows.
+void Band(VariableWidth& v, int32_t band, int32_t pass, BandControl* control) {
+    const int32_t width = v.shape.width, rowBytes = width * v.shape.planes;
+    const BandBlocks& b = v.blocks[band];
+    const int32_t first = First(v, band), end = First(v, band + 1);
+    uint8_t* win[kWindowRows];
+    for (int32_t i = 0; i < kWindowRows; ++i) win[i] = b.window[i];
+    for (int32_t i = 0; i < kWindowRows - 1; ++i) WindowRow(v, band, first + i, pass, win[i]);
+
+    double largest = 0.0;
+    for (int32_t j = first; j < end; ++j) {
+        if (!NextBandRow(control)) break;
+        WindowRow(v, band, j + 6, pass, win[6]);
+        const VariableRows rows = WindowRows(win, width, v.op);
+        if (pass == 1) {
+            largest = v.op.kernels->peakOfRow[v.op.reach - 1](&rows, width, largest);
+        } else {
+            const int32_t y = j + 3;
+            // An image without any gradient (peak 0) stays white.
+            if (v.peak > 0.0f) {
+                v.op.kernels->shadeRow[v.op.reach - 1](&rows, width, v.peak, b.out);
+            } else {
+                for (int32_t x = 0; x < width; ++x) b.out[x] = 255;
+            }
+            uint8_t* result = BufferRow(v.image, y);
+            if (v.shape.planes == 3) {
+                v.op.kernels->recolourVariableRow(b.out, result, result, width);
+            } else {
+                std::memcpy(result, b.out, size_t(width));
+            }
+            if (j == 0)
+                for (int32_t top = 0; top < 3; ++top) std::memcpy(BufferRow(v.image, top), result, size_t(rowBytes));
+        }
+        uint8_t* oldTop = win[0];
+        for (int32_t i = 0; i < kWindowRows - 1; ++i) win[i] = win[i + 1];
+        win[6] = oldTop;
+    }
+    v.largest[band] = largest;
+}
+
+void PeakBand(void* arg, int32_t band, BandControl* control) { Band(*static_cast<VariableWidth*>(arg), band, 1, control); }
+void ShadeBand(void* arg, int32_t band, BandControl* control) { Band(*static_cast<VariableWidth*>(arg), band, 2, control); }
+
+int16_t RunVariableWidth(VariableWidth& v, WorkerPool* pool, const ProgressPair* progress, bool report) {
+    const int32_t height = v.shape.height;
+    int16_t result = RunBands(pool, {PeakBand, &v, v.bands}, progress, report, 0, 2 * height);
+    if (result != kNoErr) return result;
     // The peak is the largest M as a 32-bit float. Keeping the largest squared magnitude instead
     // and rounding once at the end gives the same float: the square root and the rounding to
-    // float are both monotone.
+    // float are both monotone, and so is taking the largest of the bands' largest.
     double largest = 0.0;
-    float peak = -1.0e20f;
-    for (int32_t pass = 1; pass <= 2; ++pass) {
-        uint8_t* win[kWindowRows];
-        for (int32_t i = 0; i < kWindowRows; ++i) win[i] = b.window[i];
-        for (int32_t i = 0; i < kWindowRows - 1; ++i) LoadWindowRow(image, i, pass, shape, op, win[i]);
+    for (int32_t band = 0; band < v.bands; ++band) largest = v.largest[band] > largest ? v.largest[band] : largest;
+    v.peak = float(std::sqrt(largest));
 
-        for (int32_t j = 0; j <= height - 4; ++j) {
-            if (report) {
-                ReportStep(progress, (pass - 1) * height + j, 2 * height);
-                if (AbortRequested(progress)) return kErrUserCancelled;
-            }
-            LoadWindowRow(image, j + 6, pass, shape, op, win[6]);
-            const VariableRows rows = WindowRows(win, width, op);
-
-            if (pass == 1) {
-                largest = op.kernels->peakOfRow[op.reach - 1](&rows, width, largest);
-            } else {
-                const int32_t y = j + 3;
-                // An image without any gradient (peak 0) stays white.
-                if (peak > 0.0f) {
-                    op.kernels->shadeRow[op.reach - 1](&rows, width, peak, b.out);
-                } else {
-                    for (int32_t x = 0; x < width; ++x) b.out[x] = 255;
-                }
-                uint8_t* result = BufferRow(image, y);
-                if (shape.planes == 3) {
-                    op.kernels->recolourVariableRow(b.out, result, result, width);
-                } else {
-                    std::memcpy(result, b.out, size_t(width));
-                }
-                if (j == 0)
-                    for (int32_t top = 0; top < 3; ++top) std::memcpy(BufferRow(image, top), result, size_t(rowBytes));
-            }
-
-            uint8_t* oldTop = win[0];
-            for (int32_t i = 0; i < kWindowRows - 1; ++i) win[i] = win[i + 1];
-            win[6] = oldTop;
+    for (int32_t band = 0; band < v.bands; ++band) {
+        const BandBlocks& b = v.blocks[band];
+        const int32_t first = First(v, band), end = First(v, band + 1);
+        for (int32_t i = 0; i < 3; ++i) {
+            if (b.foreign[i]) LoadWindowRow(v.image, first + i, 2, v.shape, v.op, b.foreign[i]);
+            if (b.foreign[3 + i]) LoadWindowRow(v.image, end + 3 + i, 2, v.shape, v.op, b.foreign[3 + i]);
         }
-        if (pass == 1) peak = float(std::sqrt(largest));
     }
-    return kNoErr;
+    return RunBands(pool, {ShadeBand, &v, v.bands}, progress, report, height, 2 * height);
 }
 
 }  // namespace
@@ -169,23 +217,47 @@ int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress,
     if (shape.width < 0 || shape.height < 0) return kNoErr;
     if (shape.planes != 1 && shape.planes != 3) return kErrBadParameters;
 
-    Operator op{};
-    op.kernels = ChooseGradientKernels();
-    op.reach = lineWidth - 2;
-    op.layout = LayoutFor(shape.width);
-    Blocks blocks{};
+    VariableWidth v{};
+    v.image = image;
+    v.shape = shape;
+    v.op.kernels = ChooseGradientKernels();
+    v.op.reach = lineWidth - 2;
+    v.op.layout = LayoutFor(shape.width);
+    const uint32_t blockBytes = v.op.layout.blockBytes;
+    uint8_t* own[kWindowRows + 1];
     bool allocated = true;
-    for (uint8_t*& row : blocks.window) {
-        row = static_cast<uint8_t*>(AllocateMemoryBlock(op.layout.blockBytes));
+    for (uint8_t*& row : own) {
+        row = static_cast<uint8_t*>(AllocateMemoryBlock(blockBytes));
         allocated = allocated && row != nullptr;
     }
-    blocks.out = static_cast<uint8_t*>(AllocateMemoryBlock(op.layout.blockBytes));
 
-    int16_t result = kErrOutOfMemory;
-    if (allocated && blocks.out)
-        result = RunVariableWidth(image, progress, op, (flag & 0xFF) != 0, shape, blocks);
+    int16_t result = allocated ? kNoErr : kErrOutOfMemory;
+    if (allocated && shape.height > 3) {
+        // Every band has 14 blocks, each at a multiple of 64 bytes.
+        const uint32_t stride = (blockBytes + 63u) & ~63u;
+        WorkerPool pool;
+        uint8_t* blocks[kMaxThreads] = {};
+        v.bands = StartBandWorkers(&pool, shape.height - 3, 14 * stride + 64, blocks);
+        if (v.bands == 0) {
+            v.bands = 1;
+            for (int32_t i = 0; i < kWindowRows; ++i) v.blocks[0].window[i] = own[i];
+            v.blocks[0].out = own[kWindowRows];
+        }
+        for (int32_t band = 0; band < v.bands && blocks[band]; ++band) {
+            uint8_t* next = blocks[band] + (64u - uintptr_t(blocks[band]) % 64u) % 64u;
+            BandBlocks& b = v.blocks[band];
+            for (uint8_t*& row : b.window) row = (next += stride) - stride;
+            b.out = (next += stride) - stride;
+            for (int32_t i = 0; i < 6; ++i) {
+                uint8_t* block = (next += stride) - stride;
+                // The first band has no rows above it that another band writes, the last none below.
+                if ((i < 3 && band > 0) || (i >= 3 && band < v.bands - 1)) b.foreign[i] = block;
+            }
+        }
+        result = RunVariableWidth(v, &pool, progress, (flag & 0xFF) != 0);
+        StopBandWorkers(&pool, blocks);
+    }
 
-    for (uint8_t* row : blocks.window) FreeMemoryBlock(row);
-    FreeMemoryBlock(blocks.out);
+    for (uint8_t* row : own) FreeMemoryBlock(row);
     return result;
 }

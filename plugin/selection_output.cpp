@@ -1,30 +1,59 @@
 // The mask conversion and the write-back to the host's new selection.
 #include "plugin/selection_output.h"
 
+#include "base/workers.h"
 #include "buffers/image_buffer.h"
 #include "edges/kernels/gradient.h"
 #include "plugin/pixels.h"
 #include "plugin/plugin.h"
 
+namespace {
+
+struct MaskJob {
+    const ImageBuffer* image;
+    ImageBuffer* mask;
+    const GradientKernels* kernels;
+    int32_t width;
+    int32_t height;
+    int32_t planes;
+    int32_t bands;
+};
+
 // Row by row in place: the colour row's grey levels go straight into the mask row, which is then
 // inverted while it is still in the cache; the bytes are those of the region copy followed by the
 // region inversion.
-int16_t ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t width, int32_t height) {
-    BufferShape shape = {0, 0, 0};
-    GetBufferShape(image, &shape);
-    const GradientKernels* kernels = ChooseGradientKernels();
-    for (int32_t r = 0; r < height; ++r) {
-        const uint8_t* pixels = BufferRow(image, r);
-        uint8_t* out = BufferRow(mask, r);
+void MaskBand(void* arg, int32_t band, BandControl* control) {
+    const MaskJob& job = *static_cast<const MaskJob*>(arg);
+    const int32_t width = job.width;
+    for (int32_t r = BandStart(band, job.bands, job.height), end = BandStart(band + 1, job.bands, job.height); r < end;
+         ++r) {
+        if (!NextBandRow(control)) return;
+        const uint8_t* pixels = BufferRow(job.image, r);
+        uint8_t* out = BufferRow(job.mask, r);
         if (!pixels || !out) continue;
-        if (shape.planes == 3) {
-            kernels->brightnessRow(pixels, width, out);
+        if (job.planes == 3) {
+            job.kernels->brightnessRow(pixels, width, out);
             for (int32_t x = 0; x < width; ++x) out[x] = uint8_t(255 - out[x]);
         } else {
             for (int32_t x = 0; x < width; ++x) out[x] = uint8_t(255 - pixels[x]);
         }
     }
-    return kNoErr;
+}
+
+}  // namespace
+
+// In bands of rows, each row on its own.
+int16_t ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t width, int32_t height) {
+    BufferShape shape = {0, 0, 0};
+    GetBufferShape(image, &shape);
+    MaskJob job = {image, mask, ChooseGradientKernels(), width, height, shape.planes, 0};
+    WorkerPool pool;
+    uint8_t* blocks[kMaxThreads] = {};
+    job.bands = StartBandWorkers(&pool, height, 0, blocks);
+    if (job.bands == 0) job.bands = 1;
+    const int16_t result = RunBands(&pool, {MaskBand, &job, job.bands}, nullptr, false, 0, height);
+    StopBandWorkers(&pool, blocks);
+    return result;
 }
 
 // The host reads each row straight from the mask.

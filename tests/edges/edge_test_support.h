@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -13,7 +14,27 @@
 #include "buffers/image_buffer.h"
 #include "plugin/plugin.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace edgetest {
+
+// VARNOCKETILE_THREADS for the life of the object (the plug-in reads the process's environment).
+struct ThreadsOverride {
+    explicit ThreadsOverride(int32_t threads) { Set(std::to_string(threads).c_str()); }
+    ~ThreadsOverride() { Set(nullptr); }
+    ThreadsOverride(const ThreadsOverride&) = delete;
+    ThreadsOverride& operator=(const ThreadsOverride&) = delete;
+    static void Set(const char* value) {
+#if defined(_WIN32)
+        SetEnvironmentVariableA("VARNOCKETILE_THREADS", value);
+#else
+        if (value) setenv("VARNOCKETILE_THREADS", value, 1);
+        else unsetenv("VARNOCKETILE_THREADS");
+#endif
+    }
+};
 
 // An image as bytes: `height` rows of width x planes bytes, pixels interleaved.
 struct Image {

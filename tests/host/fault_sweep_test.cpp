@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/workers.h"
 #include "buffers/files.h"
 #include "plugin/plugin.h"
+#include "tests/edges/edge_test_support.h"
 #include "tests/host/host_fixture.h"
 
 namespace {
@@ -29,6 +31,8 @@ protected:
         FailMemoryBlocksAfter(0, false);
         FailMappingsAfter(0, false);
         FailFileChangesAfter(0, 0);
+        FailThreadsAfter(0, false);
+        edgetest::ThreadsOverride::Set(nullptr);
     }
 
     Stored Read(const std::string& path) const {
@@ -195,6 +199,62 @@ TEST_F(FaultSweep, EveryAllocationAndMappingFailsInTurn) {
         for (int32_t countdown = 1; countdown <= mappingRequests; ++countdown) {
             FailMappingsAfter(countdown, false);
             RunAndCheck(name + ", mapping " + std::to_string(countdown), plugin, options_, {-36});
+        }
+    }
+}
+
+// The plug-in as a host loads it gives the single-threaded selection on 2, 3, 7 and 64 threads (more
+// than the document's rows). With three threads wanted, every thread start fails in turn, and abort
+// tests answer stop in turn
+// through the plug-in as a host loads it and through the linked code: a refused thread leaves the
+// run on fewer threads with the selection of a single-threaded run; a stop ends it with -128,
+// nothing written and everything given back (the pool's block goes only once its threads are
+// joined), the progress reported until then the start of the single-threaded run's.
+TEST_F(FaultSweep, ThreadStartsFailAndStopsComeInTurnWithSeveralThreads) {
+    using Steps = std::vector<std::pair<int32_t, int32_t>>;
+    PluginInstance* linked = hosttest::LinkedPlugin();
+    for (int32_t method = 3; method <= 7; ++method) {
+        const std::string name = "method " + std::to_string(method);
+        options_ = hosttest::Play(method, 2);
+        Steps single;
+        options_.progress = [&single](int32_t done, int32_t total) { single.emplace_back(done, total); };
+        edgetest::ThreadsOverride::Set("1");
+        Baseline(linked, std::nullopt);
+        single.clear();
+        const RunReport clean = Baseline(linked, saved_);
+        const Steps ordinary = single;
+        options_.progress = nullptr;
+        edgetest::ThreadsOverride::Set("3");
+
+        for (PluginInstance* plugin : {hosttest::LoadedPlugin(), linked}) {
+            for (int32_t call = 1; call <= clean.abortCalls; call += 1 + clean.abortCalls / 24) {
+                Steps seen;
+                RunOptions options = options_;
+                options.progress = [&seen](int32_t done, int32_t total) { seen.emplace_back(done, total); };
+                options.abortAfter = call;
+                const std::string what = name + ", stop at " + std::to_string(call);
+                RunAndCheck(what, plugin, options, {-128});
+                ASSERT_LE(seen.size(), ordinary.size()) << what;
+                EXPECT_EQ(seen, Steps(ordinary.begin(), ordinary.begin() + std::ptrdiff_t(seen.size()))) << what;
+            }
+        }
+
+        for (const char* threads : {"2", "3", "7", "64"}) {
+            edgetest::ThreadsOverride::Set(threads);
+            RunAndCheck(name + ", loaded, " + threads + " threads", hosttest::LoadedPlugin(), options_, {0});
+        }
+        edgetest::ThreadsOverride::Set("3");
+        const int32_t before = CountThreadRequests();
+        RunAndCheck(name + ", counting", linked, options_, {0});
+        const int32_t starts = CountThreadRequests() - before;
+        EXPECT_GE(starts, 3) << name;
+        for (int32_t countdown = 1; countdown <= starts; ++countdown) {
+            for (bool sticky : {false, true}) {
+                FailThreadsAfter(countdown, sticky);
+                RunAndCheck(name + ", thread " + std::to_string(countdown) + (sticky ? " on" : ""), linked, options_,
+                            {0});
+                FailThreadsAfter(0, false);
+            }
         }
     }
 }
