@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "params/edge_table.h"
 #include "plugin/execute.h"
 #include "ui/preview_math.h"
 
