@@ -45,7 +45,7 @@ const Row kRows[] = {
      "variable-width-like composite", "variable-width-like composite", 0.36},
 };
 
-// "Skinny lines", "Variable width r1", "Execute, Fine detail": the row's label in the tables.
+// "Smoother", "Variable width r1", "Execute, Fine detail": the row's label in the tables.
 std::string Label(const Row& row) {
     return std::string(row.execute ? "Execute, " : "") + FindEdgeMethod(row.method)->name + row.suffix;
 }
