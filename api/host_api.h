@@ -102,7 +102,7 @@ struct ReadDescriptorProcs {
     OSErr(PIAPI* closeReadDescriptorProc)(PIReadDescriptor);
     Boolean(PIAPI* getKeyProc)(PIReadDescriptor, uint32_t* key, uint32_t* type, int32_t* flags);
     OSErr(PIAPI* getIntegerProc)(PIReadDescriptor, int32_t*);
-    PIAnyProc getFloatProc;
+    OSErr(PIAPI* getFloatProc)(PIReadDescriptor, double*);
     PIAnyProc getUnitFloatProc;
     PIAnyProc getBooleanProc;
     PIAnyProc getTextProc;

@@ -21,7 +21,8 @@ enum : int16_t {
     kErrOutOfMemory = -108,
     kErrUserCancelled = -128,
     kErrBadParameters = -30700,        // unsupported selector, or a document the record cannot describe
+    kErrUnsupportedMode = -30701,      // image mode or depth the plug-in does not read
     kErrHostInsufficient = -30900,     // the host lacks a suite the run needs
+    kErrReportString = -30904,         // the host shows the text the plug-in left in errorString
     kErrChannelMissing = -30910,       // the document lacks a channel its mode needs (unknown port)
-    kErrUnsupportedMode = -30915,      // image mode the plug-in does not read
 };

@@ -214,6 +214,7 @@ int Select(const std::vector<std::string>& args) {
     // the plug-in's to keep, never the host's to free.
     static PluginInstance plugin;
     plugin.entry = reinterpret_cast<PluginEntryProc>(module.entry);
+    plugin.pipl = module.pipl;
 
     std::mutex lock;
     size_t failed = 0;

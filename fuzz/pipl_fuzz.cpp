@@ -1,8 +1,12 @@
 // The hosts' PiPL reader on any bytes: it either refuses them or gives properties that lie inside
-// them, and whatever it accepts, written out again in the same layout, reads back the same.
+// them, and whatever it accepts, written out again in the same layout, reads back the same. The
+// same bytes go to the enable-expression evaluator (as the expression text, for a few documents,
+// and as the 'enbl' property of the list read) and to the ELF section finder that reads a native
+// plug-in's PiPL: each answers or refuses, within the bytes and within its nesting limit.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
@@ -43,6 +47,19 @@ bool Same(const std::vector<varno::PiplProperty>& a, const std::vector<varno::Pi
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 4096) return -1;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    for (const auto& [mode, depth] : {std::pair{3, 8}, std::pair{12, 16}, std::pair{17, 32}}) {
+        bool enabled = false, again = false;
+        const std::string error = varno::EvaluateEnableExpression(text, mode, depth, &enabled);
+        CHECK(varno::EvaluateEnableExpression(text, mode, depth, &again) == error && again == enabled);
+    }
+    std::vector<uint8_t> section = {1};
+    if (varno::FindElfSection(data, size, ".pipl", &section).empty()) {
+        CHECK(section.size() <= size);
+    } else {
+        CHECK(section.empty());
+    }
+
     std::vector<varno::PiplProperty> properties;
     if (!varno::ParsePipl(data, size, &properties).empty()) return 0;
     size_t carried = 10;
@@ -53,6 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> written = Write(properties);
     CHECK(varno::ParsePipl(written.data(), written.size(), &again).empty() && Same(properties, again));
 
+    std::string why;
+    if (!varno::PiplEnablesDocument(properties, 2, 8, &why)) CHECK(!why.empty() && why.find('\n') == std::string::npos);
     for (bool wide : {false, true}) {
         std::string name = "unchanged";
         if (varno::PiplEntryPoint(properties, wide, &name).empty()) CHECK(!name.empty() && name.find('\0') == std::string::npos);

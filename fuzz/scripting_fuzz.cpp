@@ -1,5 +1,5 @@
 // The plug-in's scripting exchange driven by any sequence of keys, types, values and answers of the
-// host. Half the inrecordedPuts go through the host library's own descriptor suites, the bytes being the
+// host, the radius played as an integer, a real or something else. Half the inputs go through the host library's own descriptor suites, the bytes being the
 // played descriptor; the other half through suites whose every answer (tokens, keys, values,
 // result codes, versions and counts) comes from the input. Whatever the host plays back, the
 // parameters end in their ranges or as they were, the played descriptor is disposed of exactly
@@ -32,6 +32,7 @@ Handle handedOut;
 std::vector<std::pair<uint32_t, int64_t>> recordedPuts;
 int32_t closedWriters;
 int readToken, writeToken;
+uint32_t reportedType;  // the type GetKey reported last
 
 constexpr uint32_t kKeys[] = {FourCC("EdgM"), FourCC("edgR"), FourCC("edgS"), 0};
 
@@ -50,13 +51,24 @@ Boolean PIAPI GetKey(PIReadDescriptor token, uint32_t* key, uint32_t* type, int3
     CHECK(token == reinterpret_cast<PIReadDescriptor>(&readToken) && key && type && flags);
     if (input->remaining_bytes() == 0 || input->ConsumeBool()) return 0;
     *key = input->ConsumeBool() ? input->PickValueInArray(kKeys) : input->ConsumeIntegral<uint32_t>();
-    *type = input->ConsumeIntegral<uint32_t>();
+    *type = input->ConsumeBool() ? input->PickValueInArray({FourCC("long"), FourCC("doub"), FourCC("enum")})
+                                 : input->ConsumeIntegral<uint32_t>();
+    reportedType = *type;
     *flags = input->ConsumeIntegral<int32_t>();
     return input->ConsumeIntegralInRange<uint8_t>(1, 255);
 }
 OSErr PIAPI GetInteger(PIReadDescriptor, int32_t* value) {
-    CHECK(value != nullptr);
+    // The radius is read as an integer only when the host says it holds one.
+    CHECK(value != nullptr && reportedType == FourCC("long"));
     if (input->ConsumeBool()) *value = input->ConsumeBool() ? input->ConsumeIntegralInRange<int32_t>(-2, 6) : input->ConsumeIntegral<int32_t>();
+    return input->ConsumeBool() ? 0 : input->ConsumeIntegral<int16_t>();
+}
+OSErr PIAPI GetFloat(PIReadDescriptor, double* value) {
+    CHECK(value != nullptr && reportedType == FourCC("doub"));
+    if (input->ConsumeBool()) {
+        *value = input->ConsumeBool() ? input->ConsumeFloatingPointInRange<double>(-1.0, 5.0)
+                                      : input->ConsumeFloatingPoint<double>();
+    }
     return input->ConsumeBool() ? 0 : input->ConsumeIntegral<int16_t>();
 }
 OSErr PIAPI GetEnumerated(PIReadDescriptor, uint32_t* value) {
@@ -115,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reading.closeReadDescriptorProc = CloseRead;
     reading.getKeyProc = GetKey;
     reading.getIntegerProc = GetInteger;
+    reading.getFloatProc = GetFloat;
     reading.getEnumeratedProc = GetEnumerated;
     WriteDescriptorProcs writing = {};
     writing.numWriteDescriptorProcs = 16;
@@ -150,6 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (handStyle == 5) parameters.descriptorParametersVersion = 1;
         if (handStyle == 6) handles.handleProcsVersion = 2;
         if (handStyle == 7) handles.disposeProc = nullptr;
+        if (handStyle == 10) reading.getFloatProc = nullptr;  // a real radius then counts as missing
         parameters.readDescriptorProcs = handStyle == 8 ? nullptr : &reading;
         parameters.writeDescriptorProcs = &writing;
         host.handleProcs = handStyle == 9 ? nullptr : &handles;

@@ -73,7 +73,7 @@ GimpChoice RememberedChoice(void) {
 }
 
 std::string GimpFailureText(int16_t code, const std::string& reported) {
-    const std::string meaning = code == -30904 && !reported.empty() ? reported : ResultMeaning(code);
+    const std::string meaning = reported.empty() ? ResultMeaning(code) : reported;
     return "Varnocketile: " + meaning + " (" + std::to_string(code) + ")";
 }
 

@@ -54,8 +54,8 @@ bool ChoiceFromDescriptor(const Descriptor& descriptor, GimpChoice* choice);
 // missing.
 GimpChoice RememberedChoice(void);
 
-// The text a failed run shows: the meaning of the plug-in's result code, or the plug-in's own
-// text for -30904.
+// The text a failed run shows: the meaning of the plug-in's result code, or the text reported
+// with it (the plug-in's own for -30904, the host's when it did not call the plug-in).
 std::string GimpFailureText(int16_t code, const std::string& reported);
 
 }  // namespace varno

@@ -154,6 +154,7 @@ Outcome SelectEdges(gint32 image, gint32 drawable, const GimpChoice* play) {
     // The slot a host keeps for the module while it is loaded.
     static PluginInstance plugin;
     plugin.entry = reinterpret_cast<PluginEntryProc>(module.entry);
+    plugin.pipl = module.pipl;
 
     RunOptions options;
     options.playInfo = kPlayDialogDontDisplay;

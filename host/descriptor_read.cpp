@@ -247,7 +247,7 @@ OSErr PIAPI GetPinnedUnitFloat(PIReadDescriptor token, const double* min, const 
 ReadDescriptorProcs* HostReadDescriptorProcs(void) {
     static ReadDescriptorProcs procs = {
         0, 18, OpenRead, CloseRead, GetKey, GetInteger,
-        Any(GetFloat), Any(GetUnitFloat), Any(GetBoolean), Any(GetText), Any(GetAlias),
+        GetFloat, Any(GetUnitFloat), Any(GetBoolean), Any(GetText), Any(GetAlias),
         GetEnumerated,
         Any(GetClass), Any(GetSimpleReference), Any(GetObject), Any(GetCount), Any(GetString),
         Any(GetPinnedInteger), Any(GetPinnedFloat), Any(GetPinnedUnitFloat)};

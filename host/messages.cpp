@@ -27,6 +27,7 @@ std::string ResultMeaning(int16_t code) {
         case -128: return "user cancelled";
         case -1715: return "missing parameter";
         case -30700: return "bad parameters";
+        case -30701: return "unsupported image mode";
         case -30900: return "the host lacks a suite the plug-in needs";
         case -30904: return "the plug-in reported an error";
         case -30910: return "a channel the image mode needs is missing";
@@ -34,7 +35,7 @@ std::string ResultMeaning(int16_t code) {
         case -30912: return "unsupported column layout";
         case -30913: return "unsupported bit offset";
         case -30914: return "unsupported depth";
-        case -30915: return "unsupported image mode";
+        case -30915: return "unsupported depth conversion";
         default: break;
     }
     if (code > 0) return "the plug-in reported an error of its own";
@@ -42,7 +43,7 @@ std::string ResultMeaning(int16_t code) {
 }
 
 std::string ResultLine(int16_t code, const std::string& reported) {
-    const std::string meaning = code == -30904 && !reported.empty() ? reported : ResultMeaning(code);
+    const std::string meaning = reported.empty() ? ResultMeaning(code) : reported;
     return "varno: " + meaning + " (" + std::to_string(code) + ")";
 }
 

@@ -10,8 +10,9 @@ namespace varno {
 // A short meaning for any 16-bit result: the classic file and memory codes, the API's plug-in
 // codes, and a general text for codes without one of their own.
 std::string ResultMeaning(int16_t code);
-// The one line varno prints for a non-zero result: "varno: user cancelled (-128)". `reported`
-// replaces the meaning for -30904, where the plug-in supplies its own text.
+// The one line varno prints for a non-zero result: "varno: user cancelled (-128)". `reported`,
+// when not empty, replaces the meaning: the plug-in's own text for -30904, or the host's reason
+// for not calling the plug-in at all.
 std::string ResultLine(int16_t code, const std::string& reported = {});
 
 // A progress bar on stderr, redrawn when its percentage changes; `shown` holds the percentage on

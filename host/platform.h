@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "host/pipl.h"
 #include "images/system.h"
 
 namespace varno {
@@ -27,11 +29,13 @@ struct PluginModule {
     void* module = nullptr;
     void* entry = nullptr;  // the entry point (a PluginEntryProc)
     std::string entryName;
+    std::vector<PiplProperty> pipl;  // the plug-in's property list
 };
 
-// Natively dlopen and the symbol "ENTRYPOINT". On Windows LoadLibraryA, then the PiPL resource
-// (type "PIPL", id 16000) names the entry point ('wx86' in 32-bit, '8664' in 64-bit programs); a
-// library without that resource or property is refused. Empty on success, else the reason.
+// The PiPL names the entry point ('wx86' in 32-bit, '8664' in 64-bit programs); a library without
+// a PiPL or that property is refused. On Windows LoadLibraryA, the PiPL being the resource of type
+// "PIPL", id 16000; natively dlopen, the PiPL being the library file's ELF section ".pipl". Empty on
+// success, else the reason.
 std::string OpenPluginModule(const std::string& path, PluginModule* plugin);
 void ClosePluginModule(PluginModule* plugin);
 

@@ -2,6 +2,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "host/platform.h"
 
 namespace varno {
@@ -21,19 +24,34 @@ std::string DefaultPluginPath(void) { return ExecutableDirectory() + "libvarnock
 
 std::string OpenPluginModule(const std::string& path, PluginModule* plugin) {
     *plugin = PluginModule();
+    // A host learns the entry point's name from the PiPL, which a native library keeps in a
+    // section of its file; without one there is nothing to call.
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "cannot load " + path + ": cannot open the file";
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::vector<uint8_t> section;
+    std::vector<PiplProperty> properties;
+    std::string name;
+    std::string error = FindElfSection(bytes.data(), bytes.size(), ".pipl", &section);
+    if (!error.empty()) return path + ": no PiPL (" + error + ")";
+    error = ParsePipl(section.data(), section.size(), &properties);
+    if (error.empty()) error = PiplEntryPoint(properties, true, &name);
+    if (!error.empty()) return path + ": " + error;
+
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         const char* reason = dlerror();
         return reason ? reason : "cannot load " + path;
     }
-    void* entry = dlsym(module, "ENTRYPOINT");
+    void* entry = dlsym(module, name.c_str());
     if (!entry) {
         dlclose(module);
-        return path + " does not export ENTRYPOINT";
+        return path + " does not export " + name + ", the entry point its PiPL names";
     }
     plugin->module = module;
     plugin->entry = entry;
-    plugin->entryName = "ENTRYPOINT";
+    plugin->entryName = name;
+    plugin->pipl = std::move(properties);
     return {};
 }
 

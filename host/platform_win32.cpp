@@ -68,6 +68,7 @@ std::string OpenPluginModule(const std::string& path, PluginModule* plugin) {
     plugin->module = module;
     plugin->entry = reinterpret_cast<void*>(entry);
     plugin->entryName = name;
+    plugin->pipl = std::move(properties);
     return {};
 }
 

@@ -34,6 +34,7 @@ constexpr OSErr kErrUnsupportedColBits = -30912;
 constexpr OSErr kErrUnsupportedBitOffset = -30913;
 constexpr OSErr kErrUnsupportedDepth = -30914;
 constexpr OSErr kErrReportString = -30904;
+constexpr OSErr kErrSelectionBadMode = -30701;
 
 // Everything one invocation owns; reached by the callbacks through `active`.
 struct Session {
@@ -348,6 +349,10 @@ void BuildRecords(Session* s, Document* document) {
 int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& options, RunReport* report) {
     *report = RunReport();
     if (!plugin || !plugin->entry) return report->result = -50;
+    if (!plugin->pipl.empty() && !PiplEnablesDocument(plugin->pipl, document->mode, document->depth, &report->errorString)) {
+        report->refused = true;
+        return report->result = kErrSelectionBadMode;
+    }
     auto session = std::make_unique<Session>();
     Session* s = session.get();
     s->options = &options;

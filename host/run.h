@@ -1,6 +1,8 @@
 // One invocation of the plug-in by the host: About, then Execute with a filled SelectionRecord.
 //
-// Contract: RunPlugin builds the host records for `document` (documentInfo with the composite
+// Contract: when the plug-in came with a PiPL, RunPlugin first asks it whether the plug-in is
+// enabled for the document's mode and depth (PiplEnablesDocument) and, when it is not, calls
+// nothing: the result is -30701 and the report's errorString says why, in one line. Then it builds the host records for `document` (documentInfo with the composite
 // channels by mode and the selection channel when the document has one, a new-selection channel
 // with a write port, the channel-port, handle and descriptor suites, platform data, '8BIM'),
 // calls the entry point with About (an AboutRecord) and, when that returns 0, with Execute. On an
@@ -26,6 +28,7 @@
 #include <string>
 
 #include "host/descriptor.h"
+#include "host/pipl.h"
 #include "images/document.h"
 #include "host/faults.h"
 #include "api/host_api.h"
@@ -37,6 +40,7 @@ namespace varno {
 struct PluginInstance {
     PluginEntryProc entry = nullptr;
     intptr_t data = 0;
+    std::vector<PiplProperty> pipl;  // as the loader read it; empty for a plug-in linked in (no check)
 };
 
 // Test option: the host delivers only part of what is asked for. Columns outside
@@ -83,7 +87,8 @@ struct RunReport {
     bool progressWithinTotal = true;  // every report had 0 <= done <= total
     int32_t handlesLeft = 0;          // host handles the call left behind, the descriptor excepted
     int32_t descriptorTokensLeft = 0;
-    std::string errorString;          // the plug-in's text when the result is -30904
+    std::string errorString;          // the plug-in's text when the result is -30904, or the refusal
+    bool refused = false;             // the PiPL does not enable the document: nothing was called
     int32_t callbackCalls[int32_t(HostCallback::kCount)] = {};  // calls of each kind the run made
 };
 

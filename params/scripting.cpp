@@ -5,6 +5,8 @@
 // newer one, simply gets the dialog and no recorded descriptor.
 #include "params/scripting.h"
 
+#include <cmath>
+
 #include "base/memory.h"
 #include "base/results.h"
 #include "params/parameter_set.h"
@@ -15,6 +17,7 @@ constexpr int16_t kReadProcsNeeded = 18;
 constexpr int16_t kWriteProcsNeeded = 16;
 constexpr int16_t kHandleProcsVersion = 1;
 constexpr int16_t kHandleProcsNeeded = 4;
+constexpr uint32_t kDescriptorFloat = 0x646F7562;  // 'doub'
 
 bool DescriptorSuitesUsable(const SelectionRecord* host) {
     const PIDescriptorParameters* params = host->descriptorParameters;
@@ -44,18 +47,37 @@ bool SkipDialog(const SelectionRecord* host) {
     return host->descriptorParameters->playInfo != kPlayDialogDisplay;
 }
 
-// Reads the value the host holds under the current key into every input entry with that key,
-// by the entry's own type; values outside the entry's range are ignored. The read starts from the
-// entry's current value, so a get that delivers nothing leaves the entry as it was.
+// An integer entry's played value, as the descriptor holds it: an integer ('long'), or a real
+// ('doub', as the terminology declares the edge radius) rounded to the nearest whole number. False
+// for any other type, or a real beyond every integer: the key counts as missing. The read starts
+// from `*value`, so a get that delivers nothing leaves it as it was.
+bool ReadIntegerValue(const ReadDescriptorProcs* procs, PIReadDescriptor token, uint32_t type, int32_t* value) {
+    if (type == kTypeLong) {
+        procs->getIntegerProc(token, value);
+        return true;
+    }
+    if (type != kDescriptorFloat || !procs->getFloatProc) return false;
+    double real = *value;
+    procs->getFloatProc(token, &real);
+    real = std::round(real);
+    if (!(real >= -2147483648.0 && real <= 2147483647.0)) return false;
+    *value = static_cast<int32_t>(real);
+    return true;
+}
+
+// Reads the value the host holds under the current key into every input entry with that key:
+// integers by the type the host reports (ReadIntegerValue), enumerations by the entry's own type;
+// values outside the entry's range are ignored. The read starts from the entry's current value, so
+// a get that delivers nothing leaves the entry as it was.
 void ReadValueForKey(const ReadDescriptorProcs* procs, PIReadDescriptor token, ParameterSet* set,
-                     uint32_t key) {
+                     uint32_t key, uint32_t hostType) {
     int32_t inputs = ParameterInputCount(set);
     for (int32_t i = 0; i < inputs; ++i) {
         if (ParameterKey(set, i) != key) continue;
         uint32_t type = ParameterType(set, i);
         if (type == kTypeLong) {
             int32_t value = GetIntegerParameter(set, i);
-            procs->getIntegerProc(token, &value);
+            if (!ReadIntegerValue(procs, token, hostType, &value)) continue;
             if (ParameterMin(set, i) <= value && value <= ParameterMax(set, i)) {
                 SetIntegerParameter(set, i, value);
             }
@@ -97,7 +119,7 @@ bool ReadScriptParameters(SelectionRecord* host, ParameterSet* set) {
         uint32_t key = 0;
         uint32_t type = 0;
         int32_t flags = 0;
-        while (procs->getKeyProc(token, &key, &type, &flags)) ReadValueForKey(procs, token, set, key);
+        while (procs->getKeyProc(token, &key, &type, &flags)) ReadValueForKey(procs, token, set, key, type);
         procs->closeReadDescriptorProc(token);
         ReleaseScriptDescriptor(host);
     }

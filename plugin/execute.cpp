@@ -26,18 +26,37 @@ struct Geometry {
     int32_t imageMode;
 };
 
-// The host records the run relies on, and a document the run can describe. Checked before
-// anything is allocated.
+// The text the host shows for a document too large for the run, as a Pascal string.
+constexpr char kTooLargeText[] = "The document is larger than 32767 pixels on a side.";
+
+// A document wider or higher than the plug-in can take is not the user's mistake: the host shows
+// a sentence that says so (errReportString), when it offers the string to put it in.
+int16_t RefuseTooLarge(const SelectionRecord* host) {
+    if (!host->errorString) return kErrBadParameters;
+    unsigned char* text = *host->errorString;
+    constexpr uint8_t length = sizeof kTooLargeText - 1;
+    static_assert(sizeof kTooLargeText - 1 <= 255);
+    text[0] = length;
+    for (uint8_t i = 0; i < length; ++i) text[1 + i] = static_cast<unsigned char>(kTooLargeText[i]);
+    return kErrReportString;
+}
+
+// The host records the run relies on, and a document the run can describe and read: grey, RGB,
+// CMYK or Lab at 8 or 16 bits per channel, what the PiPL's enable expression announces. Checked
+// before anything is allocated or read.
 int16_t CheckHost(const SelectionRecord* host, Geometry* geometry) {
     if (!host || !host->documentInfo) return kErrBadParameters;
     const ChannelPortProcs* ports = host->channelPortProcs;
     if (!ports || ports->numChannelPortProcs < 2 || !ports->readPixelsProc || !ports->writeBasePixelsProc)
         return kErrHostInsufficient;
     if (!host->newSelection || !host->newSelection->port) return kErrHostInsufficient;
-    const VRect& bounds = host->documentInfo->bounds;
-    if (bounds.right < 1 || bounds.right > kMaxSide || bounds.bottom < 1 || bounds.bottom > kMaxSide)
-        return kErrBadParameters;
-    *geometry = {bounds.right, bounds.bottom, host->documentInfo->imageMode};
+    const ReadImageDocumentDesc* document = host->documentInfo;
+    if (PlanesForImageMode(document->imageMode) == 0 || (document->depth != 8 && document->depth != 16))
+        return kErrUnsupportedMode;
+    const VRect& bounds = document->bounds;
+    if (bounds.right < 1 || bounds.bottom < 1) return kErrBadParameters;
+    if (bounds.right > kMaxSide || bounds.bottom > kMaxSide) return RefuseTooLarge(host);
+    *geometry = {bounds.right, bounds.bottom, document->imageMode};
     return kNoErr;
 }
 
@@ -140,7 +159,6 @@ int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry
     if (result != kNoErr) return result;
     const ReadChannelDesc* channels = DocumentChannels(host->documentInfo);
     const int16_t planes = PlanesForImageMode(geometry.imageMode);
-    if (planes == 0) return kErrUnsupportedMode;
     if (!HasChannelsForMode(channels, geometry.imageMode)) return kErrChannelMissing;
 
     result = CreateBackingBuffer(width, height, planes, &block->workingImage);

@@ -30,6 +30,7 @@ enum class Payload {
     EntryPoint,    // the entry point's name, then zero bytes to the property's length
     Terminology,   // scripting class, event, terminology ID, scope and vendor, zero-padded
     Bytes,         // raw bytes
+    CString,       // the characters and a zero byte, then zero bytes to the property's length
 };
 
 struct PiplProperty {
@@ -42,8 +43,17 @@ struct PiplProperty {
 
 constexpr std::string_view kCodeKey32 = "wx86";
 constexpr std::string_view kCodeKey64 = "8664";
-// Supported modes, first byte 0x40 grey | 0x10 RGB, second byte 0x20 16-bit grey | 0x10 48-bit RGB.
-constexpr std::string_view kModeFlags{"\x50\x30\x00\x00", 4};
+// Supported modes, the flags a host defines: first byte 0x40 grey | 0x10 RGB | 0x08 CMYK, second
+// byte 0x40 Lab. They enable 8-bit documents only; the enable expression below is what a current
+// host reads, and it adds the 16-bit documents.
+constexpr std::string_view kModeFlags{"\x58\x40\x00\x00", 4};
+// The documents the plug-in reads (plugin/execute.cpp checks the same): grey, RGB, CMYK and Lab at
+// 8 and 16 bits per channel, whether the host names a 16-bit document by its 8-bit mode or its own.
+constexpr std::string_view kEnableExpression =
+    "in (PSHOP_ImageMode, GrayScaleMode, RGBMode, CMYKMode, LabMode, Gray16Mode, RGB48Mode, CMYK64Mode, "
+    "Lab48Mode) && (PSHOP_ImageDepth == 8 || PSHOP_ImageDepth == 16)";
+// A C string's property length: the characters and their zero, padded to a multiple of 4.
+constexpr uint32_t CStringLength(std::string_view text) { return uint32_t(text.size() + 1 + 3) / 4 * 4; }
 
 constexpr PiplProperty kPiplProperties[] = {
     {"kind", 4, Payload::FourCC, "8BSM", 0},
@@ -54,6 +64,10 @@ constexpr PiplProperty kPiplProperties[] = {
     {"hstm", 48, Payload::Terminology, {}, 0},
     {"mode", 4, Payload::Bytes, kModeFlags, 0},
     {"prog", 32, Payload::PaddedPascal, kMenuName, 0},
+    {"enbl", CStringLength(kEnableExpression), Payload::CString, kEnableExpression, 0},
+    // The dialog lays itself out for the DPI of its monitor (ui/dialog_layout_win32.h), so a
+    // per-monitor aware host need not scale it as a bitmap.
+    {"pmsa", 4, Payload::Word, {}, 1},
 };
 
 // ---- the scripting terminology -----------------------------------------------------------------
@@ -178,7 +192,8 @@ constexpr bool PiplFits() {
                 if (p.text.size() > 255 || 1 + p.text.size() > p.length) return false;
                 break;
             case Payload::EntryPoint:
-                if (p.text.size() + 1 > p.length) return false;
+            case Payload::CString:
+                if (p.text.size() + 1 > p.length || p.length % 4 != 0) return false;
                 break;
             case Payload::Terminology:
                 if (14 + kScriptScope.size() + 1 + kVendor.size() + 1 > p.length) return false;
@@ -277,6 +292,7 @@ void WriteProperty(Writer& out, const PiplProperty& property, std::string_view k
             out.PadTo(end, ' ');
             break;
         case Payload::EntryPoint:
+        case Payload::CString:
             out.CString(property.text);
             out.PadTo(end, 0);
             break;

@@ -38,6 +38,7 @@ struct EdgeDialogProbe {
     uint8_t previewValid;
     float widthValue;          // the width slider's value
     int32_t previewRuns;       // methods run by the preview since the dialog opened
+    int32_t dpi;               // the DPI the dialog is laid out for
 };
 
 // False (and *probe untouched) when no dialog is open.

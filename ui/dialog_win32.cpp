@@ -17,6 +17,7 @@
 #include "plugin/module_win32.h"
 #include "ui/controls_win32.h"
 #include "ui/dialog.h"
+#include "ui/dialog_layout_win32.h"
 #include "ui/preview_math.h"
 #include "ui/preview_win32.h"
 #include "ui/slider_math.h"
@@ -50,6 +51,8 @@ struct EdgeDialogState {
     uint8_t initialising;  // edit notifications raised by setting up the slider are not edits
     uint8_t ended;
     int32_t previewRuns;
+    DialogLayout layout;  // the controls as laid out at the first DPI, for laying out at another
+    int32_t dpi;          // the DPI the dialog is laid out for now
 };
 
 EdgeDialogState state;
@@ -105,6 +108,53 @@ void EndEdgeDialog(HWND dialog, int32_t id) {
     EndDialog(dialog, id);
 }
 
+// The preview for the frame's present size: the view (at the document's top-left corner at first,
+// afterwards keeping its corner where it can), the pan ranges and scroll bars, and a proxy picture
+// of the view's size bound to the frame. Called at initialisation and whenever the dialog was laid
+// out for another DPI; the next paint computes the new proxy.
+void LayOutPreview(HWND dialog, bool initial) {
+    state.frame = GetItemRect(dialog, kItemPreviewFrame);
+    state.view = ResizedView(state.view, state.width, state.height, FrameWidth(), FrameHeight());
+    state.horizontalRange = PanRange(state.width, FrameWidth());
+    state.verticalRange = PanRange(state.height, FrameHeight());
+
+    const int32_t bars[2] = {kItemPanHorizontal, kItemPanVertical};
+    const int32_t ranges[2] = {state.horizontalRange, state.verticalRange};
+    const int32_t positions[2] = {state.view.left, state.view.top};
+    for (int32_t i = 0; i < 2; ++i) {
+        HWND bar = GetDlgItem(dialog, bars[i]);
+        if (ranges[i] > 0 && bar != nullptr) {
+            if (!initial) SendEnable(dialog, bars[i], 1);
+            SetScrollRange(bar, SB_CTL, 0, ranges[i], FALSE);
+            SetScrollPos(bar, SB_CTL, positions[i], !initial);
+        } else {
+            SendEnable(dialog, bars[i], 0);
+        }
+    }
+
+    if (state.proxy != nullptr) DisposeImageBuffer(state.proxy);
+    state.proxy = nullptr;
+    CreateImageBuffer("Proxy", static_cast<int16_t>(state.view.right - state.view.left),
+                      static_cast<int16_t>(state.view.bottom - state.view.top), 3, &state.proxy);
+    BindFrefToDITLitem(dialog, kItemPreviewFrame, state.proxy, &state.zoom);
+    state.previewValid = 0;
+}
+
+// The dialog was moved to a monitor of another DPI: take the window rectangle the system suggests,
+// scale the controls and the font, and lay the preview out for the frame's new size.
+INT_PTR ChangeDpi(HWND dialog, WPARAM wParam, LPARAM lParam) {
+    if (state.ended) return TRUE;
+    const int32_t dpi = LOWORD(wParam);
+    ApplyDialogLayout(dialog, &state.layout, dpi, reinterpret_cast<const RECT*>(lParam));
+    state.dpi = dpi;
+    state.widthSlider.scrollRect = GetItemRect(dialog, kItemWidthSlider);
+    state.widthSlider.editRect = GetItemRect(dialog, kItemWidthEdit);
+    state.widthSlider.labelRect = GetItemRect(dialog, kMethodVariableWidth);
+    LayOutPreview(dialog, false);
+    InvalidateRect(dialog, nullptr, TRUE);
+    return TRUE;
+}
+
 INT_PTR Initialise(HWND dialog, const EdgeDialogInit* init) {
     std::memset(&state, 0, sizeof(state));
     state.window = dialog;
@@ -131,30 +181,13 @@ INT_PTR Initialise(HWND dialog, const EdgeDialogInit* init) {
     }
     state.previewOn = 1;
 
-    state.frame = GetItemRect(dialog, kItemPreviewFrame);
-    state.view = InitialView(state.width, state.height, FrameWidth(), FrameHeight());
-    state.horizontalRange = PanRange(state.width, FrameWidth());
-    state.verticalRange = PanRange(state.height, FrameHeight());
-
-    const int32_t bars[2] = {kItemPanHorizontal, kItemPanVertical};
-    const int32_t ranges[2] = {state.horizontalRange, state.verticalRange};
-    for (int32_t i = 0; i < 2; ++i) {
-        HWND bar = GetDlgItem(dialog, bars[i]);
-        if (ranges[i] > 0 && bar != nullptr) {
-            SetScrollRange(bar, SB_CTL, 0, ranges[i], FALSE);
-            SetScrollPos(bar, SB_CTL, 0, FALSE);
-        } else {
-            SendEnable(dialog, bars[i], 0);
-        }
-    }
+    CaptureDialogLayout(dialog, &state.layout);
+    state.dpi = state.layout.dpi;
+    LayOutPreview(dialog, true);
 
     SliderInit(dialog, &state.widthSlider, kItemWidthSlider, kMethodVariableWidth, kItemWidthEdit, kWidthMinimum,
                kWidthMaximum, static_cast<float>(state.radius), 1.0f, 1.0f, kEdgeRadiusLabel);
     InvalidateRect(dialog, nullptr, TRUE);
-
-    CreateImageBuffer("Proxy", static_cast<int16_t>(state.view.right - state.view.left),
-                      static_cast<int16_t>(state.view.bottom - state.view.top), 3, &state.proxy);
-    BindFrefToDITLitem(dialog, kItemPreviewFrame, state.proxy, &state.zoom);
 
     state.previewValid = 0;
     CheckDlgButton(dialog, kItemPreviewCheck, state.previewOn ? BST_CHECKED : BST_UNCHECKED);
@@ -273,6 +306,8 @@ INT_PTR CALLBACK EdgeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         case WM_VSCROLL:
             if (state.ended) return TRUE;
             return Pan(dialog, true, wParam);
+        case WM_DPICHANGED:
+            return ChangeDpi(dialog, wParam, lParam);
         default:
             return FALSE;
     }
@@ -296,6 +331,7 @@ int32_t ShowEdgeDialog(ImageBuffer* image, RunState* run, PluginHandle* choice) 
                                      reinterpret_cast<LPARAM>(&init));
     // A dialog that ended some other way than OK or Cancel still leaves nothing behind.
     ReleaseDialogResources();
+    ReleaseDialogLayout(&state.layout);
     std::memset(&state, 0, sizeof(state));
     dialogOpen = false;
     if (result == kItemCancel || result == -1 || result == 0) return 2;
@@ -316,5 +352,6 @@ bool ProbeEdgeDialog(EdgeDialogProbe* probe) {
     probe->previewValid = state.previewValid;
     probe->widthValue = SliderValue(&state.widthSlider);
     probe->previewRuns = state.previewRuns;
+    probe->dpi = state.dpi;
     return true;
 }

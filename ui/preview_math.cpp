@@ -66,6 +66,26 @@ Rect16 InitialView(int32_t imageWidth, int32_t imageHeight, int32_t frameWidth, 
     return view;
 }
 
+Rect16 ResizedView(Rect16 view, int32_t imageWidth, int32_t imageHeight, int32_t frameWidth, int32_t frameHeight) {
+    const Rect16 size = InitialView(imageWidth, imageHeight, frameWidth, frameHeight);
+    const int32_t left = Clamp(view.left, 0, Clamp(imageWidth - size.right, 0, INT16_MAX));
+    const int32_t top = Clamp(view.top, 0, Clamp(imageHeight - size.bottom, 0, INT16_MAX));
+    Rect16 resized;
+    resized.left = static_cast<int16_t>(left);
+    resized.top = static_cast<int16_t>(top);
+    resized.right = static_cast<int16_t>(Clamp(left + size.right, 0, INT16_MAX));
+    resized.bottom = static_cast<int16_t>(Clamp(top + size.bottom, 0, INT16_MAX));
+    return resized;
+}
+
+int32_t ScaleForDpi(int32_t pixels, int32_t toDpi, int32_t fromDpi) {
+    if (fromDpi <= 0) return pixels;
+    const int64_t product = static_cast<int64_t>(pixels) * toDpi;
+    const int64_t half = fromDpi / 2;
+    const int64_t scaled = product >= 0 ? (product + half) / fromDpi : -((-product + half) / fromDpi);
+    return scaled > INT32_MAX ? INT32_MAX : scaled < INT32_MIN ? INT32_MIN : static_cast<int32_t>(scaled);
+}
+
 int32_t PanRange(int32_t imageSize, int32_t frameSize) {
     int64_t range = static_cast<int64_t>(imageSize) - frameSize + 1;
     if (range <= 0) return 0;

@@ -33,6 +33,15 @@ void FormatZoomLabel(int32_t zoom, char* text);
 // is smaller than the frame.
 Rect16 InitialView(int32_t imageWidth, int32_t imageHeight, int32_t frameWidth, int32_t frameHeight);
 
+// The view after the frame changed size (the dialog was laid out for another DPI): the frame's new
+// size, or the whole image where the image is smaller, keeping the view's top-left corner where
+// it can and moving it back just far enough to stay inside the image.
+Rect16 ResizedView(Rect16 view, int32_t imageWidth, int32_t imageHeight, int32_t frameWidth, int32_t frameHeight);
+
+// A length in pixels measured at `fromDpi`, at `toDpi`: rounded to the nearest pixel, halves away
+// from zero (the window system's MulDiv). `fromDpi` of 0 or less leaves it as it is.
+int32_t ScaleForDpi(int32_t pixels, int32_t toDpi, int32_t fromDpi);
+
 // imageSize - frameSize + 1, or 0 when that is not positive (no panning in that direction).
 int32_t PanRange(int32_t imageSize, int32_t frameSize);
 

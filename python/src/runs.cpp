@@ -46,6 +46,7 @@ varno::PluginInstance* Plugin(std::string* error) {
         return nullptr;
     }
     plugin.entry = reinterpret_cast<PluginEntryProc>(module.entry);
+    plugin.pipl = module.pipl;  // the host honours what the PiPL enables, as varno does
     ++loads;
     return &plugin;
 }

@@ -134,7 +134,8 @@ TEST(Messages, OneLineNamingTheCode) {
     };
     const Case cases[] = {
         {-128, "varno: user cancelled (-128)"},
-        {-30915, "varno: unsupported image mode (-30915)"},
+        {-30701, "varno: unsupported image mode (-30701)"},
+        {-30915, "varno: unsupported depth conversion (-30915)"},
         {-108, "varno: out of memory (-108)"},
         {-30700, "varno: bad parameters (-30700)"},
         {-43, "varno: file not found (-43)"},

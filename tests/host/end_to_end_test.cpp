@@ -129,17 +129,6 @@ TEST_F(EndToEnd, UndeliveredGreyPixelsCountAsWhite) {
     EXPECT_EQ(partial.selection, white.selection);
 }
 
-TEST_F(EndToEnd, UnsupportedModesAreRefusedAndNothingIsSaved) {
-    for (int32_t mode : {0, 2, 5, 6, 7, 8, 14, 15}) {
-        Document document = Doc(mode, true, 16, 8);
-        const Document before = document;
-        const RunReport report = RunLoaded(&document, Play(4, 1));
-        EXPECT_EQ(report.result, -30915) << "mode " << mode;
-        ExpectNothingHandedBack(report, before, document);
-        EXPECT_FALSE(hosttest::Exists(Preferences())) << "mode " << mode;
-    }
-}
-
 TEST_F(EndToEnd, ACancelledOrStoppedRunChangesNothing) {
     Document first = Doc(3);
     ASSERT_EQ(RunLoaded(&first, Play(6, 1)).result, 0);

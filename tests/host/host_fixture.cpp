@@ -28,6 +28,7 @@ varno::PluginInstance* LoadedPlugin() {
         return &instance;
     }
     instance.entry = reinterpret_cast<PluginEntryProc>(module.entry);
+    instance.pipl = module.pipl;
     return &instance;
 }
 

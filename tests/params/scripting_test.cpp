@@ -2,6 +2,7 @@
 // list, a write suite that captures what is put, and a handle suite that counts disposals.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,8 +15,9 @@ namespace {
 
 struct PlayedValue {
     uint32_t key;
-    uint32_t type;  // what the host claims; the reader goes by the entry's own type
+    uint32_t type;  // what the host claims: enumerations go by the entry's own type, integers by this
     uint32_t value;
+    double real = 0;  // what the host gives for a real
 };
 
 struct Put {
@@ -73,6 +75,11 @@ OSErr PIAPI GetInteger(PIReadDescriptor, int32_t* value) {
     *value = int32_t(fake->played[fake->current].value);
     return 0;
 }
+OSErr PIAPI GetFloat(PIReadDescriptor, double* value) {
+    ++fake->integerGets;
+    *value = fake->played[fake->current].real;
+    return 0;
+}
 OSErr PIAPI GetEnumerated(PIReadDescriptor, uint32_t* value) {
     ++fake->enumeratedGets;
     *value = fake->played[fake->current].value;
@@ -124,6 +131,7 @@ struct ScriptingHost {
         read.closeReadDescriptorProc = CloseRead;
         read.getKeyProc = GetKey;
         read.getIntegerProc = GetInteger;
+        read.getFloatProc = GetFloat;
         read.getEnumeratedProc = GetEnumerated;
         write.writeDescriptorProcsVersion = 0;
         write.numWriteDescriptorProcs = 16;
@@ -165,6 +173,7 @@ struct EdgeSet {
 };
 
 constexpr uint32_t kKeyUnknown = 0x7A7A7A7A;  // 'zzzz'
+constexpr uint32_t kTypeDouble = 0x646F7562;  // 'doub'
 
 struct ReadCase {
     const char* name;
@@ -190,8 +199,17 @@ TEST(ScriptingRead, AcceptsOnlyInRangeValuesKeyByKey) {
         {"unknown key skipped", {{kKeyUnknown, kTypeLong, 3}, {kKeyRadius, kTypeLong, 3}}, 5, 3},
         {"duplicate applied twice", {{kKeyMethod, kTypeMethodEnum, 6}, {kKeyMethod, kTypeMethodEnum, 4}}, 4, 2},
         {"last valid wins", {{kKeyMethod, kTypeMethodEnum, 6}, {kKeyMethod, kTypeMethodEnum, 9}}, 6, 2},
-        // The host's type is not consulted: the entry's own type decides how the value is read.
-        {"host type ignored", {{kKeyMethod, kTypeLong, 7}, {kKeyRadius, 0x646F7562, 3}}, 7, 3},
+        // An enumeration is read as one whatever the host calls it; the radius as the integer or
+        // the real ('doub') it holds, rounded to the nearest whole number, then range-checked.
+        {"enumeration whatever its host type", {{kKeyMethod, kTypeLong, 7}}, 7, 2},
+        {"radius real 3.0 taken", {{kKeyRadius, kTypeDouble, 0, 3.0}}, 5, 3},
+        {"radius real 1.49 taken as 1", {{kKeyRadius, kTypeDouble, 0, 1.49}}, 5, 1},
+        {"radius real 2.5 taken as 3", {{kKeyRadius, kTypeDouble, 0, 2.5}}, 5, 3},
+        {"radius real 3.5 ignored", {{kKeyRadius, kTypeDouble, 0, 3.5}}, 5, 2},
+        {"radius real 0.4 ignored", {{kKeyRadius, kTypeDouble, 0, 0.4}}, 5, 2},
+        {"radius real not a number ignored", {{kKeyRadius, kTypeDouble, 0, std::nan("")}}, 5, 2},
+        {"radius real 1e300 ignored", {{kKeyRadius, kTypeDouble, 0, 1e300}}, 5, 2},
+        {"radius of another type is missing", {{kKeyRadius, 0x54455854, 3}, {kKeyRadius, 0x626F6F6C, 1}}, 5, 2},
         {"empty descriptor", {}, 5, 2},
     };
     for (const ReadCase& c : cases) {

@@ -2,6 +2,9 @@
 // everything on every early failure.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "plugin/execute.h"
 
 namespace {
@@ -102,12 +105,30 @@ TEST(Execute, AMissingChannelEndsTheRunAfterTheSelectionRead) {
     }
 }
 
-TEST(Execute, UnsupportedModesAreRefusedWhateverTheirChannels) {
-    for (int32_t mode : {0, 2, 5, 6, 7, 8, 14, 15, 16, 17}) {
-        MinimalHost host(mode, 5, 3, {kChannelRed, kChannelGreen, kChannelBlue, kChannelBlack});
+TEST(Execute, UnsupportedModesAndDepthsAreRefusedWhateverTheirChannels) {
+    const struct {
+        int32_t mode, depth;
+    } cases[] = {{0, 1}, {2, 8}, {5, 8}, {6, 8}, {7, 8}, {8, 8}, {14, 16}, {15, 16}, {16, 32}, {17, 32},
+                 {kModeRGB, 32}, {kModeGrayScale, 1}, {kModeLab48, 32}};
+    for (const auto& c : cases) {
+        MinimalHost host(c.mode, 5, 3, {kChannelRed, kChannelGreen, kChannelBlue, kChannelBlack});
+        host.document.depth = c.depth;
         const LiveResources before = CountLiveResources();
-        EXPECT_EQ(host.Run(), kErrUnsupportedMode) << "mode " << mode;
+        progressCalls = 0;
+        EXPECT_EQ(host.Run(), kErrUnsupportedMode) << "mode " << c.mode << " depth " << c.depth;
+        EXPECT_EQ(progressCalls, 0) << "refused before anything is read";
         EXPECT_TRUE(Released(before));
+    }
+}
+
+TEST(Execute, ADocumentTooLargeIsReportedInTheHostsErrorString) {
+    for (const auto& size : {std::pair{40000, 1}, std::pair{1, 32768}}) {
+        MinimalHost host(kModeRGB, size.first, size.second, {kChannelRed, kChannelGreen, kChannelBlue});
+        unsigned char text[256] = {};
+        host.record.errorString = &text;
+        EXPECT_EQ(host.Run(), kErrReportString);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(text + 1), text[0]),
+                  "The document is larger than 32767 pixels on a side.");
     }
 }
 

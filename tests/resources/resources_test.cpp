@@ -40,6 +40,10 @@ struct ExpectedProperty {
     Bytes data;
 };
 
+const std::string kEnable =
+    "in (PSHOP_ImageMode, GrayScaleMode, RGBMode, CMYKMode, LabMode, Gray16Mode, RGB48Mode, CMYK64Mode, Lab48Mode) "
+    "&& (PSHOP_ImageDepth == 8 || PSHOP_ImageDepth == 16)";
+
 std::vector<ExpectedProperty> ExpectedPipl(const std::string& codeKey) {
     Bytes terminology = Concat({{0, 0, 0, 0}, Text("aEXv"), Text("Sgde"), {0x80, 0x3E}, Text("VEXAedgS"), {0},
                                 Text("Varnocketile Team"), {0}});
@@ -52,8 +56,10 @@ std::vector<ExpectedProperty> ExpectedPipl(const std::string& codeKey) {
         {"vers", 126, {0x00, 0x00, 0x01, 0x00}},
         {codeKey, 146, Concat({Text("ENTRYPOINT"), {0, 0}})},
         {"hstm", 174, terminology},
-        {"mode", 238, {0x50, 0x30, 0x00, 0x00}},
+        {"mode", 238, {0x58, 0x40, 0x00, 0x00}},
         {"prog", 258, menu},
+        {"enbl", 306, Concat({Text(kEnable), {0, 0}})},
+        {"pmsa", 486, {1, 0, 0, 0}},
     };
 }
 
@@ -61,7 +67,7 @@ void CheckPipl(const Bytes& pipl, const std::string& codeKey) {
     ResourceReader in(pipl);
     EXPECT_EQ(in.U16(), 1);
     EXPECT_EQ(in.U32(), 0u);  // PiPL version
-    EXPECT_EQ(in.U32(), 8u);  // property count
+    EXPECT_EQ(in.U32(), 10u);  // property count
     for (const ExpectedProperty& p : ExpectedPipl(codeKey)) {
         SCOPED_TRACE(p.key);
         size_t start = in.Offset();
@@ -76,7 +82,7 @@ void CheckPipl(const Bytes& pipl, const std::string& codeKey) {
     }
     EXPECT_TRUE(in.AtEnd());
     EXPECT_FALSE(in.Failed());
-    EXPECT_EQ(pipl.size(), 306u);
+    EXPECT_EQ(pipl.size(), 506u);
 }
 
 TEST(PiplResource, MatchesTheWindowsLayoutFor32BitHosts) {
@@ -84,7 +90,7 @@ TEST(PiplResource, MatchesTheWindowsLayoutFor32BitHosts) {
     CheckPipl(pipl, "wx86");
     // The prelude and the first property, byte for byte.
     Bytes head(pipl.begin(), pipl.begin() + 30);
-    EXPECT_EQ(head, Concat({{1, 0, 0, 0, 0, 0, 8, 0, 0, 0}, Text("MIB8dnik"), {0, 0, 0, 0, 4, 0, 0, 0},
+    EXPECT_EQ(head, Concat({{1, 0, 0, 0, 0, 0, 10, 0, 0, 0}, Text("MIB8dnik"), {0, 0, 0, 0, 4, 0, 0, 0},
                             Text("MSB8")}));
 }
 
@@ -99,6 +105,20 @@ TEST(PiplResource, SixtyFourBitPluginDiffersOnlyInTheCodeKey) {
     }
     EXPECT_EQ(differing, (std::vector<size_t>{150, 151, 152, 153}));
     EXPECT_EQ(Bytes(x64.begin() + 150, x64.begin() + 154), Text("4668"));
+}
+
+TEST(PiplResource, ModeFlagsAreOnlyTheOnesHostsDefine) {
+    // Byte 0 from its most significant bit, then byte 1; the rest of the flag set is fill.
+    const char* const names[] = {"Bitmap", "GrayScale", "Indexed", "RGB", "CMYK", "HSL", "HSB", "Multichannel",
+                                 "Duotone", "Lab"};
+    const Bytes pipl = BuildPiplResource(PluginArchitecture::X86);
+    const Bytes flags(pipl.begin() + 238 + 16, pipl.begin() + 238 + 20);
+    std::vector<std::string> set;
+    for (int bit = 0; bit < 32; ++bit) {
+        if (!(flags[size_t(bit / 8)] & (0x80 >> (bit % 8)))) continue;
+        set.push_back(bit < 10 ? names[bit] : "undefined flag " + std::to_string(bit));
+    }
+    EXPECT_EQ(set, (std::vector<std::string>{"GrayScale", "RGB", "CMYK", "Lab"}));
 }
 
 TEST(PiplResource, VendorNameIsOursAndFitsTheTerminologyProperty) {
@@ -262,8 +282,7 @@ Bytes ReadFile(const std::string& path) {
 }
 
 TEST(GeneratedResources, FilesHoldTheTableOfThisBuild) {
-    PluginArchitecture architecture = sizeof(void*) == 8 && kWindowsBuild ? PluginArchitecture::X64
-                                                                          : PluginArchitecture::X86;
+    PluginArchitecture architecture = sizeof(void*) == 8 ? PluginArchitecture::X64 : PluginArchitecture::X86;
     EXPECT_EQ(ReadFile(std::string(VARNO_GENERATED_DIR) + "/pipl.bin"), BuildPiplResource(architecture));
     EXPECT_EQ(ReadFile(std::string(VARNO_GENERATED_DIR) + "/aete.bin"), BuildAeteResource());
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "params/edge_table.h"
@@ -81,6 +82,31 @@ DialogOutcome RunDialog(ImageBuffer* document, EdgeChoice choice, const std::vec
     EXPECT_FALSE(outcome.timedOut) << "the watchdog had to cancel the dialog";
     EXPECT_EQ(outcome.stepsRun, steps.size());
     return outcome;
+}
+
+ImageBuffer* MakeScene() {
+    const int16_t width = 640, height = 480;
+    ImageBuffer* scene = nullptr;
+    if (CreateImageBuffer("Scene", width, height, 3, &scene) != 0) return nullptr;
+    std::vector<uint8_t> row(3 * static_cast<size_t>(width));
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            // Sky, a sun, two hills and a lake, in flat-ish colours so the edges stand out.
+            double hill1 = 300 + 60 * std::sin(x / 90.0);
+            double hill2 = 340 + 40 * std::cos(x / 55.0 + 1.0);
+            double sun = std::hypot(x - 470.0, y - 120.0);
+            uint8_t r = static_cast<uint8_t>(120 + y / 4), g = static_cast<uint8_t>(170 + y / 6), b = 235;
+            if (sun < 55) r = 250, g = 220, b = 90;
+            if (y > hill1) r = 70, g = 140, b = 60;
+            if (y > hill2) r = 40, g = 105, b = 45;
+            if (y > 410 && x > 120 && x < 520) r = 50, g = 90, b = static_cast<uint8_t>(170 + (x % 40 < 20 ? 10 : 0));
+            row[3 * x] = r;
+            row[3 * x + 1] = g;
+            row[3 * x + 2] = b;
+        }
+        WriteBufferRow(scene, 0, y, 3 * width, row.data());
+    }
+    return scene;
 }
 
 EdgeDialogProbe Probe() {

@@ -39,6 +39,9 @@ EdgeDialogProbe Probe();
 // pixel: red = x, green = y, blue = x XOR 3y (low bytes); grey documents hold the red value.
 ImageBuffer* MakeDocument(int16_t width, int16_t height, int16_t planes);
 
+// The 640 x 480 landscape of the screenshots (sky, sun, hills, a lake), or none when out of memory.
+ImageBuffer* MakeScene();
+
 // User actions.
 void Click(HWND dialog, int32_t id);
 void ClickLabel(HWND dialog, int32_t id);

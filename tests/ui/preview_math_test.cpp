@@ -288,3 +288,37 @@ TEST(FillPixelBlock, WithoutAnImageOrMemoryNothingIsDrawn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DpiLayout, ViewFollowsTheFramesNewSizeAndStaysInsideTheImage) {
+    struct Case {
+        Rect16 view;
+        int32_t imageWidth, imageHeight, frameWidth, frameHeight;
+        Rect16 resized;
+    };
+    const Case cases[] = {
+        {{0, 0, 248, 291}, 1000, 800, 582, 496, {0, 0, 496, 582}},            // grows from the corner
+        {{304, 418, 800, 1000}, 1000, 800, 582, 496, {304, 418, 800, 1000}},  // already at the far corner
+        {{400, 500, 648, 791}, 1000, 800, 582, 496, {304, 418, 800, 1000}},   // moved back inside
+        {{304, 418, 800, 1000}, 1000, 800, 291, 248, {304, 418, 552, 709}},   // shrinks, corner kept
+        {{0, 0, 30, 40}, 40, 30, 582, 496, {0, 0, 30, 40}},                   // image smaller than frame
+    };
+    for (const Case& c : cases) {
+        const Rect16 r = ResizedView(c.view, c.imageWidth, c.imageHeight, c.frameWidth, c.frameHeight);
+        EXPECT_EQ(r.top, c.resized.top);
+        EXPECT_EQ(r.left, c.resized.left);
+        EXPECT_EQ(r.bottom, c.resized.bottom);
+        EXPECT_EQ(r.right, c.resized.right);
+    }
+}
+
+TEST(DpiLayout, LengthsScaleToTheNearestPixel) {
+    const struct {
+        int32_t pixels, to, from, scaled;
+    } cases[] = {{437, 192, 96, 874}, {437, 144, 96, 656}, {-11, 144, 96, -17}, {3, 96, 144, 2},
+                 {5, 120, 96, 6}, {7, 96, 0, 7}};
+    for (const auto& c : cases) EXPECT_EQ(ScaleForDpi(c.pixels, c.to, c.from), c.scaled) << c.pixels;
+}
+
+}  // namespace
