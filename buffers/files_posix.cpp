@@ -13,6 +13,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "base/results.h"
 #include "buffers/files.h"
 
 namespace {
@@ -92,15 +93,15 @@ bool LockedElsewhere(const char* path) {
 
 int16_t MapFixedName(const char* name, char* mapped, int32_t capacity, char* directory) {
     if (directory) directory[0] = 0;
-    if (!name || !mapped || capacity < 1) return -37;
+    if (!name || !mapped || capacity < 1) return kErrBadName;
     mapped[0] = 0;
     int32_t length = 0;
-    if (!IsFixedName(name)) return Append(mapped, capacity, &length, name) ? 0 : -37;
-    if (!DriveDirectory(mapped, capacity)) return -37;
+    if (!IsFixedName(name)) return Append(mapped, capacity, &length, name) ? kNoErr : kErrBadName;
+    if (!DriveDirectory(mapped, capacity)) return kErrBadName;
     if (directory) CopyTextBounded(mapped, directory, capacity);
     length = int32_t(std::strlen(mapped));
     return Append(mapped, capacity, &length, "/") && Append(mapped, capacity, &length, name + 3) ? 0
-                                                                                                 : -37;
+                                                                                                 : kErrBadName;
 }
 
 bool OpenRetriesReadOnly(int32_t error) {
@@ -111,23 +112,23 @@ int16_t MapOpenError(int32_t error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return -43;
+            return kErrFileNotFound;
         case EACCES:
         case EPERM:
         case EROFS:
         case ETXTBSY:
         case EISDIR:
-            return -61;
+            return kErrNoWritePermission;
         case EWOULDBLOCK:
-            return -49;
+            return kErrFileBusy;
         case ENAMETOOLONG:
         case EINVAL:
-            return -37;
+            return kErrBadName;
         case EMFILE:
         case ENFILE:
-            return -42;
+            return kErrTooManyFiles;
         default:
-            return -36;
+            return kErrIO;
     }
 }
 
@@ -136,21 +137,21 @@ int16_t MapWriteError(int32_t error) {
         case ENOSPC:
         case EDQUOT:
         case EFBIG:
-            return -34;
+            return kErrDiskFull;
         default:
-            return -36;
+            return kErrIO;
     }
 }
 
 int16_t MapSetPosError(int32_t error) {
     switch (error) {
         case EBADF:
-            return -51;
+            return kErrBadFileHandle;
         case EINVAL:
         case EOVERFLOW:
-            return -40;
+            return kErrBadPosition;
         default:
-            return 0;
+            return kNoErr;
     }
 }
 
@@ -158,16 +159,16 @@ int16_t MapCreateError(int32_t error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return -43;
+            return kErrFileNotFound;
         case EACCES:
         case EPERM:
         case EWOULDBLOCK:
-            return -49;
+            return kErrFileBusy;
         case EMFILE:
         case ENFILE:
-            return -42;
+            return kErrTooManyFiles;
         default:
-            return 0;
+            return kNoErr;
     }
 }
 
@@ -175,14 +176,14 @@ int16_t MapDeleteError(int32_t error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return -43;
+            return kErrFileNotFound;
         case EACCES:
         case EPERM:
         case EBUSY:
         case EWOULDBLOCK:
-            return -45;
+            return kErrFileLocked;
         default:
-            return 0;
+            return kNoErr;
     }
 }
 
@@ -190,55 +191,55 @@ int16_t MapReplaceError(int32_t error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return -43;
+            return kErrFileNotFound;
         case EACCES:
         case EPERM:
         case EROFS:
         case EISDIR:
-            return -61;
+            return kErrNoWritePermission;
         case EBUSY:
-            return -45;
+            return kErrFileLocked;
         case ENOSPC:
         case EDQUOT:
-            return -34;
+            return kErrDiskFull;
         default:
-            return -36;
+            return kErrIO;
     }
 }
 
 int16_t FileOpen(const char* name, FileHandle* handle) {
     if (handle) *handle = kNoFile;
-    if (!handle) return -36;
+    if (!handle) return kErrIO;
     char path[kNameCapacity];
-    if (MapFixedName(name, path, sizeof path, nullptr) != 0) return -37;
+    if (MapFixedName(name, path, sizeof path, nullptr) != 0) return kErrBadName;
     // Without blocking: opening a FIFO for reading would otherwise wait for a writer.
     int fd = open(path, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         int error = errno;
         if (!OpenRetriesReadOnly(error)) return MapOpenError(error);
         fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0) return -61;
+        if (fd < 0) return kErrNoWritePermission;
     }
     if (!RegularFile(fd)) {
         close(fd);
-        return -61;
+        return kErrNoWritePermission;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // No sharing: an exclusive lock that a second opener cannot take.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
         close(fd);
-        return error == EWOULDBLOCK ? -49 : MapOpenError(error);
+        return error == EWOULDBLOCK ? int16_t(kErrFileBusy) : MapOpenError(error);
     }
     posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
     *handle = fd;
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileCreate(const char* name) {
     char path[kNameCapacity];
     char directory[kNameCapacity];
-    if (MapFixedName(name, path, sizeof path, directory) != 0) return -37;
+    if (MapFixedName(name, path, sizeof path, directory) != 0) return kErrBadName;
     if (directory[0]) EnsureDirectory(directory);
     // Not truncated through O_TRUNC: a file that another opener holds exclusively stays intact.
     int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
@@ -257,29 +258,29 @@ int16_t FileCreate(const char* name) {
 }
 
 int16_t FileRead(FileHandle handle, int32_t* count, void* destination) {
-    if (!count) return -36;
+    if (!count) return kErrIO;
     int32_t wanted = *count;
     *count = 0;
-    if (wanted < 0 || (wanted > 0 && !destination)) return -36;
+    if (wanted < 0 || (wanted > 0 && !destination)) return kErrIO;
     int fd = ToDescriptor(handle);
     auto* bytes = static_cast<uint8_t*>(destination);
     while (*count < wanted) {
         ssize_t got = read(fd, bytes + *count, size_t(wanted - *count));
         if (got < 0) {
             if (errno == EINTR) continue;
-            return -36;
+            return kErrIO;
         }
         if (got == 0) break;
         *count += int32_t(got);
     }
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
-    if (!count) return -36;
+    if (!count) return kErrIO;
     int32_t wanted = *count;
     *count = 0;
-    if (wanted < 0 || (wanted > 0 && !source)) return -36;
+    if (wanted < 0 || (wanted > 0 && !source)) return kErrIO;
     int16_t injected = 0;
     if (FileChangeFails(&injected)) return injected;
     int fd = ToDescriptor(handle);
@@ -290,15 +291,15 @@ int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
             if (errno == EINTR) continue;
             return MapWriteError(errno);
         }
-        if (put == 0) return -34;
+        if (put == 0) return kErrDiskFull;
         *count += int32_t(put);
     }
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileSetPos(FileHandle handle, int32_t offset) {
     if (lseek(ToDescriptor(handle), off_t(offset), SEEK_SET) < 0) return MapSetPosError(errno);
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileSetPosToEnd(FileHandle handle) {
@@ -313,35 +314,35 @@ void FilePause(int32_t milliseconds) {
 }
 
 int16_t FileLinkTarget(const char* name, char* out, int32_t capacity) {
-    if (MapFixedName(name, out, capacity, nullptr) != 0) return -37;
+    if (MapFixedName(name, out, capacity, nullptr) != 0) return kErrBadName;
     char link[kNameCapacity];
     // A bounded chain: a loop of links ends at one of them, whose opening then fails.
     for (int hops = 0; hops < 40; ++hops) {
         struct stat status;
-        if (lstat(out, &status) != 0 || !S_ISLNK(status.st_mode)) return 0;
+        if (lstat(out, &status) != 0 || !S_ISLNK(status.st_mode)) return kNoErr;
         const ssize_t length = readlink(out, link, sizeof link - 1);
-        if (length < 0) return 0;
+        if (length < 0) return kNoErr;
         link[length] = 0;
         // A relative link is relative to the link's own directory.
         const char* slash = std::strrchr(out, '/');
         const size_t keep = link[0] == '/' || !slash ? 0 : size_t(slash - out) + 1;
-        if (keep + size_t(length) + 1 > size_t(capacity)) return -37;
+        if (keep + size_t(length) + 1 > size_t(capacity)) return kErrBadName;
         std::memmove(out + keep, link, size_t(length) + 1);
     }
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileClose(FileHandle handle) {
-    return close(ToDescriptor(handle)) == 0 ? 0 : -51;
+    return close(ToDescriptor(handle)) == 0 ? kNoErr : kErrBadFileHandle;
 }
 
 int16_t FileDelete(const char* name) {
     char path[kNameCapacity];
-    if (MapFixedName(name, path, sizeof path, nullptr) != 0) return -37;
+    if (MapFixedName(name, path, sizeof path, nullptr) != 0) return kErrBadName;
     // A file held open without sharing cannot be deleted, as on Windows.
-    if (LockedElsewhere(path)) return -45;
+    if (LockedElsewhere(path)) return kErrFileLocked;
     if (unlink(path) != 0) return MapDeleteError(errno);
-    return 0;
+    return kNoErr;
 }
 
 bool FileWritable(FileHandle handle) {
@@ -352,15 +353,15 @@ bool FileWritable(FileHandle handle) {
 int16_t FileFlush(FileHandle handle) {
     int16_t injected = 0;
     if (FileChangeFails(&injected)) return injected;
-    return fsync(ToDescriptor(handle)) == 0 ? 0 : -36;
+    return fsync(ToDescriptor(handle)) == 0 ? kNoErr : kErrIO;
 }
 
 int16_t FileReplace(const char* source, const char* target) {
     char from[kNameCapacity];
     char to[kNameCapacity];
-    if (MapFixedName(source, from, sizeof from, nullptr) != 0) return -37;
-    if (MapFixedName(target, to, sizeof to, nullptr) != 0) return -37;
+    if (MapFixedName(source, from, sizeof from, nullptr) != 0) return kErrBadName;
+    if (MapFixedName(target, to, sizeof to, nullptr) != 0) return kErrBadName;
     int16_t injected = 0;
     if (FileChangeFails(&injected)) return injected;
-    return std::rename(from, to) == 0 ? 0 : MapReplaceError(errno);
+    return std::rename(from, to) == 0 ? int16_t(kNoErr) : MapReplaceError(errno);
 }

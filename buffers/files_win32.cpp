@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include "base/results.h"
 #include "buffers/files.h"
 
 namespace {
@@ -22,20 +23,20 @@ int16_t MapOpenError(int32_t error) {
     switch (error) {
         case 2:  // ERROR_FILE_NOT_FOUND
         case ERROR_PATH_NOT_FOUND:
-            return -43;
+            return kErrFileNotFound;
         case 5:  // access denied, also after the read-only retry
         case 13:
-            return -61;
+            return kErrNoWritePermission;
         case 22:
         case ERROR_INVALID_NAME:
-            return -37;
+            return kErrBadName;
         case 24:
         case ERROR_TOO_MANY_OPEN_FILES:
-            return -42;
+            return kErrTooManyFiles;
         case ERROR_SHARING_VIOLATION:
-            return -49;
+            return kErrFileBusy;
         default:
-            return -36;
+            return kErrIO;
     }
 }
 
@@ -44,9 +45,9 @@ int16_t MapWriteError(int32_t error) {
         case 28:
         case ERROR_HANDLE_DISK_FULL:
         case ERROR_DISK_FULL:
-            return -34;
+            return kErrDiskFull;
         default:
-            return -36;
+            return kErrIO;
     }
 }
 
@@ -54,36 +55,36 @@ int16_t MapSetPosError(int32_t error) {
     switch (error) {
         case 9:
         case ERROR_INVALID_HANDLE:
-            return -51;
+            return kErrBadFileHandle;
         case 22:
         case ERROR_NEGATIVE_SEEK:
-            return -40;
+            return kErrBadPosition;
         default:
-            return 0;
+            return kNoErr;
     }
 }
 
 int16_t MapCreateError(int32_t error) {
     switch (error) {
         case ENOENT:
-            return -43;
+            return kErrFileNotFound;
         case EACCES:
-            return -49;
+            return kErrFileBusy;
         case EMFILE:
-            return -42;
+            return kErrTooManyFiles;
         default:
-            return 0;
+            return kNoErr;
     }
 }
 
 int16_t MapDeleteError(int32_t error) {
     switch (error) {
         case ENOENT:
-            return -43;
+            return kErrFileNotFound;
         case EACCES:
-            return -45;
+            return kErrFileLocked;
         default:
-            return 0;
+            return kNoErr;
     }
 }
 
@@ -91,23 +92,23 @@ int16_t MapReplaceError(int32_t error) {
     switch (error) {
         case 2:
         case ERROR_PATH_NOT_FOUND:
-            return -43;
+            return kErrFileNotFound;
         case 5:
-            return -61;
+            return kErrNoWritePermission;
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-            return -45;
+            return kErrFileLocked;
         case ERROR_HANDLE_DISK_FULL:
         case ERROR_DISK_FULL:
-            return -34;
+            return kErrDiskFull;
         default:
-            return -36;
+            return kErrIO;
     }
 }
 
 int16_t FileOpen(const char* name, FileHandle* handle) {
     if (handle) *handle = kNoFile;
-    if (!handle || !name) return -36;
+    if (!handle || !name) return kErrIO;
     HANDLE file = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -116,50 +117,50 @@ int16_t FileOpen(const char* name, FileHandle* handle) {
         file = CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_SEQUENTIAL_SCAN,
                            nullptr);
-        if (file == INVALID_HANDLE_VALUE) return -61;
+        if (file == INVALID_HANDLE_VALUE) return kErrNoWritePermission;
     }
     // Only files on a disk are files: a pipe or a device at a file's name is never read or
     // written (a read from either may wait for ever).
     if (GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
-        return -61;
+        return kErrNoWritePermission;
     }
     *handle = reinterpret_cast<FileHandle>(file);
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileCreate(const char* name) {
-    if (!name) return -37;
+    if (!name) return kErrBadName;
     int fd = _open(name, _O_CREAT | _O_TRUNC | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) return MapCreateError(errno);
     bool disk = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
     _close(fd);
-    return disk ? 0 : MapCreateError(EACCES);
+    return disk ? int16_t(kNoErr) : MapCreateError(EACCES);
 }
 
 int16_t FileRead(FileHandle handle, int32_t* count, void* destination) {
-    if (!count) return -36;
+    if (!count) return kErrIO;
     int32_t wanted = *count;
     *count = 0;
-    if (wanted < 0 || (wanted > 0 && !destination)) return -36;
+    if (wanted < 0 || (wanted > 0 && !destination)) return kErrIO;
     DWORD got = 0;
     BOOL ok = ReadFile(ToHandle(handle), destination, DWORD(wanted), &got, nullptr);
     *count = int32_t(got);
-    return ok ? 0 : -36;
+    return ok ? kNoErr : kErrIO;
 }
 
 int16_t FileWrite(FileHandle handle, int32_t* count, const void* source) {
-    if (!count) return -36;
+    if (!count) return kErrIO;
     int32_t wanted = *count;
     *count = 0;
-    if (wanted < 0 || (wanted > 0 && !source)) return -36;
+    if (wanted < 0 || (wanted > 0 && !source)) return kErrIO;
     int16_t injected = 0;
     if (FileChangeFails(&injected)) return injected;
     DWORD put = 0;
     BOOL ok = WriteFile(ToHandle(handle), source, DWORD(wanted), &put, nullptr);
     *count = int32_t(put);
     if (!ok) return MapWriteError(int32_t(GetLastError()));
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileSetPosToEnd(FileHandle handle) {
@@ -171,9 +172,9 @@ int16_t FileSetPosToEnd(FileHandle handle) {
 void FilePause(int32_t milliseconds) { Sleep(DWORD(milliseconds)); }
 
 int16_t FileLinkTarget(const char* name, char* out, int32_t capacity) {
-    if (!name || !out || capacity < 1 || std::strlen(name) + 1 > size_t(capacity)) return -37;
+    if (!name || !out || capacity < 1 || std::strlen(name) + 1 > size_t(capacity)) return kErrBadName;
     std::memcpy(out, name, std::strlen(name) + 1);
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileSetPos(FileHandle handle, int32_t offset) {
@@ -183,18 +184,18 @@ int16_t FileSetPos(FileHandle handle, int32_t offset) {
         DWORD error = GetLastError();
         if (error != NO_ERROR) return MapSetPosError(int32_t(error));
     }
-    return 0;
+    return kNoErr;
 }
 
 int16_t FileClose(FileHandle handle) {
-    if (handle == kNoFile) return -51;
-    return CloseHandle(ToHandle(handle)) ? 0 : -51;
+    if (handle == kNoFile) return kErrBadFileHandle;
+    return CloseHandle(ToHandle(handle)) ? kNoErr : kErrBadFileHandle;
 }
 
 int16_t FileDelete(const char* name) {
-    if (!name) return -37;
+    if (!name) return kErrBadName;
     if (_unlink(name) != 0) return MapDeleteError(errno);
-    return 0;
+    return kNoErr;
 }
 
 bool FileWritable(FileHandle handle) {
@@ -207,13 +208,13 @@ bool FileWritable(FileHandle handle) {
 int16_t FileFlush(FileHandle handle) {
     int16_t injected = 0;
     if (FileChangeFails(&injected)) return injected;
-    return FlushFileBuffers(ToHandle(handle)) ? 0 : -36;
+    return FlushFileBuffers(ToHandle(handle)) ? kNoErr : kErrIO;
 }
 
 int16_t FileReplace(const char* source, const char* target) {
-    if (!source || !target) return -37;
+    if (!source || !target) return kErrBadName;
     int16_t injected = 0;
     if (FileChangeFails(&injected)) return injected;
-    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return kNoErr;
     return MapReplaceError(int32_t(GetLastError()));
 }

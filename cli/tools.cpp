@@ -10,6 +10,7 @@
 #include "cli/interrupt.h"
 #include "cli/varno.h"
 #include "edges/methods.h"
+#include "params/edge_table.h"
 #include "images/images.h"
 #include "host/messages.h"
 #include "host/platform.h"

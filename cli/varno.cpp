@@ -21,6 +21,7 @@
 #include "host/actions.h"
 #include "host/messages.h"
 #include "host/platform.h"
+#include "params/edge_table.h"
 
 #ifndef VARNO_VERSION
 #define VARNO_VERSION "0"
@@ -39,6 +40,8 @@ const char* const kUsage =
     "       varno sample OUT.png [--size WIDTHxHEIGHT] [--seed N]\n"
     "       varno --help | --version\n";
 
+// The help after the usage; METHODS, RADII, DEFAULTS and DEFAULT_OPTIONS stand for what the edge
+// parameter table holds (HelpText fills them in).
 const char* const kHelp =
     "\n"
     "select   runs the Varnocketile plug-in on IN through its entry point, as a host does, and\n"
@@ -49,12 +52,12 @@ const char* const kHelp =
     "         Several pictures are a batch: each selection goes to DIR/NAME-selection.png (or\n"
     "         beside its picture without -o); a picture that fails is reported on its own line\n"
     "         and the others go on; the exit status is 1 when any failed.\n"
-    "  -m METHOD          traditional, skinny, smoother, fine, variable, or 3..7\n"
-    "  -r RADIUS          edge radius of the variable-width method, 1..3\n"
+    "  -m METHOD          METHODS\n"
+    "  -r RADIUS          edge radius of the variable-width method, RADII\n"
     "                     -m and -r are played back to the plug-in as an action; without them\n"
     "                     the plug-in uses the settings it remembered from its last run. A lone\n"
     "                     -m or -r takes the other from the remembered settings, or the default\n"
-    "                     (smoother, radius 2) when there are none.\n"
+    "                     (DEFAULTS) when there are none.\n"
     "  -j N               N pictures of a batch in progress at once: reading and writing overlap\n"
     "                     the plug-in, which runs one picture at a time, in order (default 1)\n"
     "  --selection SEL    the current selection, a grey picture of IN's size (default: none)\n"
@@ -65,13 +68,29 @@ const char* const kHelp =
     "                     slower (default: the fastest compression)\n"
     "  --quiet            no progress bar and no closing message\n"
     "edges    runs one method directly on IN and writes the method's own picture (colour stays\n"
-    "         colour). Defaults: -m smoother -r 2.\n"
+    "         colour). Defaults: DEFAULT_OPTIONS.\n"
     "sample   draws the project's sample landscape (default 640x427).\n"
     "\n"
     "The plug-in keeps its preferences in the directory standing for drive C: $VARNO_DRIVE_C, else\n"
     "$XDG_DATA_HOME/varno/drive_c (native build). Ctrl-C or a termination signal stops varno at\n"
     "once (a running plug-in at its next abort test) and leaves no temporary file: every output is\n"
     "either complete or as it was.\n";
+
+std::string Replaced(std::string text, const std::string& word, const std::string& by) {
+    const size_t at = text.find(word);
+    return at == std::string::npos ? text : text.replace(at, word.size(), by);
+}
+
+std::string HelpText() {
+    std::string methods;
+    for (const EdgeMethodEntry& entry : kEdgeMethods) methods += std::string(entry.shortName) + ", ";
+    methods += "or " + std::to_string(kEdgeMethodFirst) + ".." + std::to_string(kEdgeMethodLast);
+    const std::string method = FindEdgeMethod(kDefaultMethod)->shortName, radius = std::to_string(kDefaultRadius);
+    std::string text = Replaced(kHelp, "METHODS", methods);
+    text = Replaced(text, "RADII", std::to_string(kEdgeRadiusMin) + ".." + std::to_string(kEdgeRadiusMax));
+    text = Replaced(text, "DEFAULTS", method + ", radius " + radius);
+    return Replaced(text, "DEFAULT_OPTIONS", "-m " + method + " -r " + radius);
+}
 
 }  // namespace
 
@@ -96,17 +115,32 @@ bool TakeValue(const std::vector<std::string>& args, size_t* i, std::string* val
     return true;
 }
 
+// "a, b or c" of the texts.
+std::string Alternatives(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (size_t k = 0; k < texts.size(); ++k)
+        joined += (k == 0 ? "" : k + 1 == texts.size() ? " or " : ", ") + texts[k];
+    return joined;
+}
+
 int TakeMethodOrRadius(const std::vector<std::string>& args, size_t* i, int32_t* method, int32_t* radius) {
     const std::string& arg = args[*i];
     std::string value;
     if (arg == "-m") {
-        if (!TakeValue(args, i, &value) || (*method = ParseMethod(value)) == 0)
-            return UsageError("-m takes traditional, skinny, smoother, fine, variable or 3..7");
+        if (!TakeValue(args, i, &value) || (*method = EdgeMethodFromText(value.c_str())) == 0) {
+            std::vector<std::string> names;
+            for (const EdgeMethodEntry& entry : kEdgeMethods) names.push_back(entry.shortName);
+            names.push_back(std::to_string(kEdgeMethodFirst) + ".." + std::to_string(kEdgeMethodLast));
+            return UsageError("-m takes " + Alternatives(names));
+        }
         return 1;
     }
     if (arg == "-r") {
-        if (!TakeValue(args, i, &value) || (*radius = ParseRadius(value)) == 0)
-            return UsageError("-r takes 1, 2 or 3");
+        if (!TakeValue(args, i, &value) || (*radius = EdgeRadiusFromText(value.c_str())) == 0) {
+            std::vector<std::string> radii;
+            for (int32_t r = kEdgeRadiusMin; r <= kEdgeRadiusMax; ++r) radii.push_back(std::to_string(r));
+            return UsageError("-r takes " + Alternatives(radii));
+        }
         return 1;
     }
     return 0;
@@ -122,7 +156,7 @@ int main(int argc, char** argv) {
     }
     const std::string& command = args[0];
     if (command == "--help" || command == "-h") {
-        std::printf("%s%s", varno::kUsage, varno::kHelp);
+        std::printf("%s%s", varno::kUsage, varno::HelpText().c_str());
         return 0;
     }
     if (command == "--version") {

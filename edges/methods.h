@@ -16,18 +16,14 @@
 struct ImageBuffer;
 struct ProgressPair;
 
+// The methods' numbers; their names, the radius range and the defaults are in params/edge_table.h.
 enum : int32_t {
     kMethodTraditional = 3,
     kMethodSkinnyLines = 4,
     kMethodSmoother = 5,
     kMethodFineDetail = 6,
     kMethodVariableWidth = 7,
-    kDefaultMethod = kMethodSmoother,
-    kDefaultRadius = 2,
 };
-
-// Whether `method` names one of the five methods.
-inline bool IsEdgeMethod(int32_t method) { return method >= kMethodTraditional && method <= kMethodVariableWidth; }
 
 int16_t FindEdgesTraditional(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
 int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, int32_t flag);

@@ -4,12 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "buffers/files.h"
-#include "buffers/image_buffer.h"
-#include "edges/methods.h"
 #include "host/messages.h"
-#include "params/preferences.h"
-#include "params/settings.h"
+#include "params/edge_table.h"
 
 namespace varno {
 
@@ -58,7 +54,7 @@ Placement PlaceDrawable(int32_t imageWidth, int32_t imageHeight, int32_t offsetX
 }
 
 bool ValidChoice(const GimpChoice& choice) {
-    return choice.method >= 3 && choice.method <= 7 && choice.radius >= 1 && choice.radius <= 3;
+    return IsEdgeMethod(choice.method) && IsEdgeRadius(choice.radius);
 }
 
 bool ChoiceFromDescriptor(const Descriptor& descriptor, GimpChoice* choice) {
@@ -71,29 +67,9 @@ bool ChoiceFromDescriptor(const Descriptor& descriptor, GimpChoice* choice) {
     return true;
 }
 
-namespace {
-
-int32_t Truncate(float value) {
-    if (!(value > -2147483648.0f && value < 2147483648.0f)) return 0;
-    return int32_t(value);
-}
-
-}  // namespace
-
 GimpChoice RememberedChoice(void) {
-    const GimpChoice fallback = {kDefaultMethod, kDefaultRadius};
-    char path[kPathCapacity];
-    CopyTextBounded(kPreferencesName, path, kPathCapacity);
-    ResolveInstallPath(path);
-    FileHandle file = kNoFile;
-    if (FileOpen(path, &file) != 0) return fallback;
-    uint8_t head[1024] = {};
-    int32_t count = int32_t(sizeof head);
-    FileRead(file, &count, head);
-    FileClose(file);
-    if (count < kSettingRadius + 4) return fallback;
-    const GimpChoice stored = {Truncate(GetSettingReal(head, kSettingMethod)), Truncate(GetSettingReal(head, kSettingRadius))};
-    return ValidChoice(stored) ? stored : fallback;
+    const RememberedEdgeChoice remembered = ReadRememberedChoice();
+    return {remembered.method, remembered.radius};
 }
 
 std::string GimpFailureText(int16_t code, const std::string& reported) {

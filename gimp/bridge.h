@@ -49,9 +49,9 @@ struct GimpChoice {
 bool ValidChoice(const GimpChoice& choice);
 // The values an action recorded by the plug-in holds ('EdgM' and 'edgR').
 bool ChoiceFromDescriptor(const Descriptor& descriptor, GimpChoice* choice);
-// The choice the plug-in remembered in its preferences file (as the plug-in reads it: the last
-// run's method and radius, truncated), or Smoother with radius 2 when there is none or it is out
-// of range. Reads the file only; a missing file stays missing.
+// The choice the plug-in remembered in its preferences file, each value on its own or its
+// default (ReadRememberedChoice, params/edge_table.h). Reads the file only; a missing file stays
+// missing.
 GimpChoice RememberedChoice(void);
 
 // The text a failed run shows: the meaning of the plug-in's result code, or the text reported

@@ -4,10 +4,11 @@
 #include <libgimp/gimp.h>
 #include <libgimp/gimpui.h>
 
+#include <string>
 #include <vector>
 
-#include "edges/methods.h"
 #include "gimp/preview.h"
+#include "params/edge_table.h"
 
 namespace varno {
 
@@ -46,6 +47,12 @@ void OnRadiusChanged(GtkAdjustment* adjustment, DialogState* state) {
     gimp_preview_invalidate(GIMP_PREVIEW(state->preview));
 }
 
+// The method's name with its access key marked, as GTK's mnemonics want it ("S_kinny lines").
+std::string MnemonicLabel(const EdgeMethodEntry& entry) {
+    std::string label = entry.name;
+    return label.insert(size_t(entry.accessKey), 1, '_');
+}
+
 }  // namespace
 
 bool ShowGimpDialog(int32_t drawable, GimpChoice* choice) {
@@ -74,17 +81,22 @@ bool ShowGimpDialog(int32_t drawable, GimpChoice* choice) {
     }
     g_signal_connect(state.preview, "invalidated", G_CALLBACK(DrawPreview), &state);
 
+    // One button per method of the table, in its order.
+    static_assert(kEdgeMethodCount == 5, "the radio group below lists every method");
+    std::string labels[kEdgeMethodCount];
+    for (int32_t i = 0; i < kEdgeMethodCount; ++i) labels[i] = MnemonicLabel(kEdgeMethods[i]);
     GtkWidget* methods = gimp_int_radio_group_new(
         TRUE, "Method", G_CALLBACK(OnMethodToggled), &state, state.choice.method,
-        "_Traditional", kMethodTraditional, nullptr, "S_kinny lines", kMethodSkinnyLines, nullptr,
-        "_Smoother", kMethodSmoother, nullptr, "_Fine detail", kMethodFineDetail, nullptr,
-        "_Variable width", kMethodVariableWidth, nullptr, nullptr);
+        labels[0].c_str(), kEdgeMethods[0].number, nullptr, labels[1].c_str(), kEdgeMethods[1].number, nullptr,
+        labels[2].c_str(), kEdgeMethods[2].number, nullptr, labels[3].c_str(), kEdgeMethods[3].number, nullptr,
+        labels[4].c_str(), kEdgeMethods[4].number, nullptr, nullptr);
     gtk_box_pack_start(GTK_BOX(box), methods, FALSE, FALSE, 0);
 
     GtkWidget* table = gtk_table_new(1, 3, FALSE);
     gtk_table_set_col_spacings(GTK_TABLE(table), 6);
     gtk_box_pack_start(GTK_BOX(box), table, FALSE, FALSE, 0);
-    state.radius = gimp_scale_entry_new(GTK_TABLE(table), 0, 0, "_Radius:", 160, 3, state.choice.radius, 1, 3, 1, 1,
+    state.radius = gimp_scale_entry_new(GTK_TABLE(table), 0, 0, "_Radius:", 160, 3, state.choice.radius,
+                                        kEdgeRadiusMin, kEdgeRadiusMax, 1, 1,
                                         0, TRUE, 0, 0, "The width of Variable width's operator", nullptr);
     gimp_scale_entry_set_sensitive(state.radius, state.choice.method == kMethodVariableWidth);
     g_signal_connect(state.radius, "value-changed", G_CALLBACK(OnRadiusChanged), &state);

@@ -25,6 +25,7 @@
 #include "host/actions.h"
 #include "host/platform.h"
 #include "host/run.h"
+#include "params/edge_table.h"
 
 namespace {
 
@@ -137,6 +138,9 @@ struct Outcome {
 
 Outcome Failed(GimpPDBStatusType status, std::string message) { return {status, std::move(message)}; }
 
+// "low..high".
+std::string Range(int32_t low, int32_t high) { return std::to_string(low) + ".." + std::to_string(high); }
+
 // One run of the module on the drawable; `play` null plays nothing.
 Outcome SelectEdges(gint32 image, gint32 drawable, const GimpChoice* play) {
     Document document;
@@ -201,8 +205,9 @@ Outcome Run(gint nparams, const GimpParam* param) {
             if (nparams != 5) return Failed(GIMP_PDB_CALLING_ERROR, "plug-in-varnocketile-select takes 5 arguments");
             choice = {param[3].data.d_int32, param[4].data.d_int32};
             if (!ValidChoice(choice))
-                return Failed(GIMP_PDB_CALLING_ERROR, "method must be 3..7 and radius 1..3, not " +
-                                                          std::to_string(choice.method) + " and " +
+                return Failed(GIMP_PDB_CALLING_ERROR, "method must be " + Range(kEdgeMethodFirst, kEdgeMethodLast) +
+                                                          " and radius " + Range(kEdgeRadiusMin, kEdgeRadiusMax) +
+                                                          ", not " + std::to_string(choice.method) + " and " +
                                                           std::to_string(choice.radius));
             return SelectEdges(image, drawable, &choice);
         case GIMP_RUN_WITH_LAST_VALS:
@@ -217,14 +222,21 @@ Outcome Run(gint nparams, const GimpParam* param) {
 }
 
 void Query(void) {
+    // "Traditional (3), Skinny lines (4), ...": the methods of the table by name and number.
+    static const std::string methods = [] {
+        std::string text;
+        for (const EdgeMethodEntry& entry : kEdgeMethods)
+            text += (text.empty() ? "" : ", ") + std::string(entry.name) + " (" + std::to_string(entry.number) + ")";
+        return text;
+    }();
+    static const std::string radius = "Edge radius " + Range(kEdgeRadiusMin, kEdgeRadiusMax) + ": the width of Variable width";
     static const GimpParamDef arguments[] = {
         {GIMP_PDB_INT32, const_cast<gchar*>("run-mode"),
          const_cast<gchar*>("The run mode { RUN-INTERACTIVE (0), RUN-NONINTERACTIVE (1), RUN-WITH-LAST-VALS (2) }")},
         {GIMP_PDB_IMAGE, const_cast<gchar*>("image"), const_cast<gchar*>("Input image")},
         {GIMP_PDB_DRAWABLE, const_cast<gchar*>("drawable"), const_cast<gchar*>("Drawable whose edges become the selection")},
-        {GIMP_PDB_INT32, const_cast<gchar*>("method"),
-         const_cast<gchar*>("Traditional (3), Skinny lines (4), Smoother (5), Fine detail (6), Variable width (7)")},
-        {GIMP_PDB_INT32, const_cast<gchar*>("radius"), const_cast<gchar*>("Edge radius 1..3: the width of Variable width")},
+        {GIMP_PDB_INT32, const_cast<gchar*>("method"), const_cast<gchar*>(methods.c_str())},
+        {GIMP_PDB_INT32, const_cast<gchar*>("radius"), const_cast<gchar*>(radius.c_str())},
     };
     gimp_install_procedure(kGimpProcedure, "Select the edges of the drawable",
                            "Finds the edges of the drawable with one of five methods and makes them the image's "

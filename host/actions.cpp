@@ -284,19 +284,6 @@ std::string ParseAction(const std::string& text, Descriptor* descriptor) {
     return {};
 }
 
-int32_t ParseMethod(const std::string& text) {
-    static const char* const names[] = {"traditional", "skinny", "smoother", "fine", "variable"};
-    for (int32_t i = 0; i < 5; ++i)
-        if (text == names[i]) return 3 + i;
-    if (text.size() == 1 && text[0] >= '3' && text[0] <= '7') return text[0] - '0';
-    return 0;
-}
-
-int32_t ParseRadius(const std::string& text) {
-    if (text.size() == 1 && text[0] >= '1' && text[0] <= '3') return text[0] - '0';
-    return 0;
-}
-
 void PutEdgeChoice(Descriptor* descriptor, int32_t method, int32_t radius) {
     if (method != 0) descriptor->PutEnumerated(FourCC("EdgM"), FourCC("rB45"), uint32_t(method));
     if (radius != 0) descriptor->PutInteger(FourCC("edgR"), radius);

@@ -22,14 +22,10 @@ std::string FormatAction(const Descriptor& descriptor);
 // Empty on success, else the reason with its line number.
 std::string ParseAction(const std::string& text, Descriptor* descriptor);
 
-// METHOD names (traditional, skinny, smoother, fine, variable) or their values 3..7; 0 when not a
-// method.
-int32_t ParseMethod(const std::string& text);
-// RADIUS 1..3; 0 when not a radius.
-int32_t ParseRadius(const std::string& text);
-
 // The played-back descriptor that -m and -r stand for ('EdgM' as enumeration 'rB45', 'edgR' as
-// integer); a value of 0 leaves that key out. Existing items keep their places.
+// integer); a value of 0 leaves that key out, any other is put as it is (the host library knows
+// the plug-in's keys, not its methods: what a value means is the plug-in's to decide). Existing
+// items keep their places.
 void PutEdgeChoice(Descriptor* descriptor, int32_t method, int32_t radius);
 
 }  // namespace varno

@@ -7,6 +7,7 @@
 #include "params/parameter_set.h"
 
 #include "base/memory.h"
+#include "params/edge_table.h"
 #include "params/run_state.h"
 #include "params/settings.h"
 
@@ -158,8 +159,9 @@ ParameterSet* BuildEdgeParameters(const RunState* run) {
     ParameterSet* set = CreateParameterSet(kParameterUnits);
     if (!set) return nullptr;
     InitParameterSet(set, kSignatureEdges, 0, 0);
-    AddTypedParameter(set, kKeyMethod, kTypeMethodEnum, 3, 7,
+    AddTypedParameter(set, kKeyMethod, kTypeMethodEnum, kEdgeMethodFirst, kEdgeMethodLast,
                       TruncateReal(GetSettingReal(run->settings, kSettingMethod)));
-    AddIntegerParameter(set, kKeyRadius, 1, 3, TruncateReal(GetSettingReal(run->settings, kSettingRadius)));
+    AddIntegerParameter(set, kKeyRadius, kEdgeRadiusMin, kEdgeRadiusMax,
+                        TruncateReal(GetSettingReal(run->settings, kSettingRadius)));
     return set;
 }

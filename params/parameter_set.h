@@ -49,7 +49,8 @@ void SetIntegerParameter(ParameterSet* set, int32_t index, int32_t value);
 const uint8_t* ParameterSetBytes(const ParameterSet* set);
 
 // Builds this plug-in's set from the run's SettingsArea: signature 'edgS', flags 0, entry 0
-// ('EdgM', 'rB45', 3..7) and entry 1 ('edgR', 'long', 1..3) seeded from the stored method and
+// ('EdgM', 'rB45', the methods' numbers) and entry 1 ('edgR', 'long', the radius range) of
+// params/edge_table.h, seeded from the stored method and
 // radius (single-precision reals at settings offsets 948 and 952, truncated). None when out of
 // memory.
 ParameterSet* BuildEdgeParameters(const RunState* run);

@@ -6,6 +6,7 @@
 #include "edges/methods.h"
 #include "plugin/plugin.h"
 #include "plugin/selection_output.h"
+#include "params/edge_table.h"
 #include "params/parameter_set.h"
 #include "params/settings.h"
 
@@ -13,12 +14,12 @@ int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choi
     const EdgeChoice* picked = static_cast<const EdgeChoice*>(choice->data);
     int32_t method = picked->method;
     float radius = float(picked->radius);
-    // Outside 3..7 no method would run and the document itself would become the selection.
+    // Outside the five no method would run and the document itself would become the selection.
     if (radius == 0.0f || !IsEdgeMethod(method)) {
         method = kDefaultMethod;
         radius = float(kDefaultRadius);
     }
-    if (radius < 1.0f || radius > 3.0f) radius = float(kDefaultRadius);
+    if (radius < float(kEdgeRadiusMin) || radius > float(kEdgeRadiusMax)) radius = float(kDefaultRadius);
 
     SetIntegerParameter(set, 0, method);
     SetIntegerParameter(set, 1, int32_t(radius + 0.5f));

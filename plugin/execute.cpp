@@ -9,6 +9,7 @@
 #include "plugin/dispatch.h"
 #include "plugin/pixels.h"
 #include "plugin/selection_output.h"
+#include "params/edge_table.h"
 #include "params/parameter_set.h"
 #include "params/preferences.h"
 #include "params/run_log.h"

@@ -3,9 +3,12 @@
 // property cannot produce a truncated resource.
 #include "resources/plugin_resources.h"
 
+#include <array>
 #include <cstddef>
 #include <span>
 #include <string_view>
+
+#include "params/edge_table.h"
 
 namespace {
 
@@ -134,15 +137,19 @@ constexpr AeteItem kLightDirections[] = {{"Top", 1}, {"Bottom", 2}, {"Left", 3},
 constexpr AeteItem kNoiseDistributions[] = {{"Uniform", 1}, {"Gaussian", 2}};
 constexpr AeteItem kBlendModes[] = {{"Normal", 1}, {"Multiply", 2}, {"Screen", 3}, {"Overlay", 4}};
 constexpr AeteItem kStrokeDirections[] = {{"Horizontal", 1}, {"Vertical", 2}, {"Diagonal", 3}};
-constexpr AeteItem kEdgeMethods[] = {
-    {"Traditional", 3}, {"Skinny lines", 4}, {"Smoother", 5}, {"Fine detail", 6}, {"Variable width", 7},
-};
+// The methods by the names and numbers of the edge parameter table.
+constexpr auto kMethodItems = [] {
+    std::array<AeteItem, kEdgeMethodCount> items{};
+    for (int32_t i = 0; i < kEdgeMethodCount; ++i)
+        items[size_t(i)] = {kEdgeMethods[i].name, uint32_t(kEdgeMethods[i].number)};
+    return items;
+}();
 constexpr AeteItem kOutlineModes[] = {{"Inside", 1}, {"Centre", 2}, {"Outside", 3}};
 
 constexpr AeteEnumeration kAeteEnumerations[] = {
     {"rB37", kLineStyles},       {"rB39", kTextureTypes}, {"rB40", kLightDirections},
     {"rB41", kNoiseDistributions}, {"rB42", kBlendModes},  {"rB47", kStrokeDirections},
-    {"rB45", kEdgeMethods},      {"rB48", kOutlineModes},
+    {"rB45", kMethodItems},      {"rB48", kOutlineModes},
 };
 
 struct AeteSuite {

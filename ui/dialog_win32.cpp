@@ -11,7 +11,7 @@
 
 #include "buffers/image_buffer.h"
 #include "buffers/region.h"
-#include "edges/methods.h"
+#include "params/edge_table.h"
 #include "plugin/dispatch.h"
 #include "plugin/execute.h"
 #include "plugin/module_win32.h"
@@ -58,11 +58,8 @@ struct EdgeDialogState {
 EdgeDialogState state;
 bool dialogOpen;
 
-const char kWidthLabel[] = "Variable Width";
-constexpr float kWidthMinimum = 1.0f;
-constexpr float kWidthMaximum = 3.0f;
-
-bool IsMethod(int32_t value) { return value >= kMethodTraditional && value <= kMethodVariableWidth; }
+constexpr float kWidthMinimum = float(kEdgeRadiusMin);
+constexpr float kWidthMaximum = float(kEdgeRadiusMax);
 
 int32_t FrameWidth() { return state.frame.right - state.frame.left; }
 int32_t FrameHeight() { return state.frame.bottom - state.frame.top; }
@@ -75,8 +72,8 @@ void InvalidatePreview(HWND dialog) {
 // Moves the radio check to `method` and asks for a new preview. Only the five method buttons are
 // ever checked or unchecked: other values are ids of other controls.
 void SelectMethod(HWND dialog, int32_t method) {
-    if (IsMethod(state.method)) CheckDlgButton(dialog, state.method, BST_UNCHECKED);
-    if (IsMethod(method)) CheckDlgButton(dialog, method, BST_CHECKED);
+    if (IsEdgeMethod(state.method)) CheckDlgButton(dialog, state.method, BST_UNCHECKED);
+    if (IsEdgeMethod(method)) CheckDlgButton(dialog, method, BST_CHECKED);
     state.method = method;
     InvalidatePreview(dialog);
 }
@@ -88,9 +85,9 @@ void TakeWidthFromSlider(HWND dialog) {
 }
 
 // The width the preview runs with: the one the run will use, which replaces a width outside
-// 1..3 with the default.
+// the radius range with the default.
 float PreviewRadius() {
-    if (state.radius < 1 || state.radius > 3) return static_cast<float>(kDefaultRadius);
+    if (!IsEdgeRadius(state.radius)) return static_cast<float>(kDefaultRadius);
     return static_cast<float>(state.radius);
 }
 
@@ -189,12 +186,12 @@ INT_PTR Initialise(HWND dialog, const EdgeDialogInit* init) {
     LayOutPreview(dialog, true);
 
     SliderInit(dialog, &state.widthSlider, kItemWidthSlider, kMethodVariableWidth, kItemWidthEdit, kWidthMinimum,
-               kWidthMaximum, static_cast<float>(state.radius), 1.0f, 1.0f, kWidthLabel);
+               kWidthMaximum, static_cast<float>(state.radius), 1.0f, 1.0f, kEdgeRadiusLabel);
     InvalidateRect(dialog, nullptr, TRUE);
 
     state.previewValid = 0;
     CheckDlgButton(dialog, kItemPreviewCheck, state.previewOn ? BST_CHECKED : BST_UNCHECKED);
-    if (IsMethod(state.method)) CheckDlgButton(dialog, state.method, BST_CHECKED);
+    if (IsEdgeMethod(state.method)) CheckDlgButton(dialog, state.method, BST_CHECKED);
     state.initialising = 0;
     return FALSE;  // no default keyboard focus
 }
@@ -208,7 +205,7 @@ void Paint(HWND dialog) {
             // Without a usable proxy (its mapping failed) there is nothing to compute.
             if (state.proxy != nullptr && state.proxy->mapped && state.image != nullptr) {
                 CopyBufferRegion(state.image, state.proxy, state.view, 0, 0);
-                if (state.previewOn && IsMethod(state.method)) {
+                if (state.previewOn && IsEdgeMethod(state.method)) {
                     RunEdgeMethod(state.method, PreviewRadius(), state.proxy, nullptr, 0);
                     ++state.previewRuns;
                 }
@@ -254,17 +251,15 @@ INT_PTR Command(HWND dialog, WPARAM wParam) {
     int32_t id = LOWORD(wParam);
     if (state.initialising || state.ended) return FALSE;
     if (SliderOnEdit(&state.widthSlider, static_cast<uint32_t>(id))) TakeWidthFromSlider(dialog);
+    // The method buttons' ids are the methods' numbers.
+    if (IsEdgeMethod(id)) {
+        SelectMethod(dialog, id);
+        return TRUE;
+    }
     switch (id) {
         case kItemOk:
         case kItemCancel:
             EndEdgeDialog(dialog, id);
-            return TRUE;
-        case kMethodTraditional:
-        case kMethodSkinnyLines:
-        case kMethodSmoother:
-        case kMethodFineDetail:
-        case kMethodVariableWidth:
-            SelectMethod(dialog, id);
             return TRUE;
         case kItemPreviewCheck:
             state.previewOn = state.previewOn ? 0 : 1;

@@ -15,6 +15,7 @@
 #include "host/actions.h"
 #include "host/run.h"
 #include "images/images.h"
+#include "params/edge_table.h"
 #include "python/src/arrays.h"
 #include "python/src/runs.h"
 
@@ -183,7 +184,7 @@ PYBIND11_MODULE(_core, m) {
     m.def("select_file", &SelectFile, py::arg("input"), py::arg("output"), py::arg("method"), py::arg("radius"));
     m.def("read", &Read, py::arg("path"));
     m.def("write", &Write, py::arg("path"), py::arg("image"));
-    m.def("parse_method", [](const std::string& text) { return varno::ParseMethod(text); });
+    m.def("parse_method", [](const std::string& text) { return EdgeMethodFromText(text.c_str()); });
     m.def("plugin_loads", &PluginLoads);
     m.def("last_run_seconds", [] { return lastRunSeconds; });
 }

@@ -1,5 +1,5 @@
 # Compiles host_api.h as it stands (it must compile) and with one declaration changed at a time
-# (each must be refused by the layout checks of this bitness). A change is listed with the
+# (each must be refused by the layout checks of this bitness, host_api_checks.h beside it). A change is listed with the
 # bitnesses whose layout it alters: some moves vanish into alignment padding in one of the two.
 # In the table, @ stands for a semicolon and \\n for a line end.
 cmake_minimum_required(VERSION 3.25)
@@ -18,6 +18,8 @@ set(mutations
 )
 file(READ ${HEADER} original)
 file(MAKE_DIRECTORY ${WORK})
+get_filename_component(header_dir ${HEADER} DIRECTORY)
+file(COPY ${header_dir}/host_api_checks.h DESTINATION ${WORK})
 function(try_compile_header text out)
   file(WRITE ${WORK}/host_api.h "${text}")
   file(WRITE ${WORK}/probe.cpp "#include \"host_api.h\"\n")

@@ -1,4 +1,4 @@
-// Action files, option values, result messages.
+// Action files, result messages.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -124,23 +124,6 @@ TEST(ActionFile, MalformedLinesAreRefusedWithTheirNumber) {
         const std::string error = varno::ParseAction(c.text, &d);
         EXPECT_NE(error.find(c.reason), std::string::npos) << c.text << " -> " << error;
         EXPECT_EQ(d.items.size(), 1u) << "a refused file must leave the descriptor alone";
-    }
-}
-
-TEST(Options, MethodAndRadiusValues) {
-    struct Case {
-        const char* text;
-        int32_t method;
-        int32_t radius;
-    };
-    const Case cases[] = {
-        {"traditional", 3, 0}, {"skinny", 4, 0}, {"smoother", 5, 0}, {"fine", 6, 0}, {"variable", 7, 0},
-        {"3", 3, 3},           {"7", 7, 0},      {"1", 0, 1},        {"2", 0, 2},    {"8", 0, 0},
-        {"0", 0, 0},           {"", 0, 0},       {"Smoother", 0, 0}, {"33", 0, 0},   {"-1", 0, 0},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(varno::ParseMethod(c.text), c.method) << c.text;
-        EXPECT_EQ(varno::ParseRadius(c.text), c.radius) << c.text;
     }
 }
 

@@ -1,6 +1,7 @@
 // Which folder may include which. The plug-in module is built in floors, bottom up: base, api,
-// buffers, edges, params, plugin, ui; a file includes headers of its own floor and the floors below
-// it only. The host side never reaches into the module except through api/ and the module's entry
+// buffers, edges, params, plugin, ui, and resources on top (the generator of the PiPL, AETE and
+// dialog texts reads the parameter table); a file includes headers of its own floor and the floors
+// below it only. The host side never reaches into the module except through api/ and the module's entry
 // point: images/ knows only api/; host/ knows api/ and images/. The clients (cli/, gimp/) use the
 // host side, and of the module only what a tool may link directly: the methods with their buffers
 // (varno edges, the GIMP preview) and the parameter table with the remembered choice, never the
@@ -16,7 +17,8 @@
 
 namespace {
 
-const std::vector<std::string> kModuleFloors = {"base", "api", "buffers", "edges", "params", "plugin", "ui"};
+const std::vector<std::string> kModuleFloors = {"base",   "api",    "buffers", "edges",
+                                                "params", "plugin", "ui",      "resources"};
 
 const std::map<std::string, std::vector<std::string>> kHostSide = {
     {"images", {"api", "images"}},
@@ -81,6 +83,7 @@ TEST(Floors, TheRulesRefuseWhatTheyShould) {
         {"images", "api/host_api.h", true},    {"host", "plugin/execute.h", false},
         {"host", "images/document.h", true},   {"cli", "plugin/pixels.h", false},
         {"cli", "edges/methods.h", true},      {"gimp", "ui/dialog.h", false},
+        {"resources", "params/edge_table.h", true}, {"params", "resources/plugin_resources.h", false},
     };
     for (const auto& c : cases) EXPECT_EQ(MayInclude(c.folder, c.header), c.allowed) << c.folder << " -> " << c.header;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "params/edge_table.h"
 #include "plugin/execute.h"
 #include "ui/preview_math.h"
 
