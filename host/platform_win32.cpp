@@ -9,20 +9,6 @@
 
 namespace varno {
 
-namespace {
-
-std::string LastErrorText(DWORD error) {
-    char text[512] = {0};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' '))
-        text[--length] = 0;
-    if (length == 0) return "Windows error " + std::to_string(error);
-    return text;
-}
-
-}  // namespace
-
 intptr_t OwnerWindow(void) { return reinterpret_cast<intptr_t>(GetDesktopWindow()); }
 
 std::string ExecutableDirectory(void) {
@@ -39,7 +25,7 @@ std::string DefaultPluginPath(void) { return ExecutableDirectory() + "Varnocketi
 std::string OpenPluginModule(const std::string& path, PluginModule* plugin) {
     *plugin = PluginModule();
     HMODULE module = LoadLibraryA(path.c_str());
-    if (!module) return "cannot load " + path + ": " + LastErrorText(GetLastError());
+    if (!module) return "cannot load " + path + ": " + LastSystemError();
 
     // A host learns the entry point's name from the PiPL; without one there is nothing to call.
     std::string error;

@@ -19,6 +19,8 @@ void PrepareForLargeBlocks(void);
 void AdviseLargeBlock(void* start, size_t bytes);
 // Renames `from` to `to`, replacing `to` when it exists. Empty on success, else the reason.
 std::string RenameOver(const std::string& from, const std::string& to);
+// The system's text for the error of the call that just failed (GetLastError, errno).
+std::string LastSystemError(void);
 // Sets (value non-null) or removes an environment variable of this process.
 void SetEnvironment(const char* name, const char* value);
 

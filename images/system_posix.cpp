@@ -42,4 +42,6 @@ void SetEnvironment(const char* name, const char* value) {
     else unsetenv(name);
 }
 
+std::string LastSystemError(void) { return std::strerror(errno); }
+
 }  // namespace varno

@@ -35,9 +35,11 @@ void AdviseLargeBlock(void*, size_t) {}
 
 std::string RenameOver(const std::string& from, const std::string& to) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
-    return LastErrorText(GetLastError());
+    return LastSystemError();
 }
 
 void SetEnvironment(const char* name, const char* value) { _putenv_s(name, value ? value : ""); }
+
+std::string LastSystemError(void) { return LastErrorText(GetLastError()); }
 
 }  // namespace varno
