@@ -142,7 +142,8 @@ def test_select_files_here_and_on_a_cluster(tmp_path):
     damaged = pictures / "damaged.png"
     damaged.write_bytes((PHOTOS / "moon.png").read_bytes()[:3000])
     paths.insert(5, str(damaged))
-    failed = varno("select", *paths, "-o", f"{tmp_path}/varno/", "-m", "fine", check=False).stderr.splitlines()
+    lines = varno("select", *paths, "-o", f"{tmp_path}/varno/", "-m", "fine", check=False).stderr.splitlines()
+    failed = [line for line in lines if not line.startswith("varno: warning: ")]  # profiles some photographs carry
     assert len(failed) == 2
     local = v.select_files(paths, tmp_path / "local", "fine", progress=False)
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
