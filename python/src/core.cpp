@@ -185,6 +185,12 @@ PYBIND11_MODULE(_core, m) {
     m.def("read", &Read, py::arg("path"));
     m.def("write", &Write, py::arg("path"), py::arg("image"));
     m.def("parse_method", [](const std::string& text) { return EdgeMethodFromText(text.c_str()); });
+    // The edge parameter table, so that the Python layer checks and names what the plug-in does.
+    py::list names;
+    for (const EdgeMethodEntry& entry : kEdgeMethods) names.append(entry.shortName);
+    m.attr("METHOD_NAMES") = py::tuple(names);
+    m.attr("METHOD_RANGE") = py::make_tuple(int(kEdgeMethodFirst), int(kEdgeMethodLast));
+    m.attr("RADIUS_RANGE") = py::make_tuple(int(kEdgeRadiusMin), int(kEdgeRadiusMax));
     m.def("plugin_loads", &PluginLoads);
     m.def("last_run_seconds", [] { return lastRunSeconds; });
 }

@@ -31,27 +31,30 @@ from ._errors import VarnocketileError
 
 __all__ = ["select", "edges", "read", "write", "select_files", "VarnocketileError"]
 
-_METHOD_NAMES = ("traditional", "skinny", "smoother", "fine", "variable")
+_METHOD_NAMES = _core.METHOD_NAMES
+_FIRST_METHOD, _LAST_METHOD = _core.METHOD_RANGE
+_MIN_RADIUS, _MAX_RADIUS = _core.RADIUS_RANGE
 
 
 def _method(method):
     if isinstance(method, str):
         value = _core.parse_method(method)
         if value == 0:
-            raise ValueError(f"method must be one of {', '.join(_METHOD_NAMES)} or 3..7, not {method!r}")
+            raise ValueError(
+                f"method must be one of {', '.join(_METHOD_NAMES)} or {_FIRST_METHOD}..{_LAST_METHOD}, not {method!r}")
         return value
     if isinstance(method, bool) or not isinstance(method, numbers.Integral):
         raise TypeError(f"method must be a name or a number, not {type(method).__name__}")
-    if not 3 <= method <= 7:
-        raise ValueError(f"method must be 3..7, not {method}")
+    if not _FIRST_METHOD <= method <= _LAST_METHOD:
+        raise ValueError(f"method must be {_FIRST_METHOD}..{_LAST_METHOD}, not {method}")
     return int(method)
 
 
 def _radius(radius):
     if isinstance(radius, bool) or not isinstance(radius, numbers.Integral):
         raise TypeError(f"radius must be an integer, not {type(radius).__name__}")
-    if not 1 <= radius <= 3:
-        raise ValueError(f"radius must be 1..3, not {radius}")
+    if not _MIN_RADIUS <= radius <= _MAX_RADIUS:
+        raise ValueError(f"radius must be {_MIN_RADIUS}..{_MAX_RADIUS}, not {radius}")
     return int(radius)
 
 
