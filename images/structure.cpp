@@ -167,7 +167,7 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     const bool tiled = tileWidth > 0;
     const uint64_t blockWidth = tiled ? tileWidth : width;
     const uint64_t blockHeight = tiled ? tileHeight : rowsPerStrip == 0 || rowsPerStrip > height ? height : rowsPerStrip;
-    if (samples > 64 || bits > 64) return "the TIFF declares impossible samples";
+    if (samples == 0 || samples > 64 || bits == 0 || bits > 64) return "the TIFF declares impossible samples";
     if (blockWidth > (uint64_t(1) << 31) || blockHeight > (uint64_t(1) << 31)) return "the TIFF declares impossible tiles";
     const uint64_t bytesOfBlock = blockWidth * blockHeight * samples * bits / 8;
     if (bytesOfBlock > DecoderBudget(size, limits))

@@ -43,14 +43,16 @@ struct MemoryFile {
 // The name the file is opened under, which libtiff gives as the source of some of its messages.
 constexpr const char* kFileName = "TIFF";
 
-// One line from a libtiff message: "TIFF: SOURCE: TEXT", the source left out when it is only the
-// file's name, and a text that says nothing replaced.
+// One line from a libtiff message: "TIFF: SOURCE: TEXT", the file's name left out where libtiff
+// gives it as the source or at the start of the text, and a text that says nothing replaced.
 std::string MessageLine(const char* module, const char* format, va_list arguments) {
     char text[400];
     std::vsnprintf(text, sizeof text, format, arguments);
     std::string line = "TIFF: ";
     if (module && *module && std::strcmp(module, kFileName) != 0) line += std::string(module) + ": ";
     std::string body = text;
+    // Many messages start with the file's name themselves.
+    if (body.rfind(std::string(kFileName) + ": ", 0) == 0) body.erase(0, std::strlen(kFileName) + 2);
     for (char& c : body) c = c == '\n' ? ' ' : c;
     while (!body.empty() && (body.back() == ' ' || body.back() == '.' || body.back() == ':')) body.pop_back();
     if (body.empty()) body = "damaged data";

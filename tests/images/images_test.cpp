@@ -290,7 +290,8 @@ TEST(ImageFiles, DamagedAndOversizedFilesAreRefusedInOneLine) {
         EXPECT_EQ(document.mode, 77) << f.what;
         // The Windows builds' outline checks refuse what cannot fill its picture too.
         const uint8_t* b = f.bytes.data();
-        EXPECT_TRUE(f.message.find("the TIFF's") >= 8 || varno::CheckTiffOutline(b, f.bytes.size(), {}) != "") << f.what;
+        const std::string outline = varno::CheckTiffOutline(b, f.bytes.size(), {});  // every file: none may upset it
+        EXPECT_TRUE(f.message.find("the TIFF's") >= 8 || outline != "") << f.what;
         EXPECT_TRUE(f.message.rfind("the PNG's", 0) != 0 || varno::CheckPngOutline(b, f.bytes.size(), {}) == f.message);
     }
 }

@@ -327,6 +327,10 @@ std::vector<DamagedFile> DamagedFiles() {
     strips.width = 8, strips.height = 8, strips.rowsPerStrip = 2, strips.pixels.assign(40, 3);
     strips.blocks = {{0, 16}, {8, 16}, {24, 8}, {32, 8}};
     files.push_back({"TIFF with overlapping strips", "overlap.tif", TiffFile(strips), "two of the TIFF's strips share their bytes"});
+    TiffLayout none;
+    none.width = 8, none.height = 8, none.samples = 0, none.planar = 2, none.pixels.assign(64, 3);
+    files.push_back({"planar TIFF of no samples", "none.tif", TiffFile(none),
+                     "TIFF: _TIFFVSetField: Bad value 0 for \"SamplesPerPixel\" tag"});
 #ifndef _WIN32  // WIC under wine pads the missing lines: left to the native reader for now
     TiffLayout fax;
     fax.width = 8, fax.height = 20, fax.bits = 1, fax.photometric = 0, fax.compression = 4, fax.pixels = {0xff, 0xff, 0x00};
