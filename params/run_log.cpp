@@ -1,6 +1,7 @@
 // The run log: a tab-separated record of the run's parameter set appended to "c:\VEXAlog.txt",
 // only when that file already exists. The name is used as it stands, without the install-path
-// rule. Every failure is silent and never touches the run's result.
+// rule. A log that another program is appending to is waited for a moment; every failure is
+// silent and never touches the run's result.
 #include "params/run_log.h"
 
 #include "base/results.h"
@@ -8,6 +9,10 @@
 #include "params/parameter_set.h"
 
 namespace {
+
+// How long a run waits for a log that another program is appending to, and how often it tries.
+constexpr int32_t kBusyWaitMilliseconds = 2000;
+constexpr int32_t kBusyPollMilliseconds = 20;
 
 // A four-character code as its four characters and a tab.
 void WriteCode(FileHandle file, uint32_t code) {
@@ -53,7 +58,13 @@ int16_t OpenForAppend(const char* path, FileHandle* handle) {
 void WriteRunLog(int16_t result, const ParameterSet* set) {
     if (!set) return;
     FileHandle file = kNoFile;
-    if (OpenForAppend(kRunLogName, &file) != kNoErr) return;
+    int16_t opened = OpenForAppend(kRunLogName, &file);
+    // Another program's run may be appending its own record, which takes a moment: wait for it.
+    for (int32_t waited = 0; opened == kErrFileBusy && waited < kBusyWaitMilliseconds; waited += kBusyPollMilliseconds) {
+        FilePause(kBusyPollMilliseconds);
+        opened = OpenForAppend(kRunLogName, &file);
+    }
+    if (opened != kNoErr) return;
 
     WriteText(file, "-----------------------------", false, true);
     WriteText(file, "Signature = ", false, false);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "plugin/plugin.h"
 #include "params/parameter_set.h"
@@ -54,6 +55,19 @@ TEST_F(RunLogTest, EachRunAppendsSixLines) {
     WriteRunLog(0, second);
     FreeParameterSet(second);
     EXPECT_EQ(testenv::ReadString(LogPath()), Record(6, 3) + Record(3, 1));
+}
+
+// Another program appending its own record holds the log for a moment: the run waits its turn.
+TEST_F(RunLogTest, ALogHeldByAnotherRunIsWaitedFor) {
+    testenv::WriteBytes(LogPath(), "");
+    FileHandle held = kNoFile;
+    ASSERT_EQ(FileOpen(LogPath().c_str(), &held), 0);
+    std::thread release([&] { std::this_thread::sleep_for(std::chrono::milliseconds(300)), FileClose(held); });
+    ParameterSet* set = EdgeSet(4, 2);
+    WriteRunLog(0, set);
+    FreeParameterSet(set);
+    release.join();
+    EXPECT_EQ(testenv::ReadString(LogPath()), Record(4, 2));
 }
 
 TEST_F(RunLogTest, ExistingTextIsKeptAndTheResultFieldPrinted) {
