@@ -177,6 +177,8 @@ Outcome SelectEdges(gint32 image, gint32 drawable, const GimpChoice* play) {
     if (code != 0) return Failed(GIMP_PDB_EXECUTION_ERROR, GimpFailureText(code, report.errorString));
 
     ReplaceSelection(image, drawable, document);
+    // A run that went on without what it remembers (another program held it) says so.
+    if (!report.warning.empty()) g_message("%s", report.warning.c_str());
     GimpChoice used;
     if (ChoiceFromDescriptor(report.descriptor, &used)) gimp_set_data(kGimpProcedure, &used, sizeof used);
     return {};
