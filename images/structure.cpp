@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "images/codecs.h"
+#include "images/fax_check.h"
 
 namespace varno {
 
@@ -130,7 +131,7 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     const uint64_t entries = read(directory, int(countBytes));
     if (entries > (size - directory - countBytes) / entryBytes) return "the TIFF's first directory is outside the file";
     uint64_t width = 0, height = 0, samples = 1, bits = 1, rowsPerStrip = 0, tileWidth = 0, tileHeight = 0;
-    uint64_t photometric = 0, format = 1, compression = 1, planar = 1;
+    uint64_t photometric = 0, format = 1, compression = 1, planar = 1, fillOrder = 1, t4Options = 0;
     struct Table {
         uint64_t count = 0, unit = 0, place = 0;
     } offsets, counts;  // of the strips or tiles
@@ -157,6 +158,8 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
         if (tag == 339) format = value;
         if (tag == 259) compression = value;
         if (tag == 284) planar = value;
+        if (tag == 266) fillOrder = value;
+        if (tag == 292) t4Options = value;
     }
     if (std::string error = CheckPictureSize(int64_t(width), int64_t(height), limits); !error.empty()) return error;
     // As the native reader: signed samples would be read as the wrong values (Lab's a and b are
@@ -206,6 +209,20 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     if (expansion && stored < needed / expansion + (needed % expansion != 0))
         return "the TIFF's " + std::to_string(stored) + " bytes of pixel data cannot hold its " + std::to_string(needed) +
                " bytes of samples";
+    // Fax code is decoded without pixels: the platform decoder pads short or missing rows. The
+    // native reader decodes the first plane's blocks (a 1-bit picture's only channel) in order.
+    if (compression == 2 || compression == 3 || compression == 4 || compression == 32771) {
+        if (bits != 1) return "CCITT-coded TIFF samples must be 1 bit";
+        const FaxLayout layout{uint16_t(compression), uint32_t(t4Options), fillOrder == 2, blockWidth, tiled};
+        std::vector<FaxBlock> fax(size_t(blocks / planes));
+        for (uint64_t i = 0; i < fax.size(); ++i) {
+            const uint64_t offset = read(offsets.place + i * offsets.unit, int(offsets.unit));
+            const uint64_t count = read(counts.place + i * counts.unit, int(counts.unit));
+            const uint64_t rows = tiled ? blockHeight : std::min(blockHeight, height - i * blockHeight);
+            fax[i] = {offset, std::min<uint64_t>(count, size - offset), uint32_t(rows)};
+        }
+        return CheckFaxBlocks(layout, bytes, size, fax, DecoderBudget(size, limits));
+    }
     return {};
 }
 
