@@ -23,14 +23,16 @@ inline varno::ReadLimits SmallLimits() {
 
 // Runs `decode` on the input; an accepted picture must have the shape its mode promises, and every
 // warning its library gave must have been passed on (a decode that succeeds after a warning was
-// dropped is a finding: damage may have been accepted as a picture).
+// dropped is a finding: damage may have been accepted as a picture). `accepted`, when given, says
+// whether the reader took the input.
 template <typename Decode>
-int Read(Decode decode, const uint8_t* data, size_t size) {
+int Read(Decode decode, const uint8_t* data, size_t size, bool* accepted = nullptr) {
     varno::Document document;
     varno::DecoderNotes notes;
     varno::ReadLimits limits = SmallLimits();
     limits.notes = &notes;
     if (!decode(data, size, limits, &document).empty()) return 0;
+    if (accepted) *accepted = true;
     if (size_t(notes.seen) != notes.warnings.size()) std::abort();
     const size_t samples = size_t(document.width) * size_t(document.height);
     const size_t channels = varno::ChannelCount(document);

@@ -212,7 +212,7 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     // Fax code is decoded without pixels: the platform decoder pads short or missing rows. The
     // native reader decodes the first plane's blocks (a 1-bit picture's only channel) in order.
     if (compression == 2 || compression == 3 || compression == 4 || compression == 32771) {
-        if (bits != 1) return "CCITT-coded TIFF samples must be 1 bit";
+        if (bits != 1) return "a fax-coded TIFF must have samples of 1 bit";
         const FaxLayout layout{uint16_t(compression), uint32_t(t4Options), fillOrder == 2, blockWidth, tiled};
         std::vector<FaxBlock> fax(size_t(blocks / planes));
         for (uint64_t i = 0; i < fax.size(); ++i) {
