@@ -135,12 +135,17 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     struct Table {
         uint64_t count = 0, unit = 0, place = 0;
     } offsets, counts;  // of the strips or tiles
+    std::vector<bool> seen(65536);  // as the native reader, a tag's first entry counts, its repeats not
     for (uint64_t e = 0; e < entries; ++e) {
         const uint64_t at = directory + countBytes + e * entryBytes;
         const uint64_t tag = read(at, 2), type = read(at + 2, 2), count = read(at + 4, big ? 8 : 4);
+        if (seen[tag]) continue;
+        seen[tag] = true;
         uint64_t place = at + 4 + (big ? 8 : 4);
         // A list too long for the entry's own field lies elsewhere; its first value is enough here.
-        const uint64_t unit = type == 3 ? 2 : type == 16 ? 8 : 4, field = big ? 8 : 4;
+        const uint64_t unit = type == 1 || type == 2 || type == 6 || type == 7 ? 1 : type == 3 || type == 8 ? 2
+                              : type >= 16 && type <= 18 ? 8 : 4;
+        const uint64_t field = big ? 8 : 4;
         if (unit > field || count * unit > field) {
             place = read(place, big ? 8 : 4);
             if (place >= size || size - place < unit) continue;
@@ -151,15 +156,15 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
         if (tag == 257) height = value;
         if (tag == 258) bits = value;
         if (tag == 277) samples = value;
-        if (tag == 278) rowsPerStrip = value;
+        if (tag == 278 && count == 1) rowsPerStrip = value;  // these the native reader ignores unless single
         if (tag == 322) tileWidth = value;
         if (tag == 323) tileHeight = value;
         if (tag == 262) photometric = value;
         if (tag == 339) format = value;
         if (tag == 259) compression = value;
         if (tag == 284) planar = value;
-        if (tag == 266) fillOrder = value;
-        if (tag == 292) t4Options = value;
+        if (tag == 266 && count == 1) fillOrder = value;
+        if (tag == 292 && count == 1) t4Options = value;
     }
     if (std::string error = CheckPictureSize(int64_t(width), int64_t(height), limits); !error.empty()) return error;
     // As the native reader: signed samples would be read as the wrong values (Lab's a and b are
