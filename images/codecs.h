@@ -72,6 +72,9 @@ std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limit
 // The native reader walks a PNG's chunks without their checksums (libpng checks those) before
 // libpng, which sizes some chunks' buffers by their declared length before reading them.
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums = true);
+// The bytes of a PNG's filtered rows before compression: a filter byte and the packed samples of
+// every row of every pass.
+uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced);
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 // The most bytes one stored byte of a TIFF codec (by its Compression number) can become, for rows

@@ -29,8 +29,8 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
     return ~crc;
 }
 
-// The bytes of a PNG's filtered rows before compression: a filter byte and the packed samples of
-// every row of every pass.
+}  // namespace
+
 uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced) {
     const uint64_t samples = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
     auto rows = [&](uint64_t columns, uint64_t count) {
@@ -44,8 +44,6 @@ uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t c
         total += rows(width > x0[p] ? (width - x0[p] + dx[p] - 1) / dx[p] : 0, height > y0[p] ? (height - y0[p] + dy[p] - 1) / dy[p] : 0);
     return total;
 }
-
-}  // namespace
 
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums) {
     if (SniffFormat(bytes, size) != ImageFormat::kPng) return "not a PNG file";

@@ -293,7 +293,8 @@ TEST(ImageFiles, DamagedAndOversizedFilesAreRefusedInOneLine) {
         const std::string outline = varno::CheckTiffOutline(b, f.bytes.size(), {});  // every file: none may upset it
         EXPECT_TRUE(f.message.find("the TIFF's") >= 8 || outline != "") << f.what;
         EXPECT_TRUE(f.message.find(": Fax") == std::string::npos || outline != "") << f.what;
-        EXPECT_TRUE(f.message.rfind("the PNG's", 0) != 0 || varno::CheckPngOutline(b, f.bytes.size(), {}) == f.message);
+        const bool bound = f.message.rfind("the PNG's", 0) == 0 && f.message.find("cannot hold") != std::string::npos;
+        EXPECT_TRUE(!bound || varno::CheckPngOutline(b, f.bytes.size(), {}) == f.message) << f.what;
     }
 }
 

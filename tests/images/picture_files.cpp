@@ -35,6 +35,40 @@ void AppendChunk(Bytes* png, const std::string& type, const Bytes& data) {
     Put32Big(png, Crc32(png->data() + start, png->size() - start));
 }
 
+// A zlib stream of `packed` zero bytes in a fixed-code block (one literal, then copies of 258 bytes)
+// and `stored` more in stored blocks: a small file whose data can be made to unpack a lot.
+Bytes DeflatedZeros(size_t packed, size_t stored) {
+    Bytes out = {0x78, 0x01};
+    uint32_t bits = 0;
+    int count = 0;
+    auto put = [&](uint32_t value, int n) {  // values go least significant bit first
+        for (int i = 0; i < n; ++i) {
+            bits |= (value >> i & 1) << count;
+            if (++count == 8) out.push_back(uint8_t(bits)), bits = 0, count = 0;
+        }
+    };
+    auto code = [&](uint32_t value, int n) {  // codes most significant bit first
+        for (int i = n - 1; i >= 0; --i) put(value >> i & 1, 1);
+    };
+    put(2, 3);       // not the last block; fixed codes
+    code(0x30, 8);   // literal 0
+    size_t left = packed - 1;
+    for (; left >= 258; left -= 258) code(0xc5, 8), code(0, 5);  // length 258, distance 1
+    for (; left > 0; --left) code(0x30, 8);
+    code(0, 7);      // end of block
+    for (size_t done = 0; done < stored;) {
+        const size_t n = std::min<size_t>(stored - done, 65535);
+        done += n;
+        put(done == stored ? 1 : 0, 3);
+        if (count) out.push_back(uint8_t(bits)), bits = 0, count = 0;
+        Put16(&out, uint32_t(n));
+        Put16(&out, uint32_t(~n & 0xffff));
+        out.insert(out.end(), n, 0);
+    }
+    Put32Big(&out, uint32_t((packed + stored) % 65521) << 16 | 1);
+    return out;
+}
+
 // A zlib stream of stored blocks.
 Bytes Stored(const Bytes& raw) {
     Bytes out = {0x78, 0x01};
@@ -306,6 +340,14 @@ std::vector<DamagedFile> DamagedFiles() {
     files.push_back({"interlaced PNG of 8 KB holding part of the first pass of 32767 x 32767", "passes.png",
                      PngFile(32767, 32767, 8, 0, std::vector<Bytes>(2, Bytes(4096, 7)), true),
                      "the PNG's 8205 bytes of pixel data cannot hold its 1073737728 bytes of rows"});
+    // Under 1 MB, enough data for the bound of what deflate can expand to, and a whole first pass
+    // of 32767 x 32767 (which reaches the last row) and little more.
+    Bytes shortPasses = PngFile(32767, 32767, 8, 0, {}, true);
+    shortPasses.resize(33);
+    AppendChunk(&shortPasses, "IDAT", DeflatedZeros(4096 * 4097, 940000));
+    AppendChunk(&shortPasses, "IEND", {});
+    files.push_back({"interlaced PNG of 1 MB whose data stops after the first pass of 32767 x 32767", "short.png",
+                     shortPasses, "the PNG's pixel data unpacks to 17721312 of its 1073737728 bytes of rows"});
     files.push_back({"palette PNG with a pixel beyond its palette", "index.png",
                      PngFile(4, 1, 8, 3, {{0, 1, 5, 0}}, false, {{"PLTE", {0, 0, 0, 255, 255, 255}}}),
                      "a pixel uses a colour beyond the PNG's palette"});
