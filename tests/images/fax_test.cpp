@@ -74,12 +74,10 @@ TEST(FaxFiles, OutlineCheckRefusesExactlyWhatTheNativeReaderRefusesForItsFaxData
                 layout = whole;
                 const size_t k = variant ? (variant - 1) % steps : 0, s = variant ? (variant - 1) / steps % 3 : 0;
                 auto& [offset, bytes] = layout.blocks[s];
-                if (variant == 0) {
-                } else if (variant <= 3 * steps) {
-                    bytes = uint32_t(bytes * k / steps);
-                } else {
+                if (variant > 3 * steps)
                     layout.pixels[offset + bytes * k / steps] ^= uint8_t(1 << (k * 5 % 8));
-                }
+                else if (variant > 0)
+                    bytes = uint32_t(bytes * k / steps);
                 const Bytes file = hosttest::TiffFile(layout);
                 varno::Document document;
                 const std::string native = varno::DecodeTiff(file.data(), file.size(), {}, &document);
