@@ -2,9 +2,10 @@
 // 4, 8 or 16 bits, palette pictures of 1 to 8 bits, RGB, CMYK and CIE Lab of 8 or 16 bits, in
 // strips or tiles, interleaved or planar, and YCbCr (JPEG-compressed ones decoded straight to RGB).
 //
-// libtiff's errors become the reading's error. Its warnings about tags (read while the directory
-// is read) are passed on as warnings; every other warning comes from decoding pixels and means
-// they are wrong (a CCITT line of the wrong length, bytes discarded by a codec), so it is an
+// libtiff's errors become the reading's error, also when the call that gave one succeeds (a fax
+// row with a bad code is finished as best it can). Its warnings about tags (read while the
+// directory is read) are passed on as warnings; every other warning comes from decoding pixels and
+// means they are wrong (a CCITT line of the wrong length, bytes discarded by a codec), so it is an
 // error. Before any plane is sized, every strip or tile must lie in the file, no two may share
 // bytes, and their declared sizes must be able to expand to the picture (see tiff_posix.h). A
 // tile, a PackBits strip (whose runs may cross rows) or a strip of YCbCr pixels is decoded whole:
@@ -36,7 +37,7 @@ struct MemoryFile {
     uint64_t size = 0;
     uint64_t at = 0;
     std::string error;
-    bool damaged = false;  // a warning that means damaged data
+    bool damaged = false;  // an error or warning that means damaged data
     DecoderNotes* notes = nullptr;
 };
 
@@ -91,12 +92,6 @@ int MapProc(thandle_t handle, void** base, toff_t* size) {
 
 void UnmapProc(thandle_t, void*, toff_t) {}
 
-int OnError(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
-    MemoryFile* file = static_cast<MemoryFile*>(user);
-    if (file->error.empty()) file->error = MessageLine(module, format, arguments);
-    return 1;
-}
-
 // Warnings given while the directory's tags are read; any other is about pixels.
 bool AboutTags(const char* module) {
     if (!module) return false;
@@ -104,6 +99,15 @@ bool AboutTags(const char* module) {
                                "_TIFFVSetField", "TIFFReadDirEntry"})
         if (std::strncmp(module, prefix, std::strlen(prefix)) == 0) return true;
     return false;
+}
+
+int OnError(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
+    MemoryFile* file = static_cast<MemoryFile*>(user);
+    if (file->error.empty()) file->error = MessageLine(module, format, arguments);
+    // A codec may report an error and still finish the row and succeed (a fax row with a bad
+    // code): its pixels are wrong all the same.
+    if (!AboutTags(module)) file->damaged = true;
+    return 1;
 }
 
 int OnWarning(TIFF*, void* user, const char* module, const char* format, va_list arguments) {

@@ -377,6 +377,11 @@ std::vector<DamagedFile> DamagedFiles() {
     fax.width = 8, fax.height = 20, fax.bits = 1, fax.photometric = 0, fax.compression = 4, fax.pixels = {0xff, 0xff, 0x00};
     files.push_back({"CCITT G4 TIFF that ends before its last row", "fax.tif", TiffFile(fax),
                      "TIFF: Fax4Decode: Premature EOL at line 16 of strip 0 (got 0, expected 8)"});
+    // Four white rows, then a white run of the whole row and no valid black code: libtiff says so as
+    // an error yet finishes the row and reports success.
+    fax.height = 5, fax.pixels = {0xf3, 0x30, 0x08, 0x00};
+    files.push_back({"CCITT G4 TIFF with a bad code at the end of a row", "code.tif", TiffFile(fax),
+                     "TIFF: Fax4Decode: Bad code word at line 4 of strip 0 (x 8)"});
     return files;
 }
 
