@@ -35,37 +35,26 @@ void AppendChunk(Bytes* png, const std::string& type, const Bytes& data) {
     Put32Big(png, Crc32(png->data() + start, png->size() - start));
 }
 
-// A zlib stream of `packed` zero bytes in a fixed-code block (one literal, then copies of 258 bytes)
-// and `stored` more in stored blocks: a small file whose data can be made to unpack a lot.
-Bytes DeflatedZeros(size_t packed, size_t stored) {
+// A zlib stream of one fixed-code block: `matched` zero bytes as a literal and copies of 258 bytes,
+// then `literals` more as literals (a byte each): a small file whose data can unpack a lot.
+Bytes DeflatedZeros(size_t matched, size_t literals) {
     Bytes out = {0x78, 0x01};
     uint32_t bits = 0;
     int count = 0;
-    auto put = [&](uint32_t value, int n) {  // values go least significant bit first
-        for (int i = 0; i < n; ++i) {
+    auto code = [&](uint32_t value, int n) {  // codes go most significant bit first
+        for (int i = n - 1; i >= 0; --i) {
             bits |= (value >> i & 1) << count;
             if (++count == 8) out.push_back(uint8_t(bits)), bits = 0, count = 0;
         }
     };
-    auto code = [&](uint32_t value, int n) {  // codes most significant bit first
-        for (int i = n - 1; i >= 0; --i) put(value >> i & 1, 1);
-    };
-    put(2, 3);       // not the last block; fixed codes
+    code(6, 3);      // the last block, fixed codes
     code(0x30, 8);   // literal 0
-    size_t left = packed - 1;
+    size_t left = matched - 1;
     for (; left >= 258; left -= 258) code(0xc5, 8), code(0, 5);  // length 258, distance 1
-    for (; left > 0; --left) code(0x30, 8);
+    for (left += literals; left > 0; --left) code(0x30, 8);
     code(0, 7);      // end of block
-    for (size_t done = 0; done < stored;) {
-        const size_t n = std::min<size_t>(stored - done, 65535);
-        done += n;
-        put(done == stored ? 1 : 0, 3);
-        if (count) out.push_back(uint8_t(bits)), bits = 0, count = 0;
-        Put16(&out, uint32_t(n));
-        Put16(&out, uint32_t(~n & 0xffff));
-        out.insert(out.end(), n, 0);
-    }
-    Put32Big(&out, uint32_t((packed + stored) % 65521) << 16 | 1);
+    if (count) out.push_back(uint8_t(bits));
+    Put32Big(&out, uint32_t((matched + literals) % 65521) << 16 | 1);
     return out;
 }
 
