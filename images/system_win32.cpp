@@ -39,6 +39,9 @@ std::string RenameOver(const std::string& from, const std::string& to) {
 }
 
 std::string ExistingFileId(const std::string& path) {
+    // A name in the device namespace (a pipe, a device) is not a file, and opening it could
+    // connect to it.
+    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0) return {};
     // Opened for no access at all (directories too): only the file's identity is read.
     HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
