@@ -229,6 +229,7 @@ int Select(const std::vector<std::string>& args) {
     PluginModule module;
     if (std::string error = OpenPluginModule(DefaultPluginPath(), &module); !error.empty())
         return Failure("cannot load the plug-in: " + error);
+    if (!module.warning.empty()) PrintLine(stderr, "varno: warning: " + module.warning);
     // The slot a host keeps for the plug-in for as long as it runs: the plug-in's block in it is
     // the plug-in's to keep, never the host's to free.
     static PluginInstance plugin;

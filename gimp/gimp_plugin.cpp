@@ -151,6 +151,7 @@ Outcome SelectEdges(gint32 image, gint32 drawable, const GimpChoice* play) {
     PluginModule module;
     if (std::string failed = OpenPluginModule(DefaultPluginPath(), &module); !failed.empty())
         return Failed(GIMP_PDB_EXECUTION_ERROR, "Varnocketile cannot load its module: " + failed);
+    if (!module.warning.empty()) g_message("Varnocketile: %s", module.warning.c_str());
     // The slot a host keeps for the module while it is loaded.
     static PluginInstance plugin;
     plugin.entry = reinterpret_cast<PluginEntryProc>(module.entry);

@@ -1,7 +1,12 @@
 // The host library on POSIX: dlopen for the plug-in.
 #include <dlfcn.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -19,6 +24,42 @@ std::string ExecutableDirectory(void) {
     const size_t slash = text.rfind('/');
     return slash == std::string::npos ? "./" : text.substr(0, slash + 1);
 }
+
+namespace {
+
+std::string Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// The directory standing for drive C, by the same rule as the plug-in's file layer.
+std::string DriveDirectory(void) {
+    if (std::string drive = Variable("VARNO_DRIVE_C"); !drive.empty()) return drive;
+    if (std::string data = Variable("XDG_DATA_HOME"); !data.empty()) return data + "/varno/drive_c";
+    std::string home = Variable("HOME");
+    if (home.empty()) {
+        const passwd* user = getpwuid(getuid());
+        home = user && user->pw_dir ? user->pw_dir : "/tmp";
+    }
+    return home + "/.local/share/varno/drive_c";
+}
+
+// Makes `directory` and its missing parents, each 0700. Empty when it is a directory afterwards,
+// else the reason.
+std::string MakeDirectory(const std::string& directory) {
+    struct stat info;
+    if (stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return {};
+    for (size_t end = directory.find('/', 1);; end = directory.find('/', end + 1)) {
+        const std::string part = directory.substr(0, end);
+        if (!part.empty() && part.back() != '/' && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return "cannot make '" + part + "': " + std::strerror(errno);
+        if (end == std::string::npos) break;
+    }
+    if (stat(directory.c_str(), &info) != 0) return std::strerror(errno);
+    return S_ISDIR(info.st_mode) ? std::string() : "not a directory";
+}
+
+}  // namespace
 
 std::string DefaultPluginPath(void) { return ExecutableDirectory() + "libvarnocketile.so"; }
 
@@ -52,6 +93,10 @@ std::string OpenPluginModule(const std::string& path, PluginModule* plugin) {
     plugin->entry = entry;
     plugin->entryName = name;
     plugin->pipl = std::move(properties);
+    const std::string drive = DriveDirectory();
+    if (std::string reason = MakeDirectory(drive); !reason.empty())
+        plugin->warning = "the folder for the plug-in's settings, '" + drive + "', cannot be made (" + reason +
+                          "): the settings of this run will not be remembered";
     return {};
 }
 

@@ -36,15 +36,17 @@ int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std
     varno::PutEdgeChoice(&options.descriptor, method, radius);
     options.playDescriptor = true;
     varno::RunReport report;
-    std::string loadError;
+    std::string loadError, loadWarning;
     RunWatched([&](const std::atomic<int>* stop) {
         options.interrupt = stop;
-        varno::PluginInstance* plugin = Plugin(&loadError);
+        varno::PluginInstance* plugin = Plugin(&loadError, &loadWarning);
         const auto start = std::chrono::steady_clock::now();
         if (plugin) varno::RunPlugin(plugin, document, options, &report);
         lastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     });
     if (!loadError.empty()) RaiseError(loadError);
+    if (!loadWarning.empty() && PyErr_WarnEx(PyExc_RuntimeWarning, loadWarning.c_str(), 1) != 0)
+        throw py::error_already_set();
     const int16_t code = report.aboutResult != 0 ? report.aboutResult : report.result;
     if (code != 0) *line = ResultText(code, report.aboutResult != 0 ? std::string() : report.errorString);
     return code;

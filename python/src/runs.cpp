@@ -35,7 +35,7 @@ std::string ExtensionDirectory() {
 
 }  // namespace
 
-varno::PluginInstance* Plugin(std::string* error) {
+varno::PluginInstance* Plugin(std::string* error, std::string* warning) {
     // Never closed, as varno keeps it until it ends: the plug-in's block in the slot is its own.
     static varno::PluginModule module;
     static varno::PluginInstance plugin;
@@ -47,6 +47,7 @@ varno::PluginInstance* Plugin(std::string* error) {
     }
     plugin.entry = reinterpret_cast<PluginEntryProc>(module.entry);
     plugin.pipl = module.pipl;  // the host honours what the PiPL enables, as varno does
+    *warning = module.warning;
     ++loads;
     return &plugin;
 }

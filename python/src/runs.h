@@ -22,8 +22,9 @@
 
 namespace varnopy {
 
-// The loaded module, or nullptr with the reason in `error`. Only within a RunWatched job.
-varno::PluginInstance* Plugin(std::string* error);
+// The loaded module, or nullptr with the reason in `error`. Only within a RunWatched job. The load
+// that made it leaves what the host could not prepare (see OpenPluginModule) in `warning`.
+varno::PluginInstance* Plugin(std::string* error, std::string* warning);
 // How many times this process loaded the module (0 or 1).
 int32_t PluginLoads(void);
 

@@ -14,7 +14,8 @@ its dialog suppressed. The module keeps its preferences file and run log where v
 module keeps them, by the same rules: fixed names ``c:\\NAME`` live in the directory
 ``$VARNO_DRIVE_C`` (default ``~/.local/share/varno/drive_c``), the install directory
 comes from ``$MORVELAN_PATH``, and the run log ``VEXAlog.txt`` is written only when it
-exists there. Set those variables before the first run.
+exists there. Set those variables before the first run, which makes that directory
+(owner-only) when it is missing; one that cannot be made gives a ``RuntimeWarning``.
 
 Runs: one at a time per process (the host is not reentrant); the GIL is released while
 the module runs, and Ctrl-C (KeyboardInterrupt) reaches the module's abort test: the run

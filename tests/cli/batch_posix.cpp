@@ -1,5 +1,7 @@
-// varno select on several pictures (failures one by one, -j) and a lone -m or -r.
+// varno select on several pictures (failures one by one, -j), a lone -m or -r, and the settings
+// remembered from the first run.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -7,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "images/system.h"
 #include "varno_program.h"
 
 namespace {
@@ -129,6 +132,42 @@ TEST(VarnoChoice, ALoneMethodOrRadiusTakesTheOtherFromThePreferences) {
         Document document;
         ASSERT_EQ(varno::ReadImageFile(picture, &document), "");
         EXPECT_EQ(GreyPlane(output), LibraryMask(document, int32_t(c.method), int32_t(c.radius))) << c.what;
+    }
+}
+
+// The folder standing for drive C is made by the first run when missing (owner-only, parents
+// too), so the next run remembers it; one that cannot be made is one warning line, and the runs go
+// on with the defaults.
+TEST(VarnoChoice, TheFirstRunMakesTheSettingsFolder) {
+    const struct {
+        const char* folder;  // in the test's directory, where "file" is a file
+        bool made;
+    } cases[] = {{"new/drive_c", true}, {"file/drive_c", false}};
+    for (const auto& c : cases) {
+        DriveC drive;
+        const std::string picture = drive.Temp("pic.png"), second = drive.Temp("b.png"), folder = drive.Temp(c.folder);
+        hosttest::WriteBytes(drive.Temp("file"), {1});
+        ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 24x16").status, 0);
+        varno::SetEnvironment("VARNO_DRIVE_C", folder.c_str());
+        const Outcome outcomes[] = {Varno(drive, "select " + Quote(picture) + " -o " + Quote(drive.Temp("a.png")) + " -m variable -r 1 --quiet"),
+                                    Varno(drive, "select " + Quote(picture) + " -o " + Quote(second) + " --quiet")};
+        varno::SetEnvironment("VARNO_DRIVE_C", drive.Path("").c_str());
+        const std::string warning = "varno: warning: the folder for the plug-in's settings, '" + folder + "', cannot be made (";
+        for (const Outcome& outcome : outcomes) {
+            EXPECT_EQ(outcome.status, 0) << c.folder << ": " << outcome.err;
+            if (c.made) {
+                EXPECT_EQ(outcome.err, "");
+            } else {
+                EXPECT_TRUE(outcome.err.rfind(warning, 0) == 0 && outcome.err.find('\n') == outcome.err.size() - 1) << outcome.err;
+            }
+        }
+        struct stat folderInfo = {}, parentInfo = {};
+        EXPECT_EQ(stat(folder.c_str(), &folderInfo) == 0 && (folderInfo.st_mode & 07777) == 0700 &&
+                      stat(drive.Temp("new").c_str(), &parentInfo) == 0 && (parentInfo.st_mode & 07777) == 0700,
+                  c.made) << c.folder;
+        Document document;
+        ASSERT_EQ(varno::ReadImageFile(picture, &document), "");
+        EXPECT_EQ(GreyPlane(second), LibraryMask(document, c.made ? 7 : 5, c.made ? 1 : 2)) << c.folder;
     }
 }
 
