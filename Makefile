@@ -5,7 +5,7 @@
 PRESETS := native native-asan win32 win64
 JOBS ?= $(shell nproc)
 
-.PHONY: all native native-asan win32 win64 fuzz dist check deps demo bench install-gimp clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
+.PHONY: all native native-demo native-asan win32 win64 fuzz dist check deps demo bench install-gimp clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
 
 all: native
 
@@ -19,7 +19,7 @@ build/%/build.ninja: CMakeLists.txt CMakePresets.json $(wildcard /var/lib/dpkg/s
 	cmake --preset $* >/dev/null
 	@touch $@
 
-native native-asan win32 win64 fuzz: %: build/%/build.ninja
+native native-demo native-asan win32 win64 fuzz: %: build/%/build.ninja
 	cmake --build --preset $* -j $(JOBS)
 
 # A test skipped for anything but an instruction-set level the processor lacks fails the check.
@@ -60,10 +60,12 @@ check: deps
 	$(MAKE) native native-asan win32 win64 fuzz dist python
 	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz test-dist test-python
 
+# Only what the demo runs: varno and the plug-in (the native-demo preset: no tests, no benchmark,
+# no GIMP plug-in, the host side compiled as one unit per library).
 demo:
 	@scripts/install-deps native
-	$(MAKE) native
-	scripts/demo
+	$(MAKE) native-demo
+	scripts/demo build/native-demo/varno
 
 # The GIMP plug-in into ${XDG_CONFIG_HOME:-$HOME/.config}/GIMP/2.10/plug-ins/varnocketile/. The
 # configuration runs again so that GIMP's development files, when just installed, are found.
