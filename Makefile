@@ -5,7 +5,7 @@
 PRESETS := native native-asan win32 win64
 JOBS ?= $(shell nproc)
 
-.PHONY: all native native-demo native-asan win32 win64 fuzz dist check deps demo bench install-gimp clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
+.PHONY: all native native-demo native-asan win32 win64 fuzz dist check deps demo bench install-gimp install deb test-install clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
 
 all: native
 
@@ -58,7 +58,7 @@ test-python: python native
 
 check: deps
 	$(MAKE) native native-asan win32 win64 fuzz dist python
-	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz test-dist test-python
+	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz test-dist test-python test-install
 
 # Only what the demo runs: varno and the plug-in (the native-demo preset: no tests, no benchmark,
 # no GIMP plug-in, the host side compiled as one unit per library).
@@ -74,6 +74,26 @@ install-gimp:
 	cmake --preset native >/dev/null
 	cmake --build --preset native -j $(JOBS) --target gimp_plugin
 	scripts/install-gimp
+
+# varno, its module, manual page and bash completion into $(DESTDIR)$(PREFIX), from the native
+# build (only varno and the module are built).
+PREFIX ?= /usr/local
+install:
+	@scripts/install-deps native
+	$(MAKE) build/native/build.ninja
+	cmake --build --preset native -j $(JOBS) --target varno plugin
+	DESTDIR="$(DESTDIR)" cmake --install build/native --prefix "$(PREFIX)"
+
+# The same files as a Debian package, build/dist/varnocketile_VERSION_ARCH.deb (dpkg-deb).
+deb:
+	@scripts/install-deps deb
+	$(MAKE) build/native/build.ninja
+	cmake --build --preset native -j $(JOBS) --target varno plugin
+	dist/linux/deb build/native build/dist
+
+# Installs into a scratch DESTDIR and runs the moved tree, then installs, runs and removes the package.
+test-install: native
+	tests/install/install_test
 
 bench: deps
 	scripts/bench

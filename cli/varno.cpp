@@ -74,10 +74,10 @@ const char* const kHelp =
     "sample   draws the project's sample landscape (default 640x427).\n"
     "\n"
     "The plug-in keeps its preferences in the directory standing for drive C: $VARNO_DRIVE_C, else\n"
-    "$XDG_DATA_HOME/varno/drive_c, else ~/.local/share/varno/drive_c (native build; made by select\n"
-    "when missing, owner-only). Ctrl-C or a termination signal stops varno at\n"
-    "once (a running plug-in at its next abort test) and leaves no temporary file: every output is\n"
-    "either complete or as it was.\n";
+    "$XDG_DATA_HOME/varno/drive_c, else ~/.local/share/varno/drive_c (native build; select makes it,\n"
+    "owner-only, when missing). Ctrl-C or a termination signal stops varno at once (a running\n"
+    "plug-in at its next abort test) and leaves no temporary file: every output is either complete\n"
+    "or as it was.\n";
 
 std::string Replaced(std::string text, const std::string& word, const std::string& by) {
     const size_t at = text.find(word);

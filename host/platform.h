@@ -21,8 +21,10 @@ std::string ExecutableDirectory(void);
 
 // ---- loading the plug-in like a host ------------------------------------------------------------
 
-// The plug-in library beside the running program: libvarnocketile.so natively,
-// Varnocketile.8bs on Windows.
+// The plug-in library beside the running program: libvarnocketile.so natively (the build tree, the
+// GIMP plug-in's folder), else, for an installed PREFIX/bin/varno, the one in
+// PREFIX/lib/varnocketile/; Varnocketile.8bs on Windows. Found from the program's own file
+// (/proc/self/exe), never the working directory, so an installed tree may be moved as a whole.
 std::string DefaultPluginPath(void);
 
 struct PluginModule {

@@ -61,7 +61,15 @@ std::string MakeDirectory(const std::string& directory) {
 
 }  // namespace
 
-std::string DefaultPluginPath(void) { return ExecutableDirectory() + "libvarnocketile.so"; }
+std::string DefaultPluginPath(void) {
+    const std::string directory = ExecutableDirectory();
+    const std::string beside = directory + "libvarnocketile.so";
+    // An installed program: PREFIX/bin/varno with the module in PREFIX/lib/varnocketile/.
+    const size_t parent = directory.rfind('/', directory.size() >= 2 ? directory.size() - 2 : 0);
+    if (parent == std::string::npos || access(beside.c_str(), F_OK) == 0) return beside;
+    const std::string installed = directory.substr(0, parent + 1) + "lib/varnocketile/libvarnocketile.so";
+    return access(installed.c_str(), F_OK) == 0 ? installed : beside;
+}
 
 std::string OpenPluginModule(const std::string& path, PluginModule* plugin) {
     *plugin = PluginModule();
