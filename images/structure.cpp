@@ -229,11 +229,11 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     // by the native reader only (their size depends on the subsampling).
     if (compression == 8 || compression == 32946) {
         const uint64_t perPlane = blocks / planes, held = std::min<uint64_t>(rowsPerStrip ? rowsPerStrip : height, kMaxDocumentSide);
+        const bool sized = photometric != 6;
         for (uint64_t i = 0; i < blocks; ++i) {
             const uint64_t offset = read(offsets.place + i * offsets.unit, int(offsets.unit));
             const uint64_t count = read(counts.place + i * counts.unit, int(counts.unit));
             const uint64_t rows = tiled ? blockHeight : std::min(blockHeight, height - i % perPlane * blockHeight);
-            const bool sized = photometric != 6;
             const std::string error = CheckDeflateData(bytes + offset, std::min<uint64_t>(count, size - offset), sized ? rowBytes * rows : 0,
                                                        !sized ? UINT64_MAX : rowBytes * (tiled ? rows : std::max(rows, held)));
             if (!error.empty()) return "the TIFF's " + std::string(kind) + " " + std::to_string(i) + " " + error;
