@@ -90,7 +90,11 @@ void NoteFilesBeforeRun(RunFileNotes* notes, int32_t (*stop)(void*), void* conte
 void NoteFilesAfterRun(RunFileNotes* notes) {
     FileHandle file = kNoFile;
     FreeMemoryBlock(notes->after);
-    notes->afterSize = NotePreferences(notes, &file, &notes->after, nullptr, nullptr, nullptr);
+    notes->after = nullptr;
+    notes->afterSize = kFileNotNoted;
+    // Preferences not noted before the run are never put back: no need to wait for them again.
+    if (notes->beforeSize != kFileNotNoted)
+        notes->afterSize = NotePreferences(notes, &file, &notes->after, nullptr, nullptr, nullptr);
     if (file != kNoFile) FileClose(file);
 
     int16_t opened = 0;

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "tests/cli/varno_program.h"
@@ -56,18 +57,63 @@ TEST(VarnoRefusals, EverythingCheckableIsCheckedBeforeThePluginRuns) {
 }
 
 // A second program while the first holds the preferences: after its wait it runs the defaults and
-// says so.
+// says so, a lone -r as well, and the file stays as it was.
 TEST(VarnoRefusals, PreferencesHeldByAnotherProgramGiveAWarning) {
     DriveC drive;
     const std::string in = drive.Temp("in.png");
     ASSERT_EQ(Varno(drive, "sample " + Quote(in) + " --size 20x10").status, 0);
     ASSERT_EQ(Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("a.png")) + " -m fine").status, 0);
-    const int held = ::open(drive.Path("QUENpref.xxx").c_str(), O_RDWR);
-    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-    const Outcome outcome = Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("b.png")));
-    close(held);
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0), 0u) << outcome.err;
+    const std::vector<uint8_t> before = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+    for (const char* given : {"", "-r 3"}) {
+        const int held = ::open(drive.Path("QUENpref.xxx").c_str(), O_RDWR);
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        const Outcome outcome = Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("b.png")) + " " + given);
+        close(held);
+        EXPECT_EQ(outcome.status, 0) << given;
+        EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0), 0u) << given << outcome.err;
+        EXPECT_EQ(hosttest::ReadBytes(drive.Path("QUENpref.xxx")), before) << given;
+    }
+}
+
+// A picture whose selection cannot be written after the plug-in ran (a file-size limit stands in
+// for a full disk) takes back what its run did to the preferences and the run log; in a batch the
+// pictures written keep theirs.
+TEST(VarnoRefusals, AFailureAfterTheRunLeavesThePreferencesAndLogAsTheyWere) {
+    DriveC drive;
+    const std::string small = drive.Temp("small.png"), small2 = drive.Temp("small2.png"), big = drive.Temp("big.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(small) + " --size 20x10").status, 0);
+    ASSERT_EQ(Varno(drive, "sample " + Quote(small2) + " --size 30x10").status, 0);
+    ASSERT_EQ(Varno(drive, "sample " + Quote(big) + " --size 1600x1200").status, 0);  // a selection of 1.1 MB
+    hosttest::WriteBytes(drive.Path("VEXAlog.txt"), {});
+    ASSERT_EQ(Varno(drive, "select " + Quote(small) + " --quiet -m variable -r 3").status, 0);
+    const std::vector<uint8_t> preferences = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+    const std::vector<uint8_t> log = hosttest::ReadBytes(drive.Path("VEXAlog.txt"));
+    struct Case {
+        std::string pictures;
+        int addedRecords;  // 0: the preferences as before too
+    };
+    const Case cases[] = {{Quote(big) + " -o " + Quote(drive.Temp("big-out.png")), 0},
+                          {Quote(small) + " " + Quote(big) + " " + Quote(small2) + " -j 2 -o " + Quote(drive.Temp("out/")), 2}};
+    for (const Case& c : cases) {
+        const Outcome outcome = Varno(drive, "--version >/dev/null; trap '' XFSZ; ulimit -f 200; exec " + Quote(VARNO_PROGRAM_PATH) +
+                                                 " select --quiet -m fine -r 1 " + c.pictures);
+        EXPECT_EQ(outcome.status, 1) << c.pictures;
+        EXPECT_NE(outcome.err.find("File too large"), std::string::npos) << outcome.err;
+        const std::vector<uint8_t> now = hosttest::ReadBytes(drive.Path("VEXAlog.txt"));
+        ASSERT_GE(now.size(), log.size());
+        EXPECT_TRUE(std::equal(log.begin(), log.end(), now.begin())) << c.pictures;
+        const std::string added(now.begin() + ptrdiff_t(log.size()), now.end());
+        int records = 0;
+        for (size_t at = 0; (at = added.find("Signature = ", at)) != std::string::npos; ++at) ++records;
+        EXPECT_EQ(records, c.addedRecords) << c.pictures << "\n" << added;
+        const std::vector<uint8_t> stored = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+        if (c.addedRecords == 0) {
+            EXPECT_EQ(stored, preferences);
+        }
+        float method = 0;
+        if (stored.size() >= 952) std::memcpy(&method, &stored[948], 4);
+        EXPECT_EQ(method, c.addedRecords == 0 ? 7.0f : 6.0f) << c.pictures;  // the last picture written
+    }
 }
 
 // Not in sanitizer builds: the address sanitizer cannot run under an address-space limit, and its
