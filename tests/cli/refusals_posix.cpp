@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "tests/cli/varno_program.h"
 #include "tests/images/picture_files.h"
@@ -56,22 +58,40 @@ TEST(VarnoRefusals, EverythingCheckableIsCheckedBeforeThePluginRuns) {
     EXPECT_EQ(GreyPlane(drive.Temp("target.png")).size(), 200u);
 }
 
-// A second program while the first holds the preferences: after its wait it runs the defaults and
-// says so, a lone -r as well, and the file stays as it was.
+// A second program while the first holds the preferences: varno waits for it as the plug-in does,
+// a lone -r included, and after the wait runs the defaults, says so and leaves the file as it was.
 TEST(VarnoRefusals, PreferencesHeldByAnotherProgramGiveAWarning) {
     DriveC drive;
     const std::string in = drive.Temp("in.png");
     ASSERT_EQ(Varno(drive, "sample " + Quote(in) + " --size 20x10").status, 0);
-    ASSERT_EQ(Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("a.png")) + " -m fine").status, 0);
-    const std::vector<uint8_t> before = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
-    for (const char* given : {"", "-r 3"}) {
-        const int held = ::open(drive.Path("QUENpref.xxx").c_str(), O_RDWR);
+    struct Case {
+        const char* given;
+        int heldMilliseconds;  // 0: for the whole run
+        float method, radius;  // remembered after the run
+    };
+    const Case cases[] = {{"", 0, 6, 1}, {"-r 3", 0, 6, 1}, {"-r 3", 1000, 6, 3}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("a.png")) + " -m fine -r 1").status, 0);
+        const std::vector<uint8_t> before = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+        const int held = ::open(drive.Path("QUENpref.xxx").c_str(), O_RDWR | O_CLOEXEC);  // not passed on to varno
         ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-        const Outcome outcome = Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("b.png")) + " " + given);
-        close(held);
-        EXPECT_EQ(outcome.status, 0) << given;
-        EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0), 0u) << given << outcome.err;
-        EXPECT_EQ(hosttest::ReadBytes(drive.Path("QUENpref.xxx")), before) << given;
+        std::thread release([&] {
+            if (c.heldMilliseconds) std::this_thread::sleep_for(std::chrono::milliseconds(c.heldMilliseconds)), close(held);
+        });
+        const Outcome outcome = Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("b.png")) + " " + c.given);
+        release.join();
+        if (!c.heldMilliseconds) close(held);
+        EXPECT_EQ(outcome.status, 0) << c.given;
+        EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0) == 0, !c.heldMilliseconds)
+            << c.given << outcome.err;
+        const std::vector<uint8_t> after = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+        if (!c.heldMilliseconds) {
+            EXPECT_EQ(after, before) << c.given;
+        }
+        float stored[2] = {};
+        if (after.size() >= 956) std::memcpy(stored, &after[948], 8);
+        EXPECT_EQ(stored[0], c.method) << c.given;
+        EXPECT_EQ(stored[1], c.radius) << c.given;
     }
 }
 
