@@ -40,10 +40,12 @@ void RunFiles::Ran(Entry* entry) {
     entry->ran = true;
 }
 
-void RunFiles::Succeeded(Entry* entry) {
+void RunFiles::Succeeded(Entry*& entry) {
+    if (!entry) return;
     std::lock_guard<std::mutex> guard(lock_);
     entry->outcome = kDone;
-    SettlePreferences();
+    entry = nullptr;
+    SettlePreferences(true);
     Prune();
 }
 
@@ -60,10 +62,12 @@ void RunFiles::Prune() {
     }
 }
 
-void RunFiles::Failed(Entry* entry) {
+void RunFiles::Failed(Entry*& entry) {
+    if (!entry) return;
     std::lock_guard<std::mutex> guard(lock_);
     FailLocked(entry);
-    SettlePreferences();
+    entry = nullptr;
+    SettlePreferences(true);
 }
 
 void RunFiles::FailLocked(Entry* entry) {
@@ -82,7 +86,7 @@ void RunFiles::FailLocked(Entry* entry) {
     }
 }
 
-void RunFiles::SettlePreferences() {
+void RunFiles::SettlePreferences(bool release) {
     size_t start = 0;
     for (size_t i = 0; i < entries_.size(); ++i)
         if (entries_[i]->outcome == kDone) start = i + 1;
@@ -100,6 +104,7 @@ void RunFiles::SettlePreferences() {
         span.beforeSize = entries_[start]->notes.beforeSize;
         PutBackPreferences(&span);
     }
+    if (!release) return;
     for (size_t i = start; i < entries_.size(); ++i) ReleaseRunFileNotes(&entries_[i]->notes);
     entries_.erase(entries_.begin() + ptrdiff_t(start), entries_.end());
     Prune();
@@ -117,7 +122,7 @@ void RunFiles::EndOfProgram(bool runHeld) {
         }
         FailLocked(entry);
     }
-    SettlePreferences();
+    SettlePreferences(false);
 }
 
 }  // namespace varno

@@ -16,7 +16,8 @@
 // what they were before the first of them. EndOfProgram fails every run whose picture is not done;
 // `runHeld` says the run in progress was stopped where it stood (its thread held, its files
 // perhaps half written): its files are then put back by ForceFilesBack, without the locks that
-// thread may hold. Safe from several threads.
+// thread may hold, and no memory is freed (the held thread may hold the allocator's lock). Safe
+// from several threads.
 #pragma once
 
 #include <atomic>
@@ -42,13 +43,14 @@ public:
     ~RunFiles();
     Entry* Before(bool (*stopped)(void));
     void Ran(Entry* entry);
-    void Succeeded(Entry* entry);
-    void Failed(Entry* entry);
+    // Both forget `entry` (set it to none): the notes may go at once. None does nothing.
+    void Succeeded(Entry*& entry);
+    void Failed(Entry*& entry);
     void EndOfProgram(bool runHeld);
 
 private:
     void FailLocked(Entry* entry);
-    void SettlePreferences();
+    void SettlePreferences(bool release);
     void Prune();
     std::mutex lock_;
     std::deque<std::unique_ptr<Entry>> entries_;

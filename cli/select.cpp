@@ -247,9 +247,9 @@ int Select(const std::vector<std::string>& args) {
     // A picture that fails after its run takes back what the run did to the preferences and log.
     RunFiles runFiles;
     SetStopCleanup([&runFiles](bool runHeld) { runFiles.EndOfProgram(runHeld); });
-    auto fail = [&](const std::string& line, RunFiles::Entry* run = nullptr) {
+    auto fail = [&](const std::string& line, RunFiles::Entry** run = nullptr) {
         PrintLine(stderr, line);
-        if (run) runFiles.Failed(run);
+        if (run) runFiles.Failed(*run);
         std::lock_guard<std::mutex> guard(lock);
         ++failed;
         return false;
@@ -299,7 +299,7 @@ int Select(const std::vector<std::string>& args) {
         const int16_t code = report.aboutResult != 0 ? report.aboutResult : report.result;
         if (code != 0) {
             const std::string line = ResultLine(code, report.aboutResult != 0 ? std::string() : report.errorString);
-            return fail(batch ? "varno: '" + job.input + "': " + line.substr(7) : line, job.run);
+            return fail(batch ? "varno: '" + job.input + "': " + line.substr(7) : line, &job.run);
         }
         if (job.run->notes.busy)
             PrintLine(stderr, "varno: warning: " + (batch ? "'" + job.input + "': " : std::string()) + kDefaultsUsedWarning);
@@ -315,18 +315,18 @@ int Select(const std::vector<std::string>& args) {
         if (error.empty()) error = WriteFileAtomically(job.output, bytes);
         job.document = Document();
         if (!error.empty()) {
-            fail("varno: cannot write '" + job.output + "': " + error, job.run);
+            fail("varno: cannot write '" + job.output + "': " + error, &job.run);
             return;
         }
         if (!command.recordPath.empty()) {
             if (!recorded.recorded) {
-                fail("varno: the plug-in recorded no action; '" + command.recordPath + "' not written", job.run);
+                fail("varno: the plug-in recorded no action; '" + command.recordPath + "' not written", &job.run);
                 return;
             }
             const std::string text = FormatAction(recorded.descriptor);
             if (std::string failure = WriteFileAtomically(command.recordPath, std::vector<uint8_t>(text.begin(), text.end()));
                 !failure.empty()) {
-                fail("varno: cannot write '" + command.recordPath + "': " + failure, job.run);
+                fail("varno: cannot write '" + command.recordPath + "': " + failure, &job.run);
                 return;
             }
         }
