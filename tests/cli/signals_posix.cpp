@@ -110,14 +110,14 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
         int signal;
         Moment moment;
         int pictures;
-        const char* size;  // large enough for a write to last a moment
+        const char* size;  // large enough for a write to last a moment (and the stop to come before the end)
         int second;        // a second request right after the first (0: none)
     };
     const Case cases[] = {
         {"SIGINT while the plug-in runs", SIGINT, kRunning, 1, "1200x800", 0},
         {"SIGTERM while writing, two pictures at once", SIGTERM, kWriting, 3, "2400x1800", 0},
-        {"SIGINT while the plug-in saves its preferences", SIGINT, kSaving, 1, "120x80", 0},
-        {"SIGINT and SIGTERM while the plug-in saves", SIGINT, kSaving, 1, "120x80", SIGTERM},
+        {"SIGINT while the plug-in saves its preferences", SIGINT, kSaving, 1, "1200x800", 0},
+        {"SIGINT and SIGTERM while the plug-in saves", SIGINT, kSaving, 1, "1200x800", SIGTERM},
     };
     for (const Case& c : cases) {
         // On a loaded machine the watched moment can pass before the event is read; varno then ends
