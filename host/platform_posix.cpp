@@ -51,8 +51,10 @@ std::string MakeDirectory(const std::string& directory) {
     if (stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return {};
     for (size_t end = directory.find('/', 1);; end = directory.find('/', end + 1)) {
         const std::string part = directory.substr(0, end);
-        if (!part.empty() && part.back() != '/' && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return "cannot make '" + part + "': " + std::strerror(errno);
+        if (!part.empty() && part.back() != '/' && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            const int error = errno;
+            return "cannot make '" + part + "': " + std::strerror(error);
+        }
         if (end == std::string::npos) break;
     }
     if (stat(directory.c_str(), &info) != 0) return std::strerror(errno);
