@@ -251,6 +251,16 @@ std::vector<DamagedFile> DamagedFiles() {
                      "the PNG file is truncated"});
     files.push_back({"PNG with a row fewer than it declares", "short.png", PngFile(4, 3, 8, 0, greyRows),
                      "Not enough image data"});
+    // A damaged sample and its data's check in an IDAT of its own, every chunk checksum right:
+    // libpng meets the check only after the last row.
+    const size_t idat = FindChunk(png, "IDAT");
+    Bytes stream(png.begin() + long(idat + 8), png.begin() + long(FindChunk(png, "IEND") - 4));
+    stream[stream.size() - 5] ^= 0x10;
+    Bytes adler(png.begin(), png.begin() + long(idat));
+    AppendChunk(&adler, "IDAT", Bytes(stream.begin(), stream.end() - 4));
+    AppendChunk(&adler, "IDAT", Bytes(stream.end() - 4, stream.end()));
+    AppendChunk(&adler, "IEND", {});
+    files.push_back({"PNG whose data check fails after its last row", "adler.png", adler, "IDAT: incorrect data check"});
     Bytes longText = withText;
     const size_t text = FindChunk(withText, "tEXt");
     longText[text] = 0x73, longText[text + 3] = 3;  // 1.9 GB declared in a file of a hundred bytes
