@@ -76,6 +76,11 @@ std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits&
 // every row of every pass.
 uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced);
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+// A sequential Huffman-coded JPEG's scans walked code by code: empty, or the line that refuses
+// stray bytes between a scan's last code and the next marker (which a decoder reading ahead does
+// not see), a code in no table or a scan that ends early. Says nothing of files it does not walk
+// (progressive or arithmetic coding, tables or frames the decoder refuses).
+std::string CheckJpegScans(const uint8_t* bytes, size_t size);
 std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 // The most bytes one stored byte of a TIFF codec (by its Compression number) can become, for rows
 // of `rowBytes` bytes; 0 when there is no useful bound.

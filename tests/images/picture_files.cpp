@@ -278,6 +278,11 @@ std::vector<DamagedFile> DamagedFiles() {
     Bytes table = jpeg;
     for (size_t i = 0; i < 16; ++i) table[FindMarker(jpeg, 0xc4) + 5 + i] = 0xff;
     files.push_back({"JPEG with a Huffman table of too many codes", "table.jpg", table, "Bogus Huffman table definition"});
+    // Within what the decoder reads ahead of its codes, so that it drops them without a warning.
+    Bytes stray = SampleJpeg(8, 8, false);
+    stray.insert(stray.end() - 2, {0x12, 0x34, 0x56});
+    files.push_back({"JPEG with 3 stray bytes before its end marker", "stray.jpg", stray,
+                     "damaged JPEG data: Corrupt JPEG data: 3 extraneous bytes before marker 0xd9"});
     Bytes progressive = jpeg;
     progressive[frame + 1] = 0xc2;
     Set16Big(&progressive, frame + 5, 30000), Set16Big(&progressive, frame + 7, 30000);
@@ -356,7 +361,7 @@ std::vector<DamagedFile> DamagedFiles() {
     Bytes cut = SampleJpeg(64, 64, false);
     cut.erase(cut.begin() + 1017);
     files.push_back({"JPEG with one byte cut from its scan", "byte.jpg", cut,
-                     "damaged JPEG data: Corrupt JPEG data: 60 extraneous bytes before marker 0xd9"});
+                     "damaged JPEG data: Corrupt JPEG data: 61 extraneous bytes before marker 0xd9"});
 #endif
     TiffLayout tiles;
     tiles.width = 64, tiles.height = 1024, tiles.tileWidth = 16, tiles.tileHeight = 1024;
