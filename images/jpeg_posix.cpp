@@ -10,7 +10,7 @@
 // most 500 scans. libjpeg reports errors by a long jump back to the function that set it up, which
 // keeps every object with a destructor in its caller. Stray bytes right after a scan's last code
 // fall within what the decoder has read ahead and pass without a warning from it: the scans are
-// walked code by code to find them (CheckJpegScans; sequential Huffman-coded files).
+// walked code by code to find them (CheckJpegScans; Huffman-coded files).
 #include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 #include <jerror.h>
 #include <jpeglib.h>
@@ -189,7 +189,7 @@ std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limi
     // no thread can be had, after the decoder. Every return below waits for it.
     std::future<std::string> walk;
     try {
-        walk = std::async(std::launch::async, CheckJpegScans, bytes, size);
+        walk = std::async(std::launch::async, CheckJpegScans, bytes, size, limits);
     } catch (const std::system_error&) {
     }
     std::string message;
@@ -216,7 +216,7 @@ std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limi
     // Stray bytes the decoder read ahead into when a scan ended, which it drops without a word, or
     // leaves out of the count when it finds more of them.
     if (decoded || errors.skipped) {
-        if (std::string walked = walk.valid() ? walk.get() : CheckJpegScans(bytes, size); !walked.empty()) return walked;
+        if (std::string walked = walk.valid() ? walk.get() : CheckJpegScans(bytes, size, limits); !walked.empty()) return walked;
     }
     if (!decoded) return message;
     return FinishDocument(decoding.mode, &decoding.planes, document);

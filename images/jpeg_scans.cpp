@@ -1,13 +1,14 @@
-// The entropy-coded data of a sequential Huffman-coded JPEG walked code by code, without pixels, to
+// The entropy-coded data of a Huffman-coded JPEG walked code by code, without pixels, to
 // find where each scan's data really ends (see CheckJpegScans in codecs.h).
 //
 // A decoder reads the data ahead of the code it decodes (libjpeg-turbo up to eight bytes) and drops
 // what it has not used when the scan ends, so stray bytes right before the next marker pass without
 // a word from it; and WIC says nothing about stray bytes at all. The walk decodes every code's
-// length as the decoder does, so it knows the last byte a scan uses, and counts what lies between
+// length as the decoder does (for a progressive file's refining scans it keeps which coefficients
+// are not zero, a bit each), so it knows the last byte a scan uses, and counts what lies between
 // that byte and the next marker as libjpeg-turbo counts the bytes it skips. Anything it does not
-// handle (progressive or arithmetic coding, a table or a frame the decoder would refuse) is left to
-// the decoder: the walk then says nothing.
+// handle (arithmetic coding, a table, frame or scan the decoder would refuse or replace with its
+// own) is left to the decoder: the walk then says nothing.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -162,6 +163,18 @@ struct BitReader {
         bits <<= n, count -= n;
         return true;
     }
+    bool SkipMany(int n) {
+        for (; n > 32; n -= 32)
+            if (!Skip(32)) return false;
+        return Skip(n);
+    }
+    bool Take(int n, uint32_t* value) {
+        if (count < n) Load();
+        if (n > count) return false;
+        *value = n ? uint32_t(bits >> (64 - n)) : 0;
+        bits <<= n, count -= n;
+        return true;
+    }
     // The place of the first byte after the last one a code used: the bits of a partly used byte
     // are dropped, whole bytes loaded ahead are given back (0xFF 0x00, a stuffed 0xFF, is one).
     size_t End() const {
@@ -196,15 +209,87 @@ std::string Extraneous(size_t skipped, uint8_t marker) {
 
 struct Component {
     uint8_t id, h, v;
+    std::vector<uint64_t> nonzero;  // progressive files: each block's AC coefficients not zero so far, by zigzag place
 };
+
+// The blocks of a progressive file's AC scans as libjpeg-turbo decodes them: the codes and bits of
+// a first scan, and of a refining one, which has a correction bit for every coefficient already
+// not zero; `run` is the count of blocks left at the end of their band. 0, or Decode's -1 or -2.
+int FirstAcBlock(BitReader& reader, const HuffmanTable& ac, int ss, int se, int al, uint32_t& run, uint64_t* nonzero) {
+    if (run > 0) {
+        --run;
+        return 0;
+    }
+    for (int k = ss; k <= se; ++k) {
+        const int symbol = reader.Decode(ac);
+        if (symbol < 0) return symbol;
+        const int zeros = symbol >> 4, extra = symbol & 15;
+        uint32_t bits = 0;
+        if (extra) {
+            k += zeros;
+            if (!reader.Take(extra, &bits)) return -2;
+            const int32_t value = bits < 1u << (extra - 1) ? int32_t(bits) - (1 << extra) + 1 : int32_t(bits);
+            // The decoder keeps the value shifted into 16 bits, where it may vanish.
+            if (int16_t(uint16_t(uint32_t(value) << al)) != 0) *nonzero |= uint64_t(1) << std::min(k, 63);
+        } else if (zeros == 15) {
+            k += 15;
+        } else {
+            if (!reader.Take(zeros, &bits)) return -2;
+            run = (1u << zeros) + bits - 1;
+            break;
+        }
+    }
+    return 0;
+}
+
+// Coefficient places first..last (zigzag) of a block, as bits.
+uint64_t Band(int first, int last) {
+    return (last >= 63 ? ~uint64_t(0) : (uint64_t(1) << (last + 1)) - 1) & ~((uint64_t(1) << first) - 1);
+}
+
+int RefiningAcBlock(BitReader& reader, const HuffmanTable& ac, int ss, int se, uint32_t& run, uint64_t* nonzero) {
+    int k = ss;
+    if (run == 0) {
+        for (; k <= se; ++k) {
+            const int symbol = reader.Decode(ac);
+            if (symbol < 0) return symbol;
+            const int zeros = symbol >> 4, extra = symbol & 15;
+            if (extra) {
+                if (extra != 1) return -1;  // a new coefficient is one bit
+                if (!reader.Skip(1)) return -2;
+            } else if (zeros != 15) {
+                uint32_t bits = 0;
+                if (!reader.Take(zeros, &bits)) return -2;
+                run = (1u << zeros) + bits;
+                break;
+            }
+            // On to the zeros+1'th coefficient still zero (or past the band), with a correction
+            // bit for every coefficient not zero passed on the way.
+            const uint64_t band = Band(k, se);
+            uint64_t still = ~*nonzero & band;
+            for (int i = 0; i < zeros && still; ++i) still &= still - 1;
+            const int target = still ? __builtin_ctzll(still) : se + 1;
+            const uint64_t passed = *nonzero & band & (target > 63 ? ~uint64_t(0) : (uint64_t(1) << target) - 1);
+            if (!reader.SkipMany(__builtin_popcountll(passed))) return -2;
+            k = target;
+            if (extra) *nonzero |= uint64_t(1) << std::min(k, 63);
+        }
+    }
+    if (run > 0) {
+        if (k <= se && !reader.SkipMany(__builtin_popcountll(*nonzero & Band(k, se)))) return -2;
+        --run;
+    }
+    return 0;
+}
 
 }  // namespace
 
-std::string CheckJpegScans(const uint8_t* bytes, size_t size) {
+std::string CheckJpegScans(const uint8_t* bytes, size_t size, const ReadLimits& limits) {
     if (SniffFormat(bytes, size) != ImageFormat::kJpeg) return {};
     std::vector<HuffmanTable> tables(8);  // DC 0..3, AC 0..3
     std::vector<Component> components;
-    uint32_t width = 0, height = 0, restartInterval = 0;
+    bool progressive = false;
+    uint32_t width = 0, height = 0, restartInterval = 0, hMax = 1, vMax = 1;
     size_t at = 2;
     while (true) {
         size_t skipped = 0, place = 0;
@@ -232,48 +317,71 @@ std::string CheckJpegScans(const uint8_t* bytes, size_t size) {
             if (length < 2) return {};
             restartInterval = Big16(segment);
         } else if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc) {
-            // Only sequential Huffman coding is walked, once per file.
-            if ((marker != 0xc0 && marker != 0xc1) || !components.empty() || length < 6) return {};
+            // Huffman coding, sequential or progressive, one frame a file.
+            if (marker > 0xc2 || !components.empty() || length < 6) return {};
+            progressive = marker == 0xc2;
             height = Big16(segment + 1), width = Big16(segment + 3);
             const size_t count = segment[5];
-            if (width == 0 || height == 0 || count == 0 || length < 6 + 3 * count) return {};
+            if (width == 0 || height == 0 || count == 0 || count > 4 || length < 6 + 3 * count) return {};
             for (size_t c = 0; c < count; ++c) {
-                const Component component = {segment[6 + 3 * c], uint8_t(segment[7 + 3 * c] >> 4), uint8_t(segment[7 + 3 * c] & 15)};
+                const Component component = {segment[6 + 3 * c], uint8_t(segment[7 + 3 * c] >> 4), uint8_t(segment[7 + 3 * c] & 15), {}};
                 if (component.h < 1 || component.h > 4 || component.v < 1 || component.v > 4) return {};
                 components.push_back(component);
+                hMax = std::max<uint32_t>(hMax, component.h), vMax = std::max<uint32_t>(vMax, component.v);
+            }
+            if (progressive) {
+                // A bit for each AC coefficient of every block: a sixteenth of what the decoder
+                // holds for them, so no more than its budget allows.
+                const uint64_t across = (width + 8 * hMax - 1) / (8 * hMax), down = (height + 8 * vMax - 1) / (8 * vMax);
+                uint64_t blocks = 0;
+                for (const Component& c : components) blocks += across * c.h * down * c.v;
+                if (blocks * 8 > DecoderBudget(size, limits) / 16) return {};
+                for (Component& c : components) c.nonzero.assign(across * c.h * down * c.v, 0);
             }
         } else if (marker == 0xda) {
             if (components.empty() || length < 1) return {};
             const size_t count = segment[0];
             if (count < 1 || count > 4 || length != 4 + 2 * count) return {};
-            if (segment[1 + 2 * count] != 0 || segment[2 + 2 * count] != 63 || segment[3 + 2 * count] != 0) return {};
-            uint32_t hMax = 1, vMax = 1;
-            for (const Component& c : components) hMax = std::max<uint32_t>(hMax, c.h), vMax = std::max<uint32_t>(vMax, c.v);
-            // The blocks of one MCU: the table pair of each, in order.
-            std::vector<std::pair<const HuffmanTable*, const HuffmanTable*>> blocks;
-            uint64_t across = 0, down = 0;
+            const int ss = segment[1 + 2 * count], se = segment[2 + 2 * count];
+            const int ah = segment[3 + 2 * count] >> 4, al = segment[3 + 2 * count] & 15;
+            if (!progressive && (ss != 0 || se != 63 || ah != 0 || al != 0)) return {};
+            // The checks of the decoder's progressive mode, which refuses a scan that fails them.
+            if (progressive && ((ss == 0 ? se != 0 : ss > se || se > 63 || count != 1) || (ah != 0 && al != ah - 1) || al > 13))
+                return {};
+            const bool dcScan = progressive && ss == 0;
+            // The blocks of one MCU: their component and their tables.
+            struct Block {
+                Component* component;
+                const HuffmanTable *dc, *ac;
+            };
+            std::vector<Block> blocks;
+            uint64_t across = (width + 8 * hMax - 1) / (8 * hMax), down = (height + 8 * vMax - 1) / (8 * vMax);
             for (size_t s = 0; s < count; ++s) {
-                const Component* c = nullptr;
-                for (const Component& candidate : components)
+                Component* c = nullptr;
+                for (Component& candidate : components)
                     if (candidate.id == segment[1 + 2 * s]) c = &candidate;
                 const uint8_t pair = segment[2 + 2 * s];
                 if (!c || (pair & 0xcc) != 0) return {};
                 const HuffmanTable* dc = &tables[pair >> 4];
                 const HuffmanTable* ac = &tables[4 + (pair & 3)];
-                if (!dc->defined || !ac->defined) return {};  // the decoder's defaults, or its refusal
-                const size_t each = count == 1 ? 1 : size_t(c->h) * c->v;
-                blocks.insert(blocks.end(), each, {dc, ac});
+                // A table the scan needs and the file lacks: the decoder's defaults, or its refusal.
+                if ((!progressive || (dcScan && ah == 0)) && !dc->defined) return {};
+                if (!dcScan && !ac->defined) return {};
+                blocks.insert(blocks.end(), count == 1 ? 1 : size_t(c->h) * c->v, Block{c, dc, ac});
                 if (count == 1) {
                     across = (uint64_t(width) * c->h + 8 * hMax - 1) / (8 * hMax);
                     down = (uint64_t(height) * c->v + 8 * vMax - 1) / (8 * vMax);
                 }
             }
             if (blocks.size() > 10) return {};
-            if (count > 1) across = (width + 8 * hMax - 1) / (8 * hMax), down = (height + 8 * vMax - 1) / (8 * vMax);
+            const uint64_t stride = (width + 8 * hMax - 1) / (8 * hMax) * blocks[0].component->h;  // of the record
 
             BitReader reader{bytes, size, at};
+            uint32_t run = 0;  // blocks left at the end of their band (progressive AC scans)
             const uint64_t units = across * down;
-            for (uint64_t unit = 0; unit < units; ++unit) {
+            uint64_t unitRow = 0, unitColumn = 0;  // the MCU's place
+            for (uint64_t unit = 0; unit < units; ++unit, unitColumn = unitColumn + 1 == across ? 0 : unitColumn + 1) {
+                if (unit > 0 && unitColumn == 0) ++unitRow;
                 if (restartInterval && unit > 0 && unit % restartInterval == 0) {
                     // Each interval starts on a byte after its restart marker.
                     if (!NextMarker(bytes, size, reader.End(), &skipped, &place)) return {};
@@ -281,9 +389,21 @@ std::string CheckJpegScans(const uint8_t* bytes, size_t size) {
                     if (skipped) return Extraneous(skipped, bytes[place]);
                     if (bytes[place] != expected) return {};  // the decoder says so
                     reader = BitReader{bytes, size, place + 1};
+                    run = 0;
                 }
-                for (const auto& [dc, ac] : blocks) {
-                    const int result = reader.Block(*dc, *ac);
+                for (const Block& b : blocks) {
+                    int result = 0;
+                    if (!progressive) {
+                        result = reader.Block(*b.dc, *b.ac);
+                    } else if (dcScan) {
+                        const int symbol = ah == 0 ? reader.Decode(*b.dc) : 1;
+                        result = symbol < 0 ? symbol : reader.Skip(symbol) ? 0 : -2;
+                    } else {
+                        // AC scans have one component, and an MCU of one block.
+                        uint64_t* nonzero = &b.component->nonzero[unitRow * stride + unitColumn];
+                        result = ah == 0 ? FirstAcBlock(reader, *b.ac, ss, se, al, run, nonzero)
+                                         : RefiningAcBlock(reader, *b.ac, ss, se, run, nonzero);
+                    }
                     if (result == -1) return Damaged("bad Huffman code");
                     // A file that ends inside its data is the outline's and the decoder's to refuse.
                     if (result == -2) return reader.at >= size ? std::string() : Damaged("premature end of data segment");

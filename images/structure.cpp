@@ -123,7 +123,7 @@ std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits
         while (at < size && bytes[at] == 0xff) ++at;
         if (at >= size) return truncated;
         const uint8_t marker = bytes[at++];
-        if (marker == 0xd9) return sized ? CheckJpegScans(bytes, size) : "the JPEG has no frame header";
+        if (marker == 0xd9) return sized ? CheckJpegScans(bytes, size, limits) : "the JPEG has no frame header";
         if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) continue;  // markers without a segment
         if (size - at < 2) return truncated;
         const size_t length = Big16(bytes + at);
