@@ -80,7 +80,7 @@ struct BitReader {
     bool stopped = false;        // a marker (or the end of the file) is at `at`
 
     void Load() {
-        // Eight bytes at once while none of them is 0xFF, as whole bytes as fit.
+        // Eight bytes at once while none of them is 0xFF: as many whole bytes as the bits take.
         if (!stopped && size - at >= 8) {
             uint64_t word;
             std::memcpy(&word, bytes + at, 8);
