@@ -50,7 +50,7 @@ bool BuildTable(const uint8_t* counts, const uint8_t* symbols, size_t total, boo
         table->offset[length] = int32_t(index) - code;
         for (int32_t i = 0; i < count; ++i, ++code, ++index) {
             const int symbol = symbols[index];
-            if (dc && symbol > 15) return false;
+            if (code + 1 >= 1 << length || (dc && symbol > 15)) return false;
             if (length > kLook) continue;
             const int extra = dc ? symbol : symbol & 15, run = symbol >> 4;
             const int moves = dc ? 0 : extra ? run + 1 : run == 15 ? 16 : 64;

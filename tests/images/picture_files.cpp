@@ -278,6 +278,10 @@ std::vector<DamagedFile> DamagedFiles() {
     Bytes table = jpeg;
     for (size_t i = 0; i < 16; ++i) table[FindMarker(jpeg, 0xc4) + 5 + i] = 0xff;
     files.push_back({"JPEG with a Huffman table of too many codes", "table.jpg", table, "Bogus Huffman table definition"});
+    Bytes shortCodes = jpeg;  // three codes of one bit, as many codes in all
+    const size_t counts = FindMarker(jpeg, 0xc4) + 5;
+    shortCodes[counts] = uint8_t(shortCodes[counts] + 3), shortCodes[counts + 2] = uint8_t(shortCodes[counts + 2] - 3);
+    files.push_back({"JPEG with a Huffman table of three 1-bit codes", "codes.jpg", shortCodes, "Bogus Huffman table definition"});
     // Within what the decoder reads ahead of its codes, so that it drops them without a warning.
     Bytes stray = SampleJpeg(8, 8, false);
     stray.insert(stray.end() - 2, {0x12, 0x34, 0x56});
