@@ -1,7 +1,6 @@
 // varno select: one picture or a batch of them through the plug-in, as a host runs it.
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <new>
 
@@ -110,25 +109,20 @@ std::string BesideInput(const std::string& input) {
     return directory + Stem(input) + "-selection.png";
 }
 
-// A path as one spelling, so that two names of one file compare equal.
-std::string Identity(const std::string& path) {
-    std::error_code error;
-    const fs::path canonical = fs::weakly_canonical(fs::absolute(path, error), error);
-    return error ? path : canonical.lexically_normal().string();
-}
-
-// Where each picture goes, and the pictures of a batch that would overwrite another's result or
-// a picture of the batch itself: those are refused, one by one, rather than losing a file.
+// Where each picture goes, checked before anything runs. A batch refuses, one by one, the
+// pictures whose selections would replace a file the command reads or another picture's
+// selection; one picture refuses the command for that and for whatever else would stop its
+// outputs being written, so that a refusal leaves the preferences, the log and every file as they
+// were.
 std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* jobs) {
     const bool batch = command.inputs.size() > 1;
     const bool intoDirectory = !command.output.empty() && IntoDirectory(command.output);
-    if (intoDirectory) {
-        std::error_code error;
-        fs::create_directories(command.output, error);
-        if (error) return "cannot create '" + command.output + "': " + error.message();
-    }
-    std::map<std::string, std::string> inputs, outputs;
-    for (const std::string& input : command.inputs) inputs.emplace(Identity(input), input);
+    // The files the command names: what it reads, then what it writes.
+    std::vector<NamedFile> files;
+    for (const std::string& input : command.inputs) files.push_back({input, false, "the input picture"});
+    if (!command.selectionPath.empty()) files.push_back({command.selectionPath, false, "the current selection"});
+    if (!command.playPath.empty()) files.push_back({command.playPath, false, "the played action"});
+    const size_t firstOutput = files.size();
     for (const std::string& input : command.inputs) {
         PictureJob job;
         job.input = input;
@@ -139,38 +133,40 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
         } else {
             job.output = command.output;
         }
-        if (batch) {
-            const std::string identity = Identity(job.output);
-            const auto input = inputs.find(identity);
-            const auto [earlier, fresh] = outputs.emplace(identity, job.input);
-            if (input != inputs.end())
-                job.refusal =
-                    "'" + job.input + "': its selection '" + job.output + "' would replace the picture '" + input->second + "'";
-            else if (!fresh && Identity(earlier->second) == Identity(job.input))
-                job.refusal = "'" + job.input + "': given twice";
-            else if (!fresh)
-                job.refusal =
-                    "'" + job.input + "': its selection '" + job.output + "' is the selection of '" + earlier->second + "' too";
-            else if (std::string error = CheckOutputPath(job.output); !error.empty())
-                job.refusal = "cannot write '" + job.output + "': " + error;
-        }
+        files.push_back({job.output, true, "the output", true});
         jobs->push_back(std::move(job));
     }
-    if (batch) return {};
-    // One picture: whatever would stop its selection being written stops the command before the
-    // plug-in runs, so that a refusal leaves its preferences, its log and every file as they were.
-    const PictureJob& job = jobs->front();
-    if (Identity(job.output) == Identity(job.input))
-        return "cannot write '" + job.output + "': it is the picture being read";
-    std::string error = CheckOutputType(job.output);
-    if (error.empty()) error = CheckOutputPath(job.output);
-    if (!error.empty()) return "cannot write '" + job.output + "': " + error;
-    if (!command.recordPath.empty()) {
-        if (Identity(command.recordPath) == Identity(job.input))
-            return "cannot write '" + command.recordPath + "': it is the picture being read";
-        if (std::string failure = CheckOutputPath(command.recordPath); !failure.empty())
-            return "cannot write '" + command.recordPath + "': " + failure;
+    if (!command.recordPath.empty()) files.push_back({command.recordPath, true, "the recorded action"});
+    if (!batch) {
+        if (std::string refusal = SameFileRefusal(files); !refusal.empty()) return refusal;
+    } else {
+        const std::vector<ptrdiff_t> same = SameFiles(files);
+        for (size_t i = 0; i < jobs->size(); ++i) {
+            PictureJob& job = (*jobs)[i];
+            const ptrdiff_t other = same[firstOutput + i];
+            if (other < 0) continue;
+            const NamedFile& earlier = files[size_t(other)];
+            const std::string its = "'" + job.input + "': its selection '" + job.output + "' ";
+            if (size_t(other) < command.inputs.size())
+                job.refusal = its + "would replace the picture '" + earlier.path + "'";
+            else if (size_t(other) < firstOutput)
+                job.refusal = its + "would replace " + earlier.role + " '" + earlier.path + "'";
+            else if (const std::string& twin = (*jobs)[size_t(other) - firstOutput].input;
+                     FileIdentity(twin) == FileIdentity(job.input))
+                job.refusal = "'" + job.input + "': given twice";
+            else
+                job.refusal = its + "is the selection of '" + twin + "' too";
+        }
     }
+    if (intoDirectory) {
+        std::error_code error;
+        fs::create_directories(command.output, error);
+        if (error) return "cannot create '" + command.output + "': " + error.message();
+    }
+    if (!batch) return OutputRefusal(files);
+    for (PictureJob& job : *jobs)
+        if (std::string error = job.refusal.empty() ? CheckOutputPath(job.output) : std::string(); !error.empty())
+            job.refusal = "cannot write '" + job.output + "': " + error;
     return {};
 }
 

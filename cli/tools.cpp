@@ -95,9 +95,10 @@ int Edges(const std::vector<std::string>& args) {
     if (input.empty()) return UsageError("edges needs an input picture");
     if (output.empty()) return UsageError("edges needs -o OUT.png");
     // Checked before the picture is read and the method runs.
-    std::string unwritable = CheckOutputType(output);
-    if (unwritable.empty()) unwritable = CheckOutputPath(output);
-    if (!unwritable.empty()) return Failure("cannot write '" + output + "': " + unwritable);
+    const std::vector<NamedFile> files = {{input, false, "the input picture"}, {output, true, "the output", true}};
+    std::string refusal = SameFileRefusal(files);
+    if (refusal.empty()) refusal = OutputRefusal(files);
+    if (!refusal.empty()) return Failure(refusal);
 
     Document document;
     if (std::string error = ReadImageFile(input, &document); !error.empty())
@@ -161,6 +162,10 @@ int Sample(const std::vector<std::string>& args) {
         }
     }
     if (output.empty()) return UsageError("sample needs an output file name");
+    const std::vector<NamedFile> files = {{output, true, "the output", true}};
+    std::string refusal = SameFileRefusal(files);
+    if (refusal.empty()) refusal = OutputRefusal(files);
+    if (!refusal.empty()) return Failure(refusal);
     const std::vector<uint8_t> rgb = DrawSample(width, height, seed);
     std::vector<uint8_t> bytes;
     std::string error = EncodeImage(output, width, height, 3, rgb.data(), &bytes);

@@ -13,6 +13,7 @@
 // are written only when everything before them succeeded, and never half. The commands live in
 // select.cpp and tools.cpp.
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "host/actions.h"
 #include "host/messages.h"
 #include "host/platform.h"
+#include "images/images.h"
 #include "params/edge_table.h"
 
 #ifndef VARNO_VERSION
@@ -144,6 +146,44 @@ int TakeMethodOrRadius(const std::vector<std::string>& args, size_t* i, int32_t*
         return 1;
     }
     return 0;
+}
+
+std::vector<ptrdiff_t> SameFiles(const std::vector<NamedFile>& files) {
+    struct Seen {
+        ptrdiff_t first = -1, firstOutput = -1;
+    };
+    std::map<std::string, Seen> seen;
+    std::vector<ptrdiff_t> same(files.size(), -1);
+    for (size_t i = 0; i < files.size(); ++i) {
+        Seen& earlier = seen[FileIdentity(files[i].path)];
+        same[i] = files[i].output ? earlier.first : earlier.firstOutput;
+        if (earlier.first < 0) earlier.first = ptrdiff_t(i);
+        if (earlier.firstOutput < 0 && files[i].output) earlier.firstOutput = ptrdiff_t(i);
+    }
+    return same;
+}
+
+std::string SameFileRefusal(const std::vector<NamedFile>& files) {
+    const std::vector<ptrdiff_t> same = SameFiles(files);
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (same[i] < 0) continue;
+        // The later of the two is refused: an output, or an input an output would replace.
+        const NamedFile &later = files[i], &earlier = files[size_t(same[i])];
+        const NamedFile& written = later.output ? later : earlier;
+        const NamedFile& other = later.output ? earlier : later;
+        return "cannot write '" + written.path + "': it is the same file as " + other.role + " '" + other.path + "'";
+    }
+    return {};
+}
+
+std::string OutputRefusal(const std::vector<NamedFile>& files) {
+    for (const NamedFile& file : files) {
+        if (!file.output) continue;
+        std::string error = file.picture ? CheckOutputType(file.path) : std::string();
+        if (error.empty()) error = CheckOutputPath(file.path);
+        if (!error.empty()) return "cannot write '" + file.path + "': " + error;
+    }
+    return {};
 }
 
 }  // namespace varno

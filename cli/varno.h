@@ -1,6 +1,7 @@
 // What varno's commands share: the usage text, the one-line failures and the option readers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,25 @@ bool TakeValue(const std::vector<std::string>& args, size_t* i, std::string* val
 // its value was taken, 0 when it is some other argument, and 2 (the exit code) after reporting a
 // bad value.
 int TakeMethodOrRadius(const std::vector<std::string>& args, size_t* i, int32_t* method, int32_t* radius);
+
+// A file a command names: one it reads or one it writes, and what it is to the command ("the
+// input picture", "the output"), for the refusals that name it.
+struct NamedFile {
+    std::string path;
+    bool output = false;
+    std::string role;
+    bool picture = false;  // an output whose picture type follows its extension
+};
+// For each file of `files`, the first earlier file that is the same file (links, hard links and
+// other spellings included) where at least one of the two is written, or -1: no output may
+// replace an input or another output of the command.
+std::vector<ptrdiff_t> SameFiles(const std::vector<NamedFile>& files);
+// The line refusing the first output that is the same file as an earlier file ("cannot write 'A':
+// it is the same file as ROLE 'B'"), else empty. Every command checks this before anything runs.
+std::string SameFileRefusal(const std::vector<NamedFile>& files);
+// The line refusing the first output that cannot be written (its picture type, CheckOutputPath),
+// else empty.
+std::string OutputRefusal(const std::vector<NamedFile>& files);
 
 int Select(const std::vector<std::string>& args);
 int Edges(const std::vector<std::string>& args);

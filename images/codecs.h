@@ -68,8 +68,10 @@ std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limit
 // pads what is missing is given it: the sides (as CheckPictureSize), for PNG every chunk's
 // checksum, the end chunk, that the pixel data can expand to the picture and (with `checksums`)
 // that it unpacks to the picture with its own checksum right, for JPEG every segment up to the end
-// marker and the scans as CheckJpegScans walks them, for TIFF that a strip or tile fits the decoder budget and that the strips or
-// tiles are all in the file, share no bytes and can expand to the picture.
+// marker and the scans as CheckJpegScans walks them, for TIFF that a strip or tile fits the decoder
+// budget, that the strips or tiles are all in the file, share no bytes and can expand to the
+// picture, that Deflate data unpacks whole (CheckDeflateData), and that a palette has its colour
+// map and a Predictor one value.
 // The native reader walks a PNG's chunks without their checksums (libpng checks those) before
 // libpng, which sizes some chunks' buffers by their declared length before reading them.
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums = true);
@@ -87,6 +89,12 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
 // The most bytes one stored byte of a TIFF codec (by its Compression number) can become, for rows
 // of `rowBytes` bytes; 0 when there is no useful bound.
 uint64_t TiffMostExpansion(uint16_t compression, uint64_t rowBytes);
+// One zlib stream (a TIFF's Deflate strip or tile) unpacked to its end without keeping what it
+// makes: empty when it ends, its checksum right, having made at least `least` and at most `most`
+// bytes (bytes after its end are allowed), else what is wrong, as "holds damaged Deflate data
+// (WHY)" or "unpacks to ...". A decoder stops when it has the rows it wants and so never sees the
+// damage or the checksum after them.
+std::string CheckDeflateData(const uint8_t* data, uint64_t size, uint64_t least, uint64_t most);
 
 // Encoders of 8-bit grey (channels 1) or interleaved RGB (channels 3) pixels, appending to `out`.
 // EncodeBmp is portable; PNG and JPEG are the platform part.

@@ -89,6 +89,7 @@ std::string FinishDocument(int32_t mode, GrowingPlanes<uint16_t>* planes, Docume
 
 std::string CheckRegularFile(const std::string& path) {
     namespace fs = std::filesystem;
+    if (std::string refusal = CheckPathName(path); !refusal.empty()) return refusal;
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (error) return error == std::errc::no_such_file_or_directory ? "file not found" : error.message();

@@ -30,7 +30,41 @@ Registry& TheRegistry() {
 
 std::atomic<uint32_t> serial{0};
 
+// The temporary file beside `destination`: its name with ".varno-PID-SERIAL.tmp" after it (the
+// process id keeps concurrent programs apart, the serial two outputs of one program). Where that
+// would be longer than a name or a path may be, the destination's name is cut short so that the
+// temporary path is no longer than the destination's: a name that fits fits its temporary file.
+std::string TemporaryPath(const std::string& destination) {
+    namespace fs = std::filesystem;
+    const std::string suffix = ".varno-" + std::to_string(ProcessId()) + "-" + std::to_string(++serial) + ".tmp";
+    const bool windows = fs::path::preferred_separator != '/';
+    const size_t start = destination.find_last_of(windows ? "/\\:" : "/") + 1;  // npos + 1: no directory
+    const NameLimits limits = FileNameLimits(start == 0 ? "." : destination.substr(0, start));
+    size_t kept = destination.size() - start;
+    if (kept + suffix.size() > limits.name || destination.size() + suffix.size() > limits.path) {
+        kept = kept > suffix.size() ? kept - suffix.size() : 0;
+        // Never half a character of a UTF-8 name.
+        while (kept > 0 && (uint8_t(destination[start + kept]) & 0xC0) == 0x80) --kept;
+    }
+    return destination.substr(0, start + kept) + suffix;
+}
+
 }  // namespace
+
+std::string CheckPathName(const std::string& path) {
+    return path.find('\0') == std::string::npos ? std::string() : "the name holds a NUL character";
+}
+
+std::string FileIdentity(const std::string& path) {
+    namespace fs = std::filesystem;
+    if (!CheckPathName(path).empty()) return "name " + path;
+    if (std::string id = ExistingFileId(path); !id.empty()) return "file " + id;
+    const std::string target = LinkTarget(path);
+    std::error_code error;
+    fs::path name = fs::absolute(target, error);
+    if (!error) name = fs::weakly_canonical(name, error);
+    return "name " + (error ? target : name.lexically_normal().string());
+}
 
 std::string LinkTarget(const std::string& path) {
     namespace fs = std::filesystem;
@@ -47,6 +81,7 @@ std::string LinkTarget(const std::string& path) {
 
 std::string CheckOutputPath(const std::string& path) {
     namespace fs = std::filesystem;
+    if (std::string refusal = CheckPathName(path); !refusal.empty()) return refusal;
     const std::string target = LinkTarget(path);
     std::error_code error;
     const fs::file_status status = fs::status(target, error);
@@ -67,10 +102,9 @@ std::string CheckOutputPath(const std::string& path) {
 
 std::string BeginOutput(const std::string& path, OutputFile* output) {
     *output = OutputFile();
+    if (std::string refusal = CheckPathName(path); !refusal.empty()) return refusal;
     const std::string destination = LinkTarget(path);
-    // The process id keeps concurrent programs apart, the serial two outputs of one program.
-    const std::string temporary =
-        destination + ".varno-" + std::to_string(ProcessId()) + "-" + std::to_string(++serial) + ".tmp";
+    const std::string temporary = TemporaryPath(destination);
     Registry& registry = TheRegistry();
     // Registered and created under the lock, so that StopOutputs sees every file that exists.
     std::lock_guard<std::mutex> guard(registry.lock);

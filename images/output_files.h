@@ -3,7 +3,8 @@
 // Contract: an output is written to a temporary file beside its destination (beside the file a
 // symbolic link names, when the destination is one; same directory, so
 // that the final rename stays on one file system) and renamed over the destination only once it is
-// complete; on any failure the temporary file is removed and the destination is left as it was.
+// complete (the temporary name is the destination's with a suffix, the destination's cut short
+// where that would not fit the system's limits, so that any name that fits works); on any failure the temporary file is removed and the destination is left as it was.
 // Every temporary file is registered from before it is created until it is renamed or removed, so
 // that StopOutputs can remove all of them at any moment: after StopOutputs no output is begun or
 // committed any more (both fail with "interrupted"). Safe to use from several threads at once;
@@ -36,6 +37,13 @@ void AbandonOutput(OutputFile* output);
 // a regular file that is not read-only (or nothing), and its directory must exist and take a new
 // file (a trial temporary file is made and removed). Empty when an output can be written there.
 std::string CheckOutputPath(const std::string& path);
+// Empty when `path` can name a file, else why not: a name holding a NUL character, which the
+// system would take only up to the NUL (another file's name).
+std::string CheckPathName(const std::string& path);
+// What `path` names, as one text: two paths name the same file exactly when their identities are
+// equal. An existing file is known by its device and number (every name of it agrees: links,
+// hard links, other spellings), a file yet to be made by its absolute name with links followed.
+std::string FileIdentity(const std::string& path);
 // `path` with symbolic links followed to the file they name (which need not exist): an output
 // through a link replaces the link's target and keeps the link.
 std::string LinkTarget(const std::string& path);

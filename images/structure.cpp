@@ -2,8 +2,8 @@
 // picture at once, or pads what is missing, is given the file (see codecs.h).
 #include <zlib.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -163,6 +163,7 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     if (entries > (size - directory - countBytes) / entryBytes) return "the TIFF's first directory is outside the file";
     uint64_t width = 0, height = 0, samples = 1, bits = 1, rowsPerStrip = 0, tileWidth = 0, tileHeight = 0;
     uint64_t photometric = 0, format = 1, compression = 1, planar = 1, fillOrder = 1, t4Options = 0;
+    uint64_t predictors = 1, colourMap = 0;  // the counts of Predictor's and ColorMap's values
     struct Table {
         uint64_t count = 0, unit = 0, place = 0;
     } offsets, counts;  // of the strips or tiles
@@ -196,12 +197,20 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
         if (tag == 284) planar = value;
         if (tag == 266 && count == 1) fillOrder = value;
         if (tag == 292 && count == 1) t4Options = value;
+        if (tag == 317) predictors = count;
+        if (tag == 320) colourMap = count;
     }
     if (std::string error = CheckPictureSize(int64_t(width), int64_t(height), limits); !error.empty()) return error;
     // As the native reader: signed samples would be read as the wrong values (Lab's a and b are
     // signed by definition).
     if (format != 1 && format != 4 && photometric != 8 && photometric != 9)
         return "TIFF samples that are not unsigned integers are not supported";
+    // As the native reader: a tag that decides how pixels are read is never ignored. (libtiff
+    // would read the differences a Predictor of the wrong count leaves as pixels, and the indices
+    // of a palette without a colour map as grey.)
+    if (predictors != 1 && (compression == 5 || compression == 8 || compression == 32946))
+        return "the TIFF's Predictor tag has " + std::to_string(predictors) + " values; it must have one";
+    if (photometric == 3 && (bits > 16 || colourMap != uint64_t(3) << bits)) return "the palette TIFF has no colour map";
     // Strips and tiles are decoded whole: each may ask for no more than the decoder budget.
     const bool tiled = tileWidth > 0;
     const uint64_t blockWidth = tiled ? tileWidth : width;
@@ -245,6 +254,22 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
     if (expansion && stored < needed / expansion + (needed % expansion != 0))
         return "the TIFF's " + std::to_string(stored) + " bytes of pixel data cannot hold its " + std::to_string(needed) +
                " bytes of samples";
+    // Deflate data is unpacked to its end, without pixels: a decoder that stops at the rows it
+    // wants would take damage after them, or a checksum that does not match. A strip holds its rows
+    // and may hold up to RowsPerStrip (some writers fill the last one up); YCbCr rows are counted
+    // by the native reader only (their size depends on the subsampling).
+    if (compression == 8 || compression == 32946) {
+        const uint64_t perPlane = blocks / planes, held = std::min<uint64_t>(rowsPerStrip ? rowsPerStrip : height, kMaxDocumentSide);
+        const bool sized = photometric != 6;
+        for (uint64_t i = 0; i < blocks; ++i) {
+            const uint64_t offset = read(offsets.place + i * offsets.unit, int(offsets.unit));
+            const uint64_t count = read(counts.place + i * counts.unit, int(counts.unit));
+            const uint64_t rows = tiled ? blockHeight : std::min(blockHeight, height - i % perPlane * blockHeight);
+            const std::string error = CheckDeflateData(bytes + offset, std::min<uint64_t>(count, size - offset), sized ? rowBytes * rows : 0,
+                                                       !sized ? UINT64_MAX : rowBytes * (tiled ? rows : std::max(rows, held)));
+            if (!error.empty()) return "the TIFF's " + std::string(kind) + " " + std::to_string(i) + " " + error;
+        }
+    }
     // Fax code is decoded without pixels: the platform decoder pads short or missing rows. The
     // native reader decodes the first plane's blocks (a 1-bit picture's only channel) in order.
     if (compression == 2 || compression == 3 || compression == 4 || compression == 32771) {
@@ -259,6 +284,34 @@ std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits
         }
         return CheckFaxBlocks(layout, bytes, size, fax, DecoderBudget(size, limits));
     }
+    return {};
+}
+
+std::string CheckDeflateData(const uint8_t* data, uint64_t size, uint64_t least, uint64_t most) {
+    z_stream stream = {};
+    if (inflateInit(&stream) != Z_OK) return "out of memory";
+    uint8_t scratch[16384];
+    uint64_t made = 0, left = size;
+    int status = Z_OK;
+    stream.next_in = const_cast<uint8_t*>(data);
+    while (status == Z_OK && made <= most) {
+        if (stream.avail_in == 0 && left) {
+            stream.avail_in = uInt(std::min<uint64_t>(left, uint64_t(1) << 30));
+            left -= stream.avail_in;
+        }
+        stream.next_out = scratch;
+        stream.avail_out = sizeof scratch;
+        status = inflate(&stream, Z_NO_FLUSH);
+        made += sizeof scratch - stream.avail_out;
+    }
+    const std::string why = status == Z_DATA_ERROR && stream.msg ? stream.msg
+                            : status == Z_BUF_ERROR ? "it ends before its stream does"
+                            : status == Z_NEED_DICT ? "it needs a preset dictionary" : "damaged data";
+    inflateEnd(&stream);
+    if (status == Z_MEM_ERROR) return "out of memory";
+    if (status != Z_OK && status != Z_STREAM_END) return "holds damaged Deflate data (" + why + ")";
+    if (made > most) return "unpacks to more than its " + std::to_string(most) + " bytes";
+    if (made < least) return "unpacks to " + std::to_string(made) + " of its " + std::to_string(least) + " bytes";
     return {};
 }
 

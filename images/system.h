@@ -1,5 +1,6 @@
 // What the host side needs from the operating system besides loading a plug-in, one implementation
-// per platform (system_posix.cpp, system_win32.cpp): terminals, process ids, large blocks, renames.
+// per platform (system_posix.cpp, system_win32.cpp): terminals, process ids, large blocks, renames,
+// file identities and name limits.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,16 @@ void PrepareForLargeBlocks(void);
 void AdviseLargeBlock(void* start, size_t bytes);
 // Renames `from` to `to`, replacing `to` when it exists. Empty on success, else the reason.
 std::string RenameOver(const std::string& from, const std::string& to);
+// The existing file `path` names (symbolic links followed) as its device and file number: equal
+// for every name of one file, hard links included. Empty when no file is there.
+std::string ExistingFileId(const std::string& path);
+// The longest name (one component, in bytes) and the longest whole path the system takes for a
+// file in `directory`.
+struct NameLimits {
+    size_t name;
+    size_t path;
+};
+NameLimits FileNameLimits(const std::string& directory);
 // The system's text for the error of the call that just failed (GetLastError, errno).
 std::string LastSystemError(void);
 // Sets (value non-null) or removes an environment variable of this process.

@@ -1,9 +1,11 @@
 // The host side's operating-system facilities on POSIX.
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +37,18 @@ void AdviseLargeBlock(void* start, size_t bytes) {
 std::string RenameOver(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) == 0) return {};
     return std::strerror(errno);
+}
+
+std::string ExistingFileId(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return {};
+    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+}
+
+NameLimits FileNameLimits(const std::string& directory) {
+    // Most file systems take 255 bytes; a few (an encrypted home directory) fewer.
+    const long name = pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    return {name > 0 ? size_t(name) : size_t(255), size_t(PATH_MAX - 1)};
 }
 
 void SetEnvironment(const char* name, const char* value) {

@@ -38,6 +38,25 @@ std::string RenameOver(const std::string& from, const std::string& to) {
     return LastSystemError();
 }
 
+std::string ExistingFileId(const std::string& path) {
+    // A name in the device namespace (a pipe, a device) is not a file, and opening it could
+    // connect to it.
+    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0) return {};
+    // Opened for no access at all (directories too): only the file's identity is read.
+    HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return {};
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    CloseHandle(handle);
+    if (!known) return {};
+    return std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(information.nFileIndexHigh) + ":" +
+           std::to_string(information.nFileIndexLow);
+}
+
+// The ANSI file functions take paths of fewer than MAX_PATH characters, and a name of 255.
+NameLimits FileNameLimits(const std::string&) { return {255, MAX_PATH - 1}; }
+
 void SetEnvironment(const char* name, const char* value) { _putenv_s(name, value ? value : ""); }
 
 std::string LastSystemError(void) { return LastErrorText(GetLastError()); }

@@ -4,14 +4,19 @@
 //
 // libtiff's errors become the reading's error, also when the call that gave one succeeds (a fax
 // row with a bad code is finished as best it can). Its warnings about tags (read while the
-// directory is read) are passed on as warnings; every other warning comes from decoding pixels and
-// means they are wrong (a CCITT line of the wrong length, bytes discarded by a codec), so it is an
-// error. Before any plane is sized, every strip or tile must lie in the file, no two may share
-// bytes, and their declared sizes must be able to expand to the picture (see tiff_posix.h). A
-// tile, a PackBits strip (whose runs may cross rows) or a strip of YCbCr pixels is decoded whole:
-// its buffer may be no larger than the decoder budget, and libtiff itself may allocate no more
-// than that at once. Orientation is not applied: rows come out in the order they are stored, as
-// from every other reader.
+// directory is read) are passed on as warnings, unless libtiff had to ignore, compute or guess a
+// tag that decides how the pixels are read (a Predictor or ColorMap of the wrong count, strip
+// sizes "calculated from imagelength"): then the pixels would be wrong, and it is an error, as is
+// a palette TIFF that libtiff reads as grey for want of a colour map. Every other warning comes
+// from decoding pixels and means they are wrong (a CCITT line of the wrong length, bytes discarded
+// by a codec), so it is an error. Before any plane is sized, every strip or tile must lie in the
+// file, no two may share bytes, their declared sizes must be able to expand to the picture, and
+// Deflate data must unpack whole (see tiff_posix.h). A tile, a PackBits strip (whose runs may
+// cross rows) or a strip of YCbCr pixels is decoded whole: its buffer may be no larger than the
+// decoder budget, and libtiff itself may allocate no more than that at once. A row of tiles whose
+// rows across the picture would take more than the budget is decoded once without keeping it
+// before its rows are sized. Orientation is not applied: rows come out in the order they are
+// stored, as from every other reader.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -38,6 +43,7 @@ struct MemoryFile {
     uint64_t at = 0;
     std::string error;
     bool damaged = false;  // an error or warning that means damaged data
+    std::string guessed;   // the first tag warning that means the pixels would be read wrong
     DecoderNotes* notes = nullptr;
 };
 
@@ -110,11 +116,32 @@ int OnError(TIFF*, void* user, const char* module, const char* format, va_list a
     return 1;
 }
 
+// A tag warning that says libtiff ignored, computed or guessed a tag that decides how the pixels
+// are read: it names the tag in quotes ("Incorrect count for \"Predictor\"; tag ignored", "Bogus
+// \"StripByteCounts\" field, ignoring and calculating from imagelength") or starts with it ("Ignoring
+// ColorMap since ...", "BitsPerSample tag is missing, assuming ..."). Warnings that a tag's value
+// was taken for every sample, or about other tags, leave the pixels right.
+bool PixelsGuessed(const std::string& line) {
+    for (const char* tag : {"ImageWidth", "ImageLength", "BitsPerSample", "Compression", "Photometric", "FillOrder",
+                            "StripOffsets", "SamplesPerPixel", "RowsPerStrip", "StripByteCounts", "PlanarConfiguration",
+                            "Planarconfig", "Group3Options", "Group4Options", "T4Options", "T6Options", "Predictor",
+                            "ColorMap", "TileWidth", "TileLength", "TileOffsets", "TileByteCounts", "SampleFormat",
+                            "InkSet", "JPEGTables", "YCbCrCoefficients", "YCbCrSubsampling", "ReferenceBlackWhite"}) {
+        const std::string name = tag;
+        if (line.find('"' + name + '"') != std::string::npos || line.find(": " + name + " tag ") != std::string::npos ||
+            line.find(": Ignoring " + name + " ") != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 int OnWarning(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
     MemoryFile* file = static_cast<MemoryFile*>(user);
     ++file->notes->seen;
     const std::string line = MessageLine(module, format, arguments);
-    if (AboutTags(module)) {
+    if (AboutTags(module) && PixelsGuessed(line)) {
+        if (file->guessed.empty()) file->guessed = line;
+    } else if (AboutTags(module)) {
         file->notes->warnings.push_back(line);
     } else {
         if (file->error.empty()) file->error = line;
@@ -229,6 +256,13 @@ std::string ReadStrips(TIFF* tiff, MemoryFile* file, const Plan& plan, bool whol
     return {};
 }
 
+// The first tile of a row of tiles sizes its rows across the whole picture. When those rows would
+// take more than the budget, the row's tiles are first decoded once without keeping them, so that
+// memory follows data that decodes (not a file of one real tile and garbage after it).
+bool ProveFirst(uint64_t width, uint64_t rows, uint64_t bytesPerPixel, size_t budget) {
+    return width * rows * bytesPerPixel > budget;
+}
+
 template <typename Sample>
 std::string ReadTiles(TIFF* tiff, MemoryFile* file, const Plan& plan, size_t budget, GrowingPlanes<Sample>* planes) {
     uint32_t tileWidth = 0, tileHeight = 0;
@@ -245,16 +279,20 @@ std::string ReadTiles(TIFF* tiff, MemoryFile* file, const Plan& plan, size_t bud
     std::vector<uint16_t> values(size_t(tileWidth) * perPixel);
     for (size_t sample = 0; sample < (separate ? plan.samples : 1); ++sample) {
         if (plan.target[sample] < 0 && separate) continue;
-        for (uint32_t y = 0; y < plan.height; y += tileHeight)
-            for (uint32_t x = 0; x < plan.width; x += tileWidth) {
-                if (TIFFReadTile(tiff, tile.data(), x, y, 0, uint16_t(sample)) < 0 || file->damaged)
-                    return file->error.empty() ? "cannot read a TIFF tile" : file->error;
-                const size_t columns = std::min<size_t>(tileWidth, plan.width - x);
-                for (uint32_t r = 0; r < tileHeight && y + r < plan.height; ++r) {
-                    Unpack(tile.data() + r * rowBytes, columns * perPixel, plan.bits, values.data());
-                    Deliver(plan, values.data(), columns, perPixel, sample, y + r, x, planes);
+        for (uint32_t y = 0; y < plan.height; y += tileHeight) {
+            const uint64_t rows = std::min(tileHeight, plan.height - y);
+            for (int pass = ProveFirst(plan.width, rows, plan.channels * sizeof(Sample), budget) ? 0 : 1; pass < 2; ++pass)
+                for (uint32_t x = 0; x < plan.width; x += tileWidth) {
+                    if (TIFFReadTile(tiff, tile.data(), x, y, 0, uint16_t(sample)) < 0 || file->damaged)
+                        return file->error.empty() ? "cannot read a TIFF tile" : file->error;
+                    if (pass == 0) continue;
+                    const size_t columns = std::min<size_t>(tileWidth, plan.width - x);
+                    for (uint32_t r = 0; r < rows; ++r) {
+                        Unpack(tile.data() + r * rowBytes, columns * perPixel, plan.bits, values.data());
+                        Deliver(plan, values.data(), columns, perPixel, sample, y + r, x, planes);
+                    }
                 }
-            }
+        }
     }
     return {};
 }
@@ -277,23 +315,26 @@ std::string ReadYCbCr(TIFF* tiff, MemoryFile* file, const Plan& plan, size_t bud
     // taken as stored, as on every other path.
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     std::vector<uint32_t> raster(size_t(blockWidth) * blockHeight);
-    for (uint32_t y = 0; y < plan.height; y += blockHeight)
-        for (uint32_t x = 0; x < plan.width; x += (tiled ? blockWidth : plan.width)) {
-            const int ok = tiled ? TIFFReadRGBATileExt(tiff, x, y, raster.data(), 1) : TIFFReadRGBAStripExt(tiff, y, raster.data(), 1);
-            if (!ok || file->damaged) return file->error.empty() ? "cannot decode the TIFF's YCbCr pixels" : file->error;
-            const uint32_t rows = std::min(blockHeight, plan.height - y);
-            const uint32_t columns = std::min(blockWidth, plan.width - x);
-            // A tile comes as a whole tile, bottom row first; a strip as only the rows it has.
-            const uint32_t stored = tiled ? blockHeight : rows;
-            for (uint32_t r = 0; r < rows; ++r) {
-                const uint32_t* in = raster.data() + size_t(stored - 1 - r) * blockWidth;
-                uint8_t* red = planes->Row(0, y + r) + x;
-                uint8_t* green = planes->Row(1, y + r) + x;
-                uint8_t* blue = planes->Row(2, y + r) + x;
-                for (uint32_t c = 0; c < columns; ++c)
-                    red[c] = uint8_t(TIFFGetR(in[c])), green[c] = uint8_t(TIFFGetG(in[c])), blue[c] = uint8_t(TIFFGetB(in[c]));
+    for (uint32_t y = 0; y < plan.height; y += blockHeight) {
+        const uint32_t rows = std::min(blockHeight, plan.height - y);
+        for (int pass = tiled && ProveFirst(plan.width, rows, 3, budget) ? 0 : 1; pass < 2; ++pass)
+            for (uint32_t x = 0; x < plan.width; x += (tiled ? blockWidth : plan.width)) {
+                const int ok = tiled ? TIFFReadRGBATileExt(tiff, x, y, raster.data(), 1) : TIFFReadRGBAStripExt(tiff, y, raster.data(), 1);
+                if (!ok || file->damaged) return file->error.empty() ? "cannot decode the TIFF's YCbCr pixels" : file->error;
+                if (pass == 0) continue;
+                const uint32_t columns = std::min(blockWidth, plan.width - x);
+                // A tile comes as a whole tile, bottom row first; a strip as only the rows it has.
+                const uint32_t stored = tiled ? blockHeight : rows;
+                for (uint32_t r = 0; r < rows; ++r) {
+                    const uint32_t* in = raster.data() + size_t(stored - 1 - r) * blockWidth;
+                    uint8_t* red = planes->Row(0, y + r) + x;
+                    uint8_t* green = planes->Row(1, y + r) + x;
+                    uint8_t* blue = planes->Row(2, y + r) + x;
+                    for (uint32_t c = 0; c < columns; ++c)
+                        red[c] = uint8_t(TIFFGetR(in[c])), green[c] = uint8_t(TIFFGetG(in[c])), blue[c] = uint8_t(TIFFGetB(in[c]));
+                }
             }
-        }
+    }
     return {};
 }
 
@@ -379,9 +420,17 @@ std::string Read(TIFF* tiff, MemoryFile* file, const ReadLimits& limits, size_t 
         return "the TIFF has " + std::to_string(plan.samples) + " samples per pixel; varno reads at most 16";
     if (plan.planar != PLANARCONFIG_CONTIG) plan.planar = PLANARCONFIG_SEPARATE;
     if (file->damaged) return file->error;
-    if (std::string error = CheckTiffBlocks(tiff, plan.height, plan.samples, plan.planar == PLANARCONFIG_SEPARATE, compression, file->size);
+    if (std::string error = CheckTiffBlocks(tiff, plan.height, plan.samples, plan.planar == PLANARCONFIG_SEPARATE, compression,
+                                            file->bytes, file->size);
         !error.empty())
         return error;
+    if (!file->guessed.empty()) return file->guessed;
+    if (photometric != PHOTOMETRIC_PALETTE && StoredTiffTag(file->bytes, file->size, TIFFTAG_PHOTOMETRIC, 0) == PHOTOMETRIC_PALETTE)
+        return "the palette TIFF has no colour map";
+    // libtiff hands a strip or tile read whole to libdeflate, which leaves the rows wrong when the
+    // data holds more than they (a last strip filled up to RowsPerStrip); zlib stops at the rows.
+    if (compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE)
+        TIFFSetField(tiff, TIFFTAG_DEFLATE_SUBCODEC, DEFLATE_SUBCODEC_ZLIB);
 
     if (photometric == PHOTOMETRIC_YCBCR) {
         if (plan.bits != 8 || plan.samples < 3) return "YCbCr TIFFs must have three 8-bit samples";

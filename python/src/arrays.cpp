@@ -36,8 +36,11 @@ int32_t ModeFor(const std::string& name, int32_t channels, bool sixteen) {
 
 ImageLayout Layout(const py::array& array, bool allowSixteen, const char* what) {
     ImageLayout layout;
-    const bool eight = array.dtype().is(py::dtype::of<uint8_t>());
-    const bool sixteen = array.dtype().is(py::dtype::of<uint16_t>());
+    // By kind and size: a dtype of either byte order, or one carrying metadata, is still uint8 or
+    // uint16 (NativeOrder has put the samples in this machine's order before).
+    const py::dtype dtype = array.dtype();
+    const bool eight = dtype.kind() == 'u' && dtype.itemsize() == 1;
+    const bool sixteen = dtype.kind() == 'u' && dtype.itemsize() == 2;
     if (!eight && !(sixteen && allowSixteen))
         throw py::type_error(std::string(what) + " must be of dtype " + (allowSixteen ? "uint8 or uint16" : "uint8") +
                              ", not " + std::string(py::str(array.dtype())));
@@ -58,10 +61,19 @@ ImageLayout Layout(const py::array& array, bool allowSixteen, const char* what) 
     return layout;
 }
 
+// The array itself, or a copy in this machine's byte order when its samples are stored in the
+// other one.
+py::array NativeOrder(const py::array& array) {
+    const py::dtype dtype = array.dtype();
+    if (dtype.kind() != 'u' || dtype.itemsize() != 2 || py::bool_(dtype.attr("isnative"))) return array;
+    return array.attr("astype")(dtype.attr("newbyteorder")("="));
+}
+
 }  // namespace
 
-ImageLayout CheckImage(const py::array& image, const std::string& mode) {
-    ImageLayout layout = Layout(image, true, "image");
+ImageLayout CheckImage(py::array* image, const std::string& mode) {
+    *image = NativeOrder(*image);
+    ImageLayout layout = Layout(*image, true, "image");
     layout.mode = ModeFor(mode, layout.channels, layout.sampleBytes == 2);
     return layout;
 }

@@ -1,7 +1,8 @@
 // numpy arrays to and from the host's documents.
 //
-// Contract: CheckImage accepts an image of dtype uint8 or uint16 (native byte order; TypeError
-// otherwise) shaped HxW (grey), HxWx3 (RGB, or Lab with mode "lab") or HxWx4 (CMYK with mode
+// Contract: CheckImage accepts an image of dtype uint8 or uint16 (of either byte order, with or
+// without metadata: an image in the other byte order is replaced by a copy in this machine's;
+// TypeError for any other dtype) shaped HxW (grey), HxWx3 (RGB, or Lab with mode "lab") or HxWx4 (CMYK with mode
 // "cmyk"), with any strides, sides 1..32767 (ValueError otherwise, also for a mode that does not
 // fit the shape), and describes it in an ImageLayout that holds no Python object, so that the
 // run that reads it can go without the GIL. The samples are taken as they are,
@@ -27,7 +28,7 @@ struct ImageLayout {
     ptrdiff_t strides[3] = {};  // in bytes, as numpy keeps them
 };
 
-ImageLayout CheckImage(const pybind11::array& image, const std::string& mode);
+ImageLayout CheckImage(pybind11::array* image, const std::string& mode);
 ImageLayout CheckSelection(const pybind11::array& selection, const ImageLayout& image);
 
 // The document for an image, reading the array's samples in place (no copy; the array must be

@@ -50,9 +50,9 @@ int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std
     return code;
 }
 
-py::array Select(const py::array& image, int32_t method, int32_t radius, const py::object& selection,
+py::array Select(py::array image, int32_t method, int32_t radius, const py::object& selection,
                  const std::string& mode) {
-    const ImageLayout layout = CheckImage(image, mode);
+    const ImageLayout layout = CheckImage(&image, mode);
     ImageLayout selectionLayout;
     if (!selection.is_none()) selectionLayout = CheckSelection(py::cast<py::array>(selection), layout);
     varno::Document document;
@@ -114,8 +114,8 @@ void MethodPixels(const varno::Document& document, uint8_t* pixels) {
     }
 }
 
-py::array Edges(const py::array& image, int32_t method, int32_t radius, const std::string& mode) {
-    const ImageLayout layout = CheckImage(image, mode);
+py::array Edges(py::array image, int32_t method, int32_t radius, const std::string& mode) {
+    const ImageLayout layout = CheckImage(&image, mode);
     const int32_t planes = layout.channels == 1 ? 1 : 3;
     py::array_t<uint8_t> result = planes == 1 ? py::array_t<uint8_t>({layout.height, layout.width})
                                               : py::array_t<uint8_t>({layout.height, layout.width, 3});
@@ -157,8 +157,8 @@ py::tuple Read(const std::string& path) {
     return py::make_tuple(DocumentArray(std::move(document)), mode);
 }
 
-void Write(const std::string& path, const py::array& image) {
-    const ImageLayout layout = CheckImage(image, "");
+void Write(const std::string& path, py::array image) {
+    const ImageLayout layout = CheckImage(&image, "");
     if (layout.sampleBytes != 1) throw py::type_error("write takes 8-bit pictures (dtype uint8)");
     const py::array_t<uint8_t, py::array::c_style | py::array::forcecast> packed(image);
     const uint8_t* pixels = packed.data();

@@ -42,6 +42,11 @@ def test_views_selection_and_remembered_settings(photos, tmp_path):
     views = [rgb[::2, ::3], rgb[::-1, :, ::-1], numpy.asfortranarray(rgb), rgb[:, :, 1], mask[10:, 5:]]
     for view in views:
         assert numpy.array_equal(v.select(view, "traditional"), v.select(numpy.ascontiguousarray(view), "traditional"))
+    # uint16 and uint8 samples in either byte order or with metadata: as in this machine's order.
+    wide = v.read(photos["rgb16"])
+    for same, native in ((wide.astype(">u2"), wide), (wide.view(numpy.dtype("u2", metadata={"a": 1})), wide),
+                         (rgb.view(numpy.dtype("u1", metadata={"a": 1})), rgb)):
+        assert numpy.array_equal(v.select(same, "traditional"), v.select(native, "traditional"))
     # The module remembers the last run where varno's module looks for it.
     ours = v.select(rgb, "variable", 1)
     varno("select", photos["rgb"], "-o", tmp_path / "b.png")
@@ -55,7 +60,7 @@ def run_log_lines(drive):
 GOOD = numpy.zeros((8, 8, 3), numpy.uint8)
 BAD_CALLS = [
     (lambda: v.select(GOOD.astype(numpy.float32)), TypeError),
-    (lambda: v.select(GOOD.astype(">u2")), TypeError),
+    (lambda: v.select(GOOD.astype(">i2")), TypeError),
     (lambda: v.select(GOOD.tolist()), TypeError),
     (lambda: v.select(GOOD[None]), ValueError),
     (lambda: v.select(GOOD[:, :, :2]), ValueError),
@@ -93,6 +98,12 @@ def test_bad_files(photos, tmp_path):
         assert (str(error.value), error.value.code) == (line.removeprefix("varno: "), None)
     with pytest.raises(v.VarnocketileError, match="cannot write"):
         v.write(tmp_path / "no" / "such.png", GOOD)
+    # A NUL ends a name for the system: refused as open() refuses it, nothing read or made.
+    for call in (lambda: v.read(f"{photos['rgb']}\0.txt"), lambda: v.write(tmp_path / "x.png\0.bmp", GOOD),
+                 lambda: v.select_files([f"{photos['rgb']}\0"], tmp_path / "out", progress=False)):
+        with pytest.raises(ValueError, match="embedded null byte"):
+            call()
+    assert not (tmp_path / "x.png").exists() and not (tmp_path / "out").exists()
 
 
 def interrupted_select(image):

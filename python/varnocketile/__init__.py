@@ -64,10 +64,20 @@ def _array(value, what):
     return value
 
 
+def _path(path):
+    """``os.fspath(path)``, refused as Python's own file functions refuse it when it holds a NUL
+    (the system would take the name only up to the NUL: another file's)."""
+    path = os.fspath(path)
+    if ("\0" if isinstance(path, str) else b"\0") in path:
+        raise ValueError("embedded null byte")
+    return path
+
+
 def select(image, method="smoother", radius=2, selection=None, mode=None):
     """The selection the module makes of ``image``: a new HxW uint8 array (255 selected).
 
-    ``image``: HxW (grey) or HxWx3 (RGB) numpy array of uint8 or uint16, any strides
+    ``image``: HxW (grey) or HxWx3 (RGB) numpy array of uint8 or uint16 (either byte
+    order: one in the other than this machine's is read from a copy), any strides
     (16-bit samples are reduced to 8 bits by the host as varno does); ``mode="cmyk"``
     takes HxWx4 CMYK with 255 (65535) meaning no ink, ``mode="lab"`` HxWx3 Lab with a
     and b centred on 128 (32768), the way ``read`` hands such files out. ``selection``:
@@ -102,9 +112,10 @@ def read(path, with_mode=False):
     files; alpha dropped; CMYK and Lab in the conventions ``select`` takes. With
     ``with_mode=True`` returns ``(array, mode)``, mode one of "grey", "rgb", "cmyk",
     "lab". Raises VarnocketileError (code None) with varno's line for a file it cannot
-    read, with the same limits and checks as varno.
+    read, with the same limits and checks as varno; ValueError for a path holding a NUL,
+    as ``open`` does.
     """
-    array, mode = _core.read(os.fspath(path))
+    array, mode = _core.read(_path(path))
     return (array, mode) if with_mode else array
 
 
@@ -112,10 +123,11 @@ def write(path, array):
     """Writes an HxW (grey) or HxWx3 (RGB) uint8 array as PNG, JPEG or BMP (by the
     extension of ``path``), whole or not at all, as varno writes its outputs.
 
-    Raises TypeError/ValueError for a bad array, VarnocketileError when the file cannot
-    be written (the destination is then left as it was).
+    Raises TypeError/ValueError for a bad array or a path holding a NUL,
+    VarnocketileError when the file cannot be written (the destination is then left as
+    it was).
     """
-    _core.write(os.fspath(path), _array(array, "array"))
+    _core.write(_path(path), _array(array, "array"))
 
 
 def select_files(paths, out_dir, method="smoother", radius=2, client=None, progress=True):
@@ -129,11 +141,12 @@ def select_files(paths, out_dir, method="smoother", radius=2, client=None, progr
     VarnocketileError for a picture that failed, whose text is varno's line for it. A
     failing picture never stops the others; pictures whose selections would overwrite
     one another or one of the pictures are refused, as varno refuses them. A progress
-    bar shows on long batches when ``progress`` is true and tqdm is installed.
+    bar shows on long batches when ``progress`` is true and tqdm is installed. A path
+    holding a NUL raises ValueError before anything is made.
     """
     from ._batch import run_batch
 
     if isinstance(paths, (str, bytes, os.PathLike)):
         raise TypeError("paths must be a list of paths, not one path")
-    return run_batch([os.fspath(p) for p in paths], os.fspath(out_dir), _method(method), _radius(radius),
+    return run_batch([_path(p) for p in paths], _path(out_dir), _method(method), _radius(radius),
                      client, progress)

@@ -16,7 +16,13 @@ def _stem(path):
 
 
 def _identity(path):
-    return os.path.normpath(os.path.realpath(path))
+    """What a path names, as varno tells files apart: an existing file by its device and number
+    (links, hard links and spellings agree), else its absolute name with links followed."""
+    try:
+        status = os.stat(path)
+        return (status.st_dev, status.st_ino)
+    except OSError:
+        return os.path.normpath(os.path.realpath(path))
 
 
 def plan(paths, out_dir):

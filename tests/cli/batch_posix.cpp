@@ -45,20 +45,25 @@ TEST(VarnoBatch, EachPictureSucceedsOrFailsOnItsOwn) {
         hosttest::WriteBytes(cut, whole);
         // A directory where the selection would go: that picture fails when it is written.
         std::filesystem::create_directories(out + "blocked-selection.png");
+        // A selection whose name is another name of a picture of the batch: refused.
+        const std::string linked = drive.Temp("linked.png");
+        std::filesystem::copy_file(good2, linked);
+        std::filesystem::create_hard_link(good1, out + "linked-selection.png");
 
         const Outcome outcome = Varno(drive, "select " + Quote(good1) + " " + Quote(junk) + " " + Quote(cut) + " " +
-                                                 Quote(good2) + " " + Quote(twin) + " " + Quote(blocked) + " -o " +
+                                                 Quote(good2) + " " + Quote(twin) + " " + Quote(blocked) + " " + Quote(linked) + " -o " +
                                                  Quote(out) + " -m fine -r 1 -j " + jobs);
         EXPECT_EQ(outcome.status, 1) << jobs;
         const std::set<std::string> expectedOut = {"varno: new selection written to " + out + "p1-selection.png",
                                                    "varno: new selection written to " + out + "p2-selection.png"};
         EXPECT_EQ(Lines(outcome.out), expectedOut) << jobs;
         const std::set<std::string> errors = Lines(outcome.err);
-        EXPECT_EQ(errors.size(), 5u) << outcome.err;
+        EXPECT_EQ(errors.size(), 6u) << outcome.err;
         for (const std::string& line :
              {"varno: cannot read '" + junk + "': not an image varno can read (PNG, JPEG, BMP or TIFF)",
               "varno: '" + twin + "': its selection '" + out + "p1-selection.png' is the selection of '" + good1 + "' too",
-              std::string("varno: 4 of 6 pictures failed")})
+              "varno: '" + linked + "': its selection '" + out + "linked-selection.png' would replace the picture '" + good1 + "'",
+              std::string("varno: 5 of 7 pictures failed")})
             EXPECT_EQ(errors.count(line), 1u) << jobs << ": " << line << "\n" << outcome.err;
         EXPECT_NE(outcome.err.find("varno: cannot write '" + out + "blocked-selection.png': "), std::string::npos);
         EXPECT_NE(outcome.err.find("varno: cannot read '" + cut + "': "), std::string::npos);
@@ -70,7 +75,8 @@ TEST(VarnoBatch, EachPictureSucceedsOrFailsOnItsOwn) {
             EXPECT_EQ(GreyPlane(out + name), LibraryMask(document, 6, 1)) << jobs << ": " << name;
         }
         // Nothing else, and no temporary file left over.
-        EXPECT_EQ(FilesIn(out), (std::set<std::string>{"blocked-selection.png", "p1-selection.png", "p2-selection.png"}));
+        EXPECT_EQ(FilesIn(out), (std::set<std::string>{"blocked-selection.png", "linked-selection.png", "p1-selection.png",
+                                                  "p2-selection.png"}));
     }
 }
 

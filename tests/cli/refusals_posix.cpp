@@ -24,11 +24,29 @@ TEST(VarnoRefusals, EverythingCheckableIsCheckedBeforeThePluginRuns) {
     chmod(readOnly.c_str(), 0444);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/null", device);  // through a link: the device is the output
+    // Other names of the input: a hard link, a symbolic link, another spelling.
+    const std::string hard = drive.Temp("hard.png"), soft = drive.Temp("soft.png"), dotted = drive.Temp("./in.png");
+    std::filesystem::create_hard_link(in, hard);
+    std::filesystem::create_symlink(in, soft);
+    const std::vector<uint8_t> picture = hosttest::ReadBytes(in);
+    const std::string out = dir + "o.png", sel = dir + "s.png", act = dir + "a.txt";
+    const std::vector<uint8_t> selection = hosttest::PngFile(20, 10, 8, 0, std::vector<hosttest::Bytes>(10, hosttest::Bytes(20, 9)));
+    const std::string actionText = "varno action 1\nEdgM enum rB45 6\nedgR long 2\n";
+    const std::vector<uint8_t> action(actionText.begin(), actionText.end());
+    hosttest::WriteBytes(sel, selection);
+    hosttest::WriteBytes(act, action);
     const std::string write = "cannot write '", notFile = "': it is not a regular file (a FIFO, device or socket)";
+    const std::string sameAs = "': it is the same file as ", input = sameAs + "the input picture '" + in + "'";
     const std::pair<std::string, std::string> cases[] = {
         {"select " + in + " -o " + dir + "o.gif", write + dir + "o.gif': unknown picture type '.gif' (use .png, .bmp or .jpg)"},
         {"select " + in + " -o " + missing + "/o.png", write + missing + "/o.png': there is no directory '" + missing + "'"},
-        {"select " + in + " -o " + in, write + in + "': it is the picture being read"},
+        {"select " + in + " -o " + in, write + in + input},
+        {"select " + in + " -o " + hard, write + hard + input},
+        {"select " + in + " -o " + out + " --record " + soft, write + soft + input},
+        {"select " + in + " -o " + out + " --record " + dir + "./o.png", write + dir + "./o.png" + sameAs + "the output '" + out + "'"},
+        {"select " + in + " --selection " + sel + " -o " + sel, write + sel + sameAs + "the current selection '" + sel + "'"},
+        {"select " + in + " --play " + act + " -o " + out + " --record " + act, write + act + sameAs + "the played action '" + act + "'"},
+        {"edges " + in + " -o " + dotted, write + dotted + input},
         {"select " + in + " -o " + readOnly, write + readOnly + "': the file is read-only"},
         {"select " + in + " -o " + fifo, write + fifo + notFile},
         {"select " + in + " -o " + device, write + device + notFile},
@@ -47,6 +65,10 @@ TEST(VarnoRefusals, EverythingCheckableIsCheckedBeforeThePluginRuns) {
         EXPECT_TRUE(hosttest::ReadBytes(drive.Path("VEXAlog.txt")).empty()) << arguments;
     }
     EXPECT_EQ(hosttest::ReadBytes(readOnly), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(hosttest::ReadBytes(in), picture);
+    EXPECT_FALSE(hosttest::Exists(out));
+    EXPECT_EQ(hosttest::ReadBytes(sel), selection);
+    EXPECT_EQ(hosttest::ReadBytes(act), action);
     // "--" before a picture whose name starts with a dash; an output through a link keeps the link.
     std::filesystem::copy_file(in, drive.Temp("-dashed.png"));
     std::filesystem::create_symlink("target.png", drive.Temp("link.png"));

@@ -221,11 +221,13 @@ TEST(ImageFiles, TiffOfEveryKind) {
         int32_t mode;
         bool paletted = false, tiled = false;
         bool windows = true;  // the Windows build's codecs read it
+        bool padded = false;  // Deflate strips of 3 rows, the last (of 1) filled up to 3 with 7s, as some writers do
     };
     const Case cases[] = {
         {"grey", 8, 1, 1, 1},           {"grey, 16-bit", 16, 1, 1, 10},       {"RGB", 8, 3, 2, 3},
         {"RGB, 16-bit", 16, 3, 2, 11},  {"CMYK", 8, 4, 5, 4},                 {"CMYK, 16-bit", 16, 4, 5, 13},
         {"white is zero, 1-bit", 1, 1, 0, 1}, {"palette, 4-bit", 4, 1, 3, 3, true}, {"RGB in a tile", 8, 3, 2, 3, false, true},
+        {"grey, Deflate, the last strip filled up", 8, 1, 1, 1, false, false, true, true},
     };
     for (const Case& c : cases) {
         hosttest::TiffLayout layout;
@@ -262,6 +264,13 @@ TEST(ImageFiles, TiffOfEveryKind) {
             layout.colourMap = map;
             for (size_t i = 0; i < n; ++i)
                 for (uint32_t k = 0; k < 3; ++k) expected[k][i] = uint16_t(map[k * 16 + Value(0, i, 4)] >> 8);
+        }
+        if (c.padded) {
+            Bytes last(layout.pixels.begin() + 3 * w, layout.pixels.end());
+            last.resize(3 * w, 7), layout.pixels.resize(3 * w);
+            const Bytes one = hosttest::Stored(layout.pixels), two = hosttest::Stored(last);
+            layout.pixels = one, layout.pixels.insert(layout.pixels.end(), two.begin(), two.end());
+            layout.compression = 8, layout.rowsPerStrip = 3, layout.blocks = {{0, uint32_t(one.size())}, {uint32_t(one.size()), uint32_t(two.size())}};
         }
         varno::Document document;
         const std::string error = Read(drive, "kind.tif", hosttest::TiffFile(layout), &document);

@@ -1,7 +1,12 @@
 // The platform part of outputs: a temporary file is new and can be removed while it is being
-// written (what a stop relies on); an abandoned output leaves its destination as it was.
+// written (what a stop relies on); an abandoned output leaves its destination as it was; every
+// name the system takes works.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
+#include "images/images.h"
 #include "images/output_files.h"
 #include "tests/host/host_fixture.h"
 
@@ -35,6 +40,37 @@ TEST(OutputFiles, AnAbandonedOutputLeavesNothing) {
     varno::AbandonOutput(&output);
     EXPECT_FALSE(hosttest::Exists(temporary));
     EXPECT_EQ(hosttest::ReadBytes(path), (std::vector<uint8_t>{7, 7}));
+}
+
+// Any name the system takes works (the temporary name is cut to fit beside it); a longer one and
+// a name holding a NUL are refused; either way nothing else is left in the directory.
+TEST(OutputFiles, EveryNameTheSystemTakesWorks) {
+    hosttest::DriveC drive;
+    const std::string directory = drive.Temp("names/");
+    std::filesystem::create_directories(directory);
+#ifdef _WIN32
+    const size_t longest = std::min<size_t>(255, 259 - directory.size());  // the ANSI functions' whole path
+#else
+    const size_t longest = 255;
+#endif
+    auto named = [&](size_t length) { return directory + std::string(length - 4, 'n') + ".png"; };
+    const std::pair<std::string, bool> cases[] = {
+        {named(longest), true}, {named(longest - 6), true}, {named(longest - 20), true}, {named(256), false},
+        {directory + std::string("out.png\0.bmp", 12), false},
+    };
+    for (const auto& [path, written] : cases) {
+        EXPECT_EQ(varno::CheckOutputPath(path).empty(), written) << path.size();
+        EXPECT_EQ(varno::WriteFileAtomically(path, {1, 2, 3}).empty(), written) << path.size();
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(directory)) left.push_back(entry.path().string());
+        EXPECT_EQ(left, written ? std::vector<std::string>{path} : std::vector<std::string>{}) << path.size();
+        EXPECT_EQ(hosttest::ReadBytes(path), (written ? std::vector<uint8_t>{1, 2, 3} : std::vector<uint8_t>{}));
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+    hosttest::WriteBytes(directory + "in.png", {1});
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(varno::ReadWholeFile(directory + std::string("in.png\0.bmp", 11), &bytes), "the name holds a NUL character");
 }
 
 }  // namespace

@@ -35,9 +35,9 @@ void AppendChunk(Bytes* png, const std::string& type, const Bytes& data) {
     Put32Big(png, Crc32(png->data() + start, png->size() - start));
 }
 
-// A zlib stream of one fixed-code block: `matched` zero bytes as a literal and copies of 258 bytes,
-// then `literals` more as literals (a byte each): a small file whose data can unpack a lot.
-Bytes DeflatedZeros(size_t matched, size_t literals) {
+}  // namespace
+
+Bytes FixedCodes(size_t matched, const Bytes& literals) {
     Bytes out = {0x78, 0x01};
     uint32_t bits = 0;
     int count = 0;
@@ -48,17 +48,19 @@ Bytes DeflatedZeros(size_t matched, size_t literals) {
         }
     };
     code(6, 3);      // the last block, fixed codes
-    code(0x30, 8);   // literal 0
-    size_t left = matched - 1;
+    if (matched) code(0x30, 8);   // literal 0
+    size_t left = matched ? matched - 1 : 0;
     for (; left >= 258; left -= 258) code(0xc5, 8), code(0, 5);  // length 258, distance 1
-    for (left += literals; left > 0; --left) code(0x30, 8);
+    for (; left > 0; --left) code(0x30, 8);
+    for (uint8_t v : literals) v < 144 ? code(0x30u + v, 8) : code(0x190u + v - 144, 9);
     code(0, 7);      // end of block
     if (count) out.push_back(uint8_t(bits));
-    Put32Big(&out, uint32_t((matched + literals) % 65521) << 16 | 1);
+    uint32_t a = 1, b = uint32_t(matched % 65521);
+    for (uint8_t v : literals) a = (a + v) % 65521, b = (b + a) % 65521;
+    Put32Big(&out, b << 16 | a);
     return out;
 }
 
-// A zlib stream of stored blocks.
 Bytes Stored(const Bytes& raw) {
     Bytes out = {0x78, 0x01};
     size_t at = 0;
@@ -76,7 +78,22 @@ Bytes Stored(const Bytes& raw) {
     return out;
 }
 
-}  // namespace
+Bytes LzwZeros(size_t count) {
+    Bytes out;
+    uint64_t bits = 0;
+    int held = 0, width = 9;
+    auto code = [&](uint32_t value) {  // codes go most significant bit first
+        for (bits = bits << width | value, held += width; held >= 8; held -= 8) out.push_back(uint8_t(bits >> (held - 8)));
+    };
+    code(256), code(0);  // clear, then a zero; code 256 + k is then k zeros, known as it is read
+    for (size_t left = count - 1, length = 2, next = 258; left > 0; left -= std::min(length, left), ++length) {
+        code(left == 1 ? 0 : uint32_t(256 + std::min(length, left)));
+        if (++next >= (size_t(1) << width) - 1) ++width;  // the decoder widens its codes one early
+    }
+    code(257);  // end of information
+    if (held) out.push_back(uint8_t(bits << (8 - held)));
+    return out;
+}
 
 Bytes PngFile(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType, const std::vector<Bytes>& rows,
               bool interlaced, const std::vector<PngChunk>& before) {
@@ -180,6 +197,7 @@ Bytes TiffFile(const TiffLayout& s) {
         entries.push_back({279, 4, counts});
     }
     if (!s.colourMap.empty()) entries.push_back({320, 3, std::vector<uint32_t>(s.colourMap.begin(), s.colourMap.end())});
+    std::erase_if(entries, [&](const Entry& e) { return std::count(s.without.begin(), s.without.end(), e.tag) > 0; });
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
 
     // Header, the directory, the values too long for an entry, then the pixels.
@@ -352,7 +370,7 @@ std::vector<DamagedFile> DamagedFiles() {
     // of 32767 x 32767 (which reaches the last row) and little more.
     Bytes shortPasses = PngFile(32767, 32767, 8, 0, {}, true);
     shortPasses.resize(33);
-    AppendChunk(&shortPasses, "IDAT", DeflatedZeros(4096 * 4097, 940000));
+    AppendChunk(&shortPasses, "IDAT", FixedCodes(4096 * 4097, Bytes(940000, 0)));
     AppendChunk(&shortPasses, "IEND", {});
     files.push_back({"interlaced PNG of 1 MB whose data stops after the first pass of 32767 x 32767", "short.png",
                      shortPasses, "the PNG's pixel data unpacks to 17721312 of its 1073737728 bytes of rows"});
@@ -390,6 +408,32 @@ std::vector<DamagedFile> DamagedFiles() {
     fax.height = 5, fax.pixels = {0xf3, 0x30, 0x08, 0x00};
     files.push_back({"CCITT G4 TIFF with a bad code at the end of a row", "code.tif", TiffFile(fax),
                      "TIFF: Fax4Decode: Bad code word at line 4 of strip 0 (x 8)"});
+    // Deflate literals with a bit flipped (libtiff stops at the rows it wants); tags libtiff would make up.
+    Bytes grey(256);
+    for (size_t i = 0; i < grey.size(); ++i) grey[i] = uint8_t(i * 7 + 3);
+    TiffLayout z, t, lzw;
+    z.width = 8, z.height = 4, z.compression = 8, z.pixels = FixedCodes(0, Bytes(grey.begin(), grey.begin() + 32)), z.pixels[11] ^= 8;
+    files.push_back({"Deflate TIFF strip with a bit flipped", "flip.tif", TiffFile(z),
+                     "the TIFF's strip 0 holds damaged Deflate data (incorrect data check)"});
+    z.width = z.height = z.tileWidth = z.tileHeight = 16, z.pixels = FixedCodes(0, grey), z.pixels[27] ^= 2;
+    files.push_back({"Deflate TIFF tile with a bit flipped", "fliptile.tif", TiffFile(z),
+                     "the TIFF's tile 0 holds damaged Deflate data (invalid distance too far back)"});
+    t.width = t.height = 4, t.compression = 8, t.pixels = Stored(Bytes(16, 10)), t.shorts = {{317, {2, 2}}};
+    files.push_back({"TIFF whose Predictor has two values", "predictor.tif", TiffFile(t),
+                     "TIFF: TIFFFetchNormalTag: Incorrect count for \"Predictor\"; tag ignored"});
+    t.compression = 1, t.shorts = {}, t.photometric = 3, t.pixels = Bytes(16, 1);
+    files.push_back({"palette TIFF without a colour map", "nomap.tif", TiffFile(t), "the palette TIFF has no colour map"});
+    t.colourMap.assign(700, 0);
+    files.push_back({"palette TIFF with a colour map of the wrong size", "map.tif", TiffFile(t),
+                     "TIFF: TIFFReadDirectory: Incorrect count for \"ColorMap\"; tag ignored"});
+    t.photometric = 1, t.colourMap = {}, t.without = {278}, t.blocks = {{8, 8}, {0, 8}}, t.pixels.assign(grey.begin(), grey.begin() + 24);
+    files.push_back({"TIFF of two strips out of order and no RowsPerStrip", "order.tif", TiffFile(t),
+                     "TIFF: TIFFReadDirectory: Bogus \"StripByteCounts\" field, ignoring and calculating from imagelength"});
+    lzw.width = lzw.height = 32767, lzw.tileWidth = 16, lzw.tileHeight = 32768, lzw.compression = 5, lzw.pixels = LzwZeros(16 << 15);
+    for (uint32_t i = 0, n = uint32_t(lzw.pixels.size()); i < 2048; ++i) lzw.blocks.push_back({i ? n + i * 200 - 200 : 0, i ? 200 : n});
+    lzw.pixels.resize(lzw.pixels.size() + 2047 * 200, 0xff);
+    files.push_back({"LZW TIFF of 427 KB whose one real tile of 32768 rows would size 1 GB of them", "lzw.tif", TiffFile(lzw),
+                     "TIFF: Using code not yet in table"});
     return files;
 }
 

@@ -1,5 +1,5 @@
 // Picture files made byte by byte by the tests, whole and damaged: PNG (stored deflate blocks, so no
-// compressor is needed), BMP and uncompressed TIFF, and JPEG made by the host's own encoder and then
+// compressor is needed), BMP and TIFF (some coded by hand), and JPEG made by the host's own encoder and then
 // edited. Everything is built in memory; every build makes the same bytes.
 #pragma once
 
@@ -11,6 +11,12 @@
 namespace hosttest {
 
 using Bytes = std::vector<uint8_t>;
+
+// zlib streams: stored blocks, or one fixed-code block of `matched` zero bytes (a literal and copies
+// of 258 bytes: a small file whose data can unpack a lot) and then `literals`; TIFF's LZW of zeros.
+Bytes Stored(const Bytes& raw);
+Bytes FixedCodes(size_t matched, const Bytes& literals);
+Bytes LzwZeros(size_t count);
 
 // ---- PNG --------------------------------------------------------------------------------------
 
@@ -57,6 +63,7 @@ struct TiffLayout {
     // Several strips or tiles: each one's offset into `pixels` and byte count (none: one block).
     std::vector<std::pair<uint32_t, uint32_t>> blocks;
     std::vector<std::pair<uint16_t, std::vector<uint32_t>>> shorts;  // more SHORT tags
+    std::vector<uint16_t> without;                                   // tags left out
 };
 Bytes TiffFile(const TiffLayout& layout);
 
