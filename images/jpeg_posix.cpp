@@ -70,7 +70,7 @@ void OnMessage(j_common_ptr info, int level) {
     const int code = info->err->msg_code;
     const bool harmless = code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC ||
                           (code == JWRN_EXTRANEOUS_DATA && !errors->decoding);
-    errors->skipped = code == JWRN_EXTRANEOUS_DATA;
+    errors->skipped = !harmless && code == JWRN_EXTRANEOUS_DATA;
     if (!harmless) Fail(info, "damaged JPEG data: ");
     char text[JMSG_LENGTH_MAX];
     (*info->err->format_message)(info, text);

@@ -38,9 +38,9 @@ void OnWarning(png_structp png, png_const_charp message) {
     if (std::strstr(message, "Interlace handling should be turned on")) return;
     PngSource* source = static_cast<PngSource*>(png_get_error_ptr(png));
     if (!source || !source->notes) return;  // the encoder's
-    // After the last row libpng reads the pixel data to its end and only warns about what it
-    // finds there. Data beyond the picture's rows leaves them right; any other fault (a data check
-    // that does not match, a broken stream) means the rows may be wrong, as it does before the last row.
+    // After the last row libpng reads the pixel data to its end and only warns about what it finds
+    // there. Data beyond the picture's rows leaves them right; any other fault (a data check that
+    // does not match, a broken stream) means the rows may be wrong, as it does before the last row.
     if (source->rows && !std::strstr(message, "Extra compressed data") && !std::strstr(message, "Too much image data"))
         png_error(png, message);
     ++source->notes->seen;
