@@ -38,6 +38,13 @@ int16_t FileReplace(const char* source, const char* target);
 // Moves to the end of the file, so that what is written next is appended without reading what
 // is there: 0, or -40.
 int16_t FileSetPosToEnd(FileHandle handle);
+// The file's length in bytes; 0, or -36.
+int16_t FileLength(FileHandle handle, int64_t* length);
+// Moves to `offset` from the start, beyond what FileSetPos reaches: 0, or -40.
+int16_t FileSetPosFar(FileHandle handle, int64_t offset);
+// Cuts the file (or extends it with zeros) to `length` bytes: 0, or the code of the failure. A
+// change of what is stored, as FileWrite is.
+int16_t FileSetLength(FileHandle handle, int64_t length);
 // Waits about `milliseconds`: the pause between tries of a file another program holds.
 void FilePause(int32_t milliseconds);
 // The name of the file `name` stands for once symbolic links are followed (on POSIX; elsewhere the
@@ -46,7 +53,7 @@ void FilePause(int32_t milliseconds);
 int16_t FileLinkTarget(const char* name, char* out, int32_t capacity);
 
 // Test hook: the call numbered `countdown` from now (1 = the next one) of those that change what
-// is stored (FileWrite, FileFlush, FileReplace), and every later one, fails with `code`, changing
+// is stored (FileWrite, FileFlush, FileReplace, FileSetLength), and every later one, fails with `code`, changing
 // nothing. 0 switches failures off.
 void FailFileChangesAfter(int32_t countdown, int16_t code);
 // The platform layers ask before each change; true (and the code) when it is to fail.

@@ -307,6 +307,27 @@ int16_t FileSetPosToEnd(FileHandle handle) {
     return 0;
 }
 
+int16_t FileLength(FileHandle handle, int64_t* length) {
+    struct stat info;
+    if (!length || fstat(ToDescriptor(handle), &info) != 0) return kErrIO;
+    *length = int64_t(info.st_size);
+    return kNoErr;
+}
+
+int16_t FileSetPosFar(FileHandle handle, int64_t offset) {
+    if (offset < 0 || lseek(ToDescriptor(handle), off_t(offset), SEEK_SET) < 0) return kErrBadPosition;
+    return kNoErr;
+}
+
+int16_t FileSetLength(FileHandle handle, int64_t length) {
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
+    if (length < 0) return kErrBadPosition;
+    while (ftruncate(ToDescriptor(handle), off_t(length)) != 0)
+        if (errno != EINTR) return MapWriteError(errno);
+    return kNoErr;
+}
+
 void FilePause(int32_t milliseconds) {
     struct timespec pause = {milliseconds / 1000, long(milliseconds % 1000) * 1000000L};
     while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {

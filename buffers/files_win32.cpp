@@ -169,6 +169,28 @@ int16_t FileSetPosToEnd(FileHandle handle) {
     return 0;
 }
 
+int16_t FileLength(FileHandle handle, int64_t* length) {
+    LARGE_INTEGER size = {};
+    if (!length || !GetFileSizeEx(ToHandle(handle), &size)) return kErrIO;
+    *length = int64_t(size.QuadPart);
+    return kNoErr;
+}
+
+int16_t FileSetPosFar(FileHandle handle, int64_t offset) {
+    LARGE_INTEGER at = {};
+    at.QuadPart = offset;
+    if (offset < 0 || !SetFilePointerEx(ToHandle(handle), at, nullptr, FILE_BEGIN)) return kErrBadPosition;
+    return kNoErr;
+}
+
+int16_t FileSetLength(FileHandle handle, int64_t length) {
+    int16_t injected = 0;
+    if (FileChangeFails(&injected)) return injected;
+    if (FileSetPosFar(handle, length) != kNoErr) return kErrBadPosition;
+    if (!SetEndOfFile(ToHandle(handle))) return MapWriteError(int32_t(GetLastError()));
+    return kNoErr;
+}
+
 void FilePause(int32_t milliseconds) { Sleep(DWORD(milliseconds)); }
 
 int16_t FileLinkTarget(const char* name, char* out, int32_t capacity) {

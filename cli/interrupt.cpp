@@ -15,9 +15,13 @@ std::atomic<int> stopFlag{0};
 std::mutex& lock = *new std::mutex;
 bool inRun = false;
 int pendingRequest = 0;
+std::function<void(bool)>& cleanup = *new std::function<void(bool)>;
 
-[[noreturn]] void EndProgram(int request) {
+// `duringRun`: the plug-in's run has not returned, and its thread is held before the cleanup.
+[[noreturn]] void EndProgram(int request, bool duringRun) {
     PrintLine(stderr, "varno: interrupted");
+    const bool held = duringRun && PlatformHoldRunThread();
+    if (cleanup) cleanup(held);
     PlatformEndProgram(request);
 }
 
@@ -32,7 +36,7 @@ void OnStopRequest(int request) {
     const bool again = stopFlag.exchange(1) != 0;
     // No output is completed after the request, even while the end waits for the plug-in.
     StopOutputs();
-    if (!inRun || again) EndProgram(request);
+    if (!inRun || again) EndProgram(request, inRun);
     pendingRequest = request;
 }
 
@@ -40,13 +44,19 @@ bool EnterPluginRun(void) {
     std::lock_guard<std::mutex> guard(lock);
     if (stopFlag) return false;
     inRun = true;
+    PlatformNoteRunThread();
     return true;
 }
 
 void LeavePluginRun(void) {
     std::unique_lock<std::mutex> guard(lock);
     inRun = false;
-    if (stopFlag) EndProgram(pendingRequest);
+    if (stopFlag) EndProgram(pendingRequest, false);
+}
+
+void SetStopCleanup(std::function<void(bool runHeld)> cleanupBeforeEnd) {
+    std::lock_guard<std::mutex> guard(lock);
+    cleanup = std::move(cleanupBeforeEnd);
 }
 
 }  // namespace varno

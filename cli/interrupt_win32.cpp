@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "cli/interrupt.h"
+#include "cli/remembered.h"
 
 namespace varno {
 
@@ -24,5 +25,13 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 void PlatformInstallStopHandling(void) { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 
 void PlatformEndProgram(int) { ExitProcess(kControlCExit); }
+
+// A thread held with SuspendThread may hold the process heap's lock, which the file calls of the
+// cleanup take: the run's thread is not held here, and a second request ends the program at once.
+void PlatformNoteRunThread(void) {}
+
+bool PlatformHoldRunThread(void) { return false; }
+
+void ForceFilesBack(const RunFileNotes&) {}
 
 }  // namespace varno

@@ -35,7 +35,10 @@ struct PictureJob {
     std::string input, output;
     std::string refusal;  // why the picture is not even read, when it is not (its line after "varno: ")
     Document document;
+    RunFiles::Entry* run = nullptr;  // the plug-in's files around its run
 };
+
+bool StopAsked(void) { return StopFlag()->load() != 0; }
 
 bool EndsWithSeparator(const std::string& path) {
     return !path.empty() && (path.back() == '/' || path.back() == '\\');
@@ -193,8 +196,8 @@ std::string SelectionPlane(const Document& picture, const Document& document, st
     return {};
 }
 
-// The action the plug-in is to play back, or none (its remembered settings apply). Empty on
-// success, else the reason.
+// The action the plug-in is to play back, or none (its remembered settings apply); a lone method
+// or radius is completed before each run. Empty on success, else the reason.
 std::string PlayedAction(const SelectCommand& command, RunOptions* options) {
     if (!command.playPath.empty()) {
         std::vector<uint8_t> bytes;
@@ -207,7 +210,6 @@ std::string PlayedAction(const SelectCommand& command, RunOptions* options) {
         PutEdgeChoice(&options->descriptor, command.method, command.radius);
         options->playDescriptor = true;
     }
-    if (options->playDescriptor) CompleteEdgeChoice(&options->descriptor);
     return {};
 }
 
@@ -238,8 +240,12 @@ int Select(const std::vector<std::string>& args) {
     std::mutex lock;
     size_t failed = 0;
     RunReport recorded;
-    auto fail = [&](const std::string& line) {
+    // A picture that fails after its run takes back what the run did to the preferences and log.
+    RunFiles runFiles;
+    SetStopCleanup([&runFiles](bool runHeld) { runFiles.EndOfProgram(runHeld); });
+    auto fail = [&](const std::string& line, RunFiles::Entry** run = nullptr) {
         PrintLine(stderr, line);
+        if (run) runFiles.Failed(*run);
         std::lock_guard<std::mutex> guard(lock);
         ++failed;
         return false;
@@ -264,12 +270,22 @@ int Select(const std::vector<std::string>& args) {
     steps.run = [&](size_t i) {
         PictureJob& job = jobs[i];
         SetProgressLabel(batch ? "file " + std::to_string(i + 1) + "/" + std::to_string(jobs.size()) + " " : "");
-        if (!EnterPluginRun()) return false;
+        // The host takes the preferences file as the plug-in will (and waits for it as long):
+        // held by another program, the plug-in runs with the defaults, and varno says so.
+        job.run = runFiles.Before(StopAsked);
+        RunOptions played = options;
+        if (played.playDescriptor) CompleteEdgeChoice(&played.descriptor, job.run->notes.choice);
+        if (!EnterPluginRun()) {
+            runFiles.Failed(job.run);
+            return false;
+        }
         RunReport report;
         try {
-            RunPlugin(&plugin, &job.document, options, &report);
+            RunPlugin(&plugin, &job.document, played, &report);
+            if (report.aboutResult == 0 && report.result == 0) runFiles.Ran(job.run);
         } catch (const std::bad_alloc&) {
             LeavePluginRun();
+            runFiles.Failed(job.run);
             throw;
         }
         LeavePluginRun();
@@ -279,10 +295,10 @@ int Select(const std::vector<std::string>& args) {
         const int16_t code = report.aboutResult != 0 ? report.aboutResult : report.result;
         if (code != 0) {
             const std::string line = ResultLine(code, report.aboutResult != 0 ? std::string() : report.errorString);
-            return fail(batch ? "varno: '" + job.input + "': " + line.substr(7) : line);
+            return fail(batch ? "varno: '" + job.input + "': " + line.substr(7) : line, &job.run);
         }
-        if (!report.warning.empty())
-            PrintLine(stderr, "varno: warning: " + (batch ? "'" + job.input + "': " : std::string()) + report.warning);
+        if (job.run->notes.busy)
+            PrintLine(stderr, "varno: warning: " + (batch ? "'" + job.input + "': " : std::string()) + kDefaultsUsedWarning);
         if (!batch) recorded = std::move(report);
         return true;
     };
@@ -295,21 +311,22 @@ int Select(const std::vector<std::string>& args) {
         if (error.empty()) error = WriteFileAtomically(job.output, bytes);
         job.document = Document();
         if (!error.empty()) {
-            fail("varno: cannot write '" + job.output + "': " + error);
+            fail("varno: cannot write '" + job.output + "': " + error, &job.run);
             return;
         }
         if (!command.recordPath.empty()) {
             if (!recorded.recorded) {
-                fail("varno: the plug-in recorded no action; '" + command.recordPath + "' not written");
+                fail("varno: the plug-in recorded no action; '" + command.recordPath + "' not written", &job.run);
                 return;
             }
             const std::string text = FormatAction(recorded.descriptor);
             if (std::string failure = WriteFileAtomically(command.recordPath, std::vector<uint8_t>(text.begin(), text.end()));
                 !failure.empty()) {
-                fail("varno: cannot write '" + command.recordPath + "': " + failure);
+                fail("varno: cannot write '" + command.recordPath + "': " + failure, &job.run);
                 return;
             }
         }
+        runFiles.Succeeded(job.run);
         if (!command.quiet) PrintLine(stdout, "varno: new selection written to " + job.output);
     };
     // Running out of memory ends one picture, never the batch or the process.
@@ -328,6 +345,7 @@ int Select(const std::vector<std::string>& args) {
             return steps.run(i);
         } catch (const std::bad_alloc&) {
             jobs[i].document = Document();
+            if (jobs[i].run) runFiles.Failed(jobs[i].run);
             return outOfMemory(i);
         }
     };
@@ -336,10 +354,12 @@ int Select(const std::vector<std::string>& args) {
             steps.finish(i);
         } catch (const std::bad_alloc&) {
             jobs[i].document = Document();
+            if (jobs[i].run) runFiles.Failed(jobs[i].run);
             outOfMemory(i);
         }
     };
     RunBatch(jobs.size(), command.jobs, guarded);
+    SetStopCleanup(nullptr);
     ClosePluginModule(&module);
     if (batch && failed > 0)
         PrintLine(stderr, "varno: " + std::to_string(failed) + " of " + std::to_string(jobs.size()) + " pictures failed");

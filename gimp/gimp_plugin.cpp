@@ -26,6 +26,7 @@
 #include "host/platform.h"
 #include "host/run.h"
 #include "params/edge_table.h"
+#include "params/run_files.h"
 
 namespace {
 
@@ -166,6 +167,12 @@ Outcome SelectEdges(gint32 image, gint32 drawable, const GimpChoice* play) {
     ProgressShown shown;
     options.progress = [&shown](int32_t done, int32_t total) { ShowProgress(&shown, done, total); };
     gimp_progress_init("Selecting edges (Varnocketile)");
+    // Taken as the plug-in will take it: when another program holds it, the run goes on with the
+    // defaults and the user is told.
+    RunFileNotes files;
+    NoteFilesBeforeRun(&files, [](void*) -> int32_t { return stopRequested.load() != 0 ? 1 : 0; }, nullptr);
+    const bool busy = files.busy;
+    ReleaseRunFileNotes(&files);
     RunReport report;
     RunPlugin(&plugin, &document, options, &report);
     ClosePluginModule(&module);
@@ -178,7 +185,7 @@ Outcome SelectEdges(gint32 image, gint32 drawable, const GimpChoice* play) {
 
     ReplaceSelection(image, drawable, document);
     // A run that went on without what it remembers (another program held it) says so.
-    if (!report.warning.empty()) g_message("%s", report.warning.c_str());
+    if (busy) g_message("%s", kDefaultsUsedWarning);
     GimpChoice used;
     if (ChoiceFromDescriptor(report.descriptor, &used)) gimp_set_data(kGimpProcedure, &used, sizeof used);
     return {};

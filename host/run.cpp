@@ -399,9 +399,10 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
     active = outer;
     report->result = result;
 
-    if (report->executed && (result == kErrReportString || result == 0)) {
+    // As a host does: the error string is read only when the result says it holds the message.
+    if (report->executed && result == kErrReportString) {
         const unsigned char* text = s->errorString;
-        (result == 0 ? report->warning : report->errorString).assign(reinterpret_cast<const char*>(text + 1), text[0]);
+        report->errorString.assign(reinterpret_cast<const char*>(text + 1), text[0]);
     }
     // What the plug-in left in the descriptor slot is the host's to keep and to dispose of. The
     // played handle may still be there when the plug-in did not take it.

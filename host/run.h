@@ -89,9 +89,6 @@ struct RunReport {
     int32_t descriptorTokensLeft = 0;
     std::string errorString;          // the plug-in's text when the result is -30904, or the refusal
     bool refused = false;             // the PiPL does not enable the document: nothing was called
-    // The error string a plug-in left after a run that succeeded: hosts do not read it then, so a
-    // plug-in that must tell the user something about a successful run says it there (a warning).
-    std::string warning;
     int32_t callbackCalls[int32_t(HostCallback::kCount)] = {};  // calls of each kind the run made
 };
 

@@ -50,18 +50,23 @@ int32_t EdgeMethodFromText(const char* text) {
 
 int32_t EdgeRadiusFromText(const char* text) { return text ? Digit(text, kEdgeRadiusMin, kEdgeRadiusMax) : 0; }
 
-RememberedEdgeChoice ReadRememberedChoice(void) {
+RememberedEdgeChoice RememberedChoiceFrom(const uint8_t* bytes, int32_t size) {
     RememberedEdgeChoice choice = {kDefaultMethod, kDefaultRadius};
+    if (!bytes || size <= 0) return choice;
+    choice.method = StoredValue(bytes, size, kSettingMethod, kEdgeMethodFirst, kEdgeMethodLast, kDefaultMethod);
+    choice.radius = StoredValue(bytes, size, kSettingRadius, kEdgeRadiusMin, kEdgeRadiusMax, kDefaultRadius);
+    return choice;
+}
+
+RememberedEdgeChoice ReadRememberedChoice(void) {
     char path[kPathCapacity];
     CopyTextBounded(kPreferencesName, path, kPathCapacity);
     ResolveInstallPath(path);
     FileHandle file = kNoFile;
-    if (FileOpen(path, &file) != kNoErr) return choice;
+    if (FileOpen(path, &file) != kNoErr) return RememberedChoiceFrom(nullptr, 0);
     uint8_t head[kRememberedBytes] = {};
     int32_t held = kRememberedBytes;
     if (FileRead(file, &held, head) != kNoErr) held = 0;
     FileClose(file);
-    choice.method = StoredValue(head, held, kSettingMethod, kEdgeMethodFirst, kEdgeMethodLast, kDefaultMethod);
-    choice.radius = StoredValue(head, held, kSettingRadius, kEdgeRadiusMin, kEdgeRadiusMax, kDefaultRadius);
-    return choice;
+    return RememberedChoiceFrom(head, held);
 }

@@ -69,3 +69,5 @@ struct RememberedEdgeChoice {
     int32_t radius;
 };
 RememberedEdgeChoice ReadRememberedChoice(void);
+// The same from the first `size` bytes of a preferences file (none: the defaults).
+RememberedEdgeChoice RememberedChoiceFrom(const uint8_t* bytes, int32_t size);

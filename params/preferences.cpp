@@ -1,7 +1,8 @@
 // The preferences file: the SettingsArea and the 48 string slots of the run, read before the
 // parameters are gathered and written back in full after a successful run. A file that another
 // program's run holds is waited for a few seconds; after that the run goes on with the defaults
-// and says so to the host.
+// (the host finds the file held as well and tells the user: a host reads the error string only
+// when a run fails with -30904, so the plug-in leaves nothing there).
 //
 // File layout (53248 bytes): SettingsArea bytes 0..1023 at 0; slot k at 1024 + 1024 k, its text
 // and a zero byte (byte 513 of every record is zero); SettingsArea bytes 1024..4095 at 50176.
@@ -29,11 +30,6 @@ constexpr uint32_t kDefaultScaleBits = 0x3C638E39;  // 1/72 in single precision
 constexpr float kDefaultUnitCode = 6.0f;
 
 static_assert(kTailOffset == 50176 && kTailOffset + kTailBytes == kPreferencesFileSize);
-
-// How long a run waits for a preferences file that another program's run holds, and how often it
-// tries again meanwhile.
-constexpr int32_t kBusyWaitMilliseconds = 4000;
-constexpr int32_t kBusyPollMilliseconds = 50;
 
 // The save writes this file beside the preferences and then puts it in their place.
 constexpr const char* kNewFileSuffix = ".new";
@@ -63,20 +59,6 @@ void ReadStringSlots(RunState* run, FileHandle file) {
         if (moved == kNoErr && read == kNoErr && record[0] != 0) SetStringSlot(run, k, record);
     }
     FreeMemoryBlock(record);
-}
-
-// Tells the host, through the error string it handed over, that the run goes on without the
-// remembered settings: hosts read the string only when a run fails with the code that reports it,
-// and the host library passes it on as a warning when the run succeeds.
-void NoteDefaultsUsed(RunState* run) {
-    static const char kNote[] =
-        "the remembered settings were not available (the preferences file is in use by another program); "
-        "this run used the defaults and does not remember its settings";
-    if (!run->host || !run->host->errorString) return;
-    unsigned char* text = *run->host->errorString;
-    const size_t length = sizeof kNote - 1 < 255 ? sizeof kNote - 1 : 255;
-    text[0] = uint8_t(length);
-    std::memcpy(text + 1, kNote, length);
 }
 
 bool AbortAsked(const RunState* run) {
@@ -114,14 +96,13 @@ FileHandle LoadPreferences(RunState* run, char* path) {
     int16_t opened = FileOpen(path, &file);
     // Another program's run holds the file until its own save: wait for it a few seconds, for as
     // long as the user does not stop the run.
-    for (int32_t waited = 0; opened == kErrFileBusy && waited < kBusyWaitMilliseconds && !AbortAsked(run);
-         waited += kBusyPollMilliseconds) {
-        FilePause(kBusyPollMilliseconds);
+    for (int32_t waited = 0; opened == kErrFileBusy && waited < kPreferencesBusyWait && !AbortAsked(run);
+         waited += kPreferencesBusyPoll) {
+        FilePause(kPreferencesBusyPoll);
         opened = FileOpen(path, &file);
     }
     // A missing file is made by the save, so that a run that fails leaves none behind.
     if (opened == kErrFileNotFound) return kNoFile;
-    if (opened == kErrFileBusy) NoteDefaultsUsed(run);
     if (opened != kNoErr) {
         // The file is there but cannot be had (held by another program, no permission, not a
         // file at all): it is neither read nor replaced, and the emptied path tells the save to

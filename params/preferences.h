@@ -12,6 +12,10 @@ struct ParameterSet;
 
 constexpr const char* kPreferencesName = "c:\\QUENpref.xxx";
 constexpr int32_t kPreferencesFileSize = 53248;
+// How long a run waits for a preferences file that another program's run holds (milliseconds),
+// and how often it tries again meanwhile; a host that takes the file around a run waits the same.
+constexpr int32_t kPreferencesBusyWait = 4000;
+constexpr int32_t kPreferencesBusyPoll = 50;
 
 // Fills the SettingsArea and string slots; `path` (514 bytes) receives the resolved name. Returns
 // the open file handle (kept open, and locked against other openers, until the save), or kNoFile

@@ -10,10 +10,6 @@
 
 namespace {
 
-// How long a run waits for a log that another program is appending to, and how often it tries.
-constexpr int32_t kBusyWaitMilliseconds = 2000;
-constexpr int32_t kBusyPollMilliseconds = 20;
-
 // A four-character code as its four characters and a tab.
 void WriteCode(FileHandle file, uint32_t code) {
     unsigned char text[5];
@@ -60,8 +56,8 @@ void WriteRunLog(int16_t result, const ParameterSet* set) {
     FileHandle file = kNoFile;
     int16_t opened = OpenForAppend(kRunLogName, &file);
     // Another program's run may be appending its own record, which takes a moment: wait for it.
-    for (int32_t waited = 0; opened == kErrFileBusy && waited < kBusyWaitMilliseconds; waited += kBusyPollMilliseconds) {
-        FilePause(kBusyPollMilliseconds);
+    for (int32_t waited = 0; opened == kErrFileBusy && waited < kRunLogBusyWait; waited += kRunLogBusyPoll) {
+        FilePause(kRunLogBusyPoll);
         opened = OpenForAppend(kRunLogName, &file);
     }
     if (opened != kNoErr) return;

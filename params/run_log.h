@@ -9,6 +9,10 @@
 struct ParameterSet;
 
 constexpr const char* kRunLogName = "c:\\VEXAlog.txt";
+// How long a run waits for a log that another program is appending to (milliseconds), and how
+// often it tries meanwhile.
+constexpr int32_t kRunLogBusyWait = 2000;
+constexpr int32_t kRunLogBusyPoll = 20;
 
 // `result` is the plug-in block's result word, printed as the record's last line.
 void WriteRunLog(int16_t result, const ParameterSet* set);

@@ -6,6 +6,7 @@
 #include <pybind11/stl.h>
 
 #include <chrono>
+#include <mutex>
 
 #include "base/progress.h"
 #include "base/results.h"
@@ -16,6 +17,7 @@
 #include "host/run.h"
 #include "images/images.h"
 #include "params/edge_table.h"
+#include "params/run_files.h"
 #include "python/src/arrays.h"
 #include "python/src/runs.h"
 
@@ -28,25 +30,66 @@ namespace {
 // The wall time of the last RunPlugin call (About and Execute through the host), for the benchmark.
 double lastRunSeconds = 0.0;
 
+// The preferences file and run log around one run: a run that the caller sees fail afterwards
+// (KeyboardInterrupt, its selection not written) takes back what it did to them.
+struct NotedRun {
+    RunFileNotes notes = {};
+    bool ran = false;
+    ~NotedRun() { ReleaseRunFileNotes(&notes); }
+    void TakeBack() {
+        if (ran) PutBackPreferences(&notes), CutRunRecord(&notes);
+        ran = false;
+    }
+};
+
+// Held from before a run until its picture is done, so that no other run of the process comes in
+// between a run and what takes it back.
+std::mutex& PictureLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
+std::unique_lock<std::mutex> TakePictureLock() {
+    std::unique_lock<std::mutex> lock(PictureLock(), std::defer_lock);
+    py::gil_scoped_release release;
+    lock.lock();
+    return lock;
+}
+
+int32_t Stopped(void* stop) { return static_cast<const std::atomic<int>*>(stop)->load() != 0 ? 1 : 0; }
+
 // One run of the plug-in on a document, playing back `method` and `radius` with the dialog
 // suppressed, as `varno select -m METHOD -r RADIUS` does. 0 on success (the new selection is then
-// the document's), else the code with its text in `line`.
-int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std::string* line) {
+// the document's), else the code with its text in `line`. A preferences file another program holds
+// gives a RuntimeWarning, as varno's warning.
+int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std::string* line, NotedRun* files) {
     varno::RunOptions options;
     varno::PutEdgeChoice(&options.descriptor, method, radius);
     options.playDescriptor = true;
     varno::RunReport report;
     std::string loadError;
-    RunWatched([&](const std::atomic<int>* stop) {
-        options.interrupt = stop;
-        varno::PluginInstance* plugin = Plugin(&loadError);
-        const auto start = std::chrono::steady_clock::now();
-        if (plugin) varno::RunPlugin(plugin, document, options, &report);
-        lastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    });
+    try {
+        RunWatched([&](const std::atomic<int>* stop) {
+            options.interrupt = stop;
+            varno::PluginInstance* plugin = Plugin(&loadError);
+            if (!plugin) return;
+            NoteFilesBeforeRun(&files->notes, Stopped, const_cast<std::atomic<int>*>(stop));
+            const auto start = std::chrono::steady_clock::now();
+            varno::RunPlugin(plugin, document, options, &report);
+            lastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (report.aboutResult == 0 && report.result == 0) NoteFilesAfterRun(&files->notes), files->ran = true;
+        });
+    } catch (...) {
+        files->TakeBack();
+        throw;
+    }
     if (!loadError.empty()) RaiseError(loadError);
     const int16_t code = report.aboutResult != 0 ? report.aboutResult : report.result;
     if (code != 0) *line = ResultText(code, report.aboutResult != 0 ? std::string() : report.errorString);
+    if (code == 0 && files->notes.busy && PyErr_WarnEx(PyExc_RuntimeWarning, kDefaultsUsedWarning, 1) != 0) {
+        files->TakeBack();
+        throw py::error_already_set();
+    }
     return code;
 }
 
@@ -63,7 +106,9 @@ py::array Select(py::array image, int32_t method, int32_t radius, const py::obje
         if (!varno::SetSelection(&document, CopyPlane(selectionLayout), &error)) throw std::runtime_error(error);
     }
     std::string line;
-    if (const int16_t code = RunSelect(&document, method, radius, &line); code != 0) RaiseError(line, code);
+    const std::unique_lock<std::mutex> picture = TakePictureLock();
+    NotedRun files;
+    if (const int16_t code = RunSelect(&document, method, radius, &line, &files); code != 0) RaiseError(line, code);
     return PlaneArray(std::move(document.selection), document.height, document.width);
 }
 
@@ -78,7 +123,9 @@ void SelectFile(const std::string& input, const std::string& output, int32_t met
     }
     if (!error.empty()) RaiseError("cannot read '" + input + "': " + error);
     std::string line;
-    if (const int16_t code = RunSelect(&document, method, radius, &line); code != 0)
+    const std::unique_lock<std::mutex> picture = TakePictureLock();
+    NotedRun files;
+    if (const int16_t code = RunSelect(&document, method, radius, &line, &files); code != 0)
         RaiseError("'" + input + "': " + line, code);
     {
         py::gil_scoped_release release;
@@ -87,6 +134,7 @@ void SelectFile(const std::string& input, const std::string& output, int32_t met
         std::vector<uint8_t> bytes;
         error = varno::EncodeImage(output, document.width, document.height, 1, document.selection.data(), &bytes);
         if (error.empty()) error = varno::WriteFileAtomically(output, bytes);
+        if (!error.empty()) files.TakeBack();
     }
     if (!error.empty()) RaiseError("cannot write '" + output + "': " + error);
 }

@@ -1,6 +1,7 @@
 """varnocketile against varno: the same selections and pictures, the documented errors, Ctrl-C, and
 batches here and on a cluster of two worker processes."""
 
+import fcntl
 import os
 import shutil
 import signal
@@ -141,6 +142,21 @@ def test_ctrl_c_stops_the_run(photos, drive):
     # The run stopped at an abort test: no log line, settings or output left behind.
     assert sorted((p.name, p.read_bytes()) for p in drive.iterdir()) == files
     assert v.select(big[:64, :64]).shape == (64, 64)
+
+
+def test_a_failure_after_the_run_leaves_the_settings_and_log(photos, drive, tmp_path):
+    v.select(GOOD, "fine", 1)
+    files = sorted((p.name, p.read_bytes()) for p in drive.iterdir())
+    # A directory where the selection goes: the picture fails after the module's run.
+    (tmp_path / f"{photos['grey'].stem}-selection.png").mkdir()
+    [failed] = v.select_files([photos["grey"]], tmp_path, "variable", 3, progress=False)
+    assert isinstance(failed, v.VarnocketileError) and "cannot write" in str(failed)
+    assert sorted((p.name, p.read_bytes()) for p in drive.iterdir()) == files
+    # Preferences another program holds: the run goes on with the defaults and says so.
+    with open(drive / "QUENpref.xxx", "rb+") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        with pytest.warns(RuntimeWarning, match="the remembered settings were not available"):
+            v.select(GOOD)
 
 
 def test_select_files_here_and_on_a_cluster(tmp_path):

@@ -5,7 +5,10 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "tests/cli/varno_program.h"
 #include "tests/images/picture_files.h"
@@ -77,19 +80,82 @@ TEST(VarnoRefusals, EverythingCheckableIsCheckedBeforeThePluginRuns) {
     EXPECT_EQ(GreyPlane(drive.Temp("target.png")).size(), 200u);
 }
 
-// A second program while the first holds the preferences: after its wait it runs the defaults and
-// says so.
+// A second program while the first holds the preferences: varno waits for it as the plug-in does,
+// a lone -r included, and after the wait runs the defaults, says so and leaves the file as it was.
 TEST(VarnoRefusals, PreferencesHeldByAnotherProgramGiveAWarning) {
     DriveC drive;
     const std::string in = drive.Temp("in.png");
     ASSERT_EQ(Varno(drive, "sample " + Quote(in) + " --size 20x10").status, 0);
-    ASSERT_EQ(Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("a.png")) + " -m fine").status, 0);
-    const int held = ::open(drive.Path("QUENpref.xxx").c_str(), O_RDWR);
-    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-    const Outcome outcome = Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("b.png")));
-    close(held);
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0), 0u) << outcome.err;
+    struct Case {
+        const char* given;
+        int heldMilliseconds;  // 0: for the whole run
+        float method, radius;  // remembered after the run
+    };
+    const Case cases[] = {{"", 0, 6, 1}, {"-r 3", 0, 6, 1}, {"-r 3", 1000, 6, 3}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("a.png")) + " -m fine -r 1").status, 0);
+        const std::vector<uint8_t> before = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+        const int held = ::open(drive.Path("QUENpref.xxx").c_str(), O_RDWR | O_CLOEXEC);  // not passed on to varno
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        std::thread release([&] {
+            if (c.heldMilliseconds) std::this_thread::sleep_for(std::chrono::milliseconds(c.heldMilliseconds)), close(held);
+        });
+        const Outcome outcome = Varno(drive, "select " + Quote(in) + " -o " + Quote(drive.Temp("b.png")) + " " + c.given);
+        release.join();
+        if (!c.heldMilliseconds) close(held);
+        EXPECT_EQ(outcome.status, 0) << c.given;
+        EXPECT_EQ(outcome.err.rfind("varno: warning: the remembered settings were not available", 0) == 0, !c.heldMilliseconds)
+            << c.given << outcome.err;
+        const std::vector<uint8_t> after = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+        if (!c.heldMilliseconds) {
+            EXPECT_EQ(after, before) << c.given;
+        }
+        float stored[2] = {};
+        if (after.size() >= 956) std::memcpy(stored, &after[948], 8);
+        EXPECT_EQ(stored[0], c.method) << c.given;
+        EXPECT_EQ(stored[1], c.radius) << c.given;
+    }
+}
+
+// A picture whose selection cannot be written after the plug-in ran (a file-size limit stands in
+// for a full disk) takes back what its run did to the preferences and the run log; in a batch the
+// pictures written keep theirs.
+TEST(VarnoRefusals, AFailureAfterTheRunLeavesThePreferencesAndLogAsTheyWere) {
+    DriveC drive;
+    const std::string small = drive.Temp("small.png"), small2 = drive.Temp("small2.png"), big = drive.Temp("big.png");
+    ASSERT_EQ(Varno(drive, "sample " + Quote(small) + " --size 20x10").status, 0);
+    ASSERT_EQ(Varno(drive, "sample " + Quote(small2) + " --size 30x10").status, 0);
+    ASSERT_EQ(Varno(drive, "sample " + Quote(big) + " --size 1600x1200").status, 0);  // a selection of 1.1 MB
+    hosttest::WriteBytes(drive.Path("VEXAlog.txt"), {});
+    ASSERT_EQ(Varno(drive, "select " + Quote(small) + " --quiet -m variable -r 3").status, 0);
+    const std::vector<uint8_t> preferences = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+    const std::vector<uint8_t> log = hosttest::ReadBytes(drive.Path("VEXAlog.txt"));
+    struct Case {
+        std::string pictures;
+        int addedRecords;  // 0: the preferences as before too
+    };
+    const Case cases[] = {{Quote(big) + " -o " + Quote(drive.Temp("big-out.png")), 0},
+                          {Quote(small) + " " + Quote(big) + " " + Quote(small2) + " -j 2 -o " + Quote(drive.Temp("out/")), 2}};
+    for (const Case& c : cases) {
+        const Outcome outcome = Varno(drive, "--version >/dev/null; trap '' XFSZ; ulimit -f 200; exec " + Quote(VARNO_PROGRAM_PATH) +
+                                                 " select --quiet -m fine -r 1 " + c.pictures);
+        EXPECT_EQ(outcome.status, 1) << c.pictures;
+        EXPECT_NE(outcome.err.find("File too large"), std::string::npos) << outcome.err;
+        const std::vector<uint8_t> now = hosttest::ReadBytes(drive.Path("VEXAlog.txt"));
+        ASSERT_GE(now.size(), log.size());
+        EXPECT_TRUE(std::equal(log.begin(), log.end(), now.begin())) << c.pictures;
+        const std::string added(now.begin() + ptrdiff_t(log.size()), now.end());
+        int records = 0;
+        for (size_t at = 0; (at = added.find("Signature = ", at)) != std::string::npos; ++at) ++records;
+        EXPECT_EQ(records, c.addedRecords) << c.pictures << "\n" << added;
+        const std::vector<uint8_t> stored = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+        if (c.addedRecords == 0) {
+            EXPECT_EQ(stored, preferences);
+        }
+        float method = 0;
+        if (stored.size() >= 952) std::memcpy(&method, &stored[948], 4);
+        EXPECT_EQ(method, c.addedRecords == 0 ? 7.0f : 6.0f) << c.pictures;  // the last picture written
+    }
 }
 
 // Not in sanitizer builds: the address sanitizer cannot run under an address-space limit, and its

@@ -104,16 +104,20 @@ bool FreezeWhen(pid_t pid, int watch, const std::string& suffix, Condition froze
 }
 
 TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
+    enum Moment { kRunning, kWriting, kSaving };  // the plug-in computing, an output on its way, the plug-in's save
     struct Case {
         const char* what;
         int signal;
-        bool duringRun;  // else while an output is being written
+        Moment moment;
         int pictures;
-        const char* size;  // large enough for a write to last a moment
+        const char* size;  // large enough for a write to last a moment (and the stop to come before the end)
+        int second;        // a second request right after the first (0: none)
     };
     const Case cases[] = {
-        {"SIGINT while the plug-in runs", SIGINT, true, 1, "1200x800"},
-        {"SIGTERM while writing, two pictures at once", SIGTERM, false, 3, "2400x1800"},
+        {"SIGINT while the plug-in runs", SIGINT, kRunning, 1, "1200x800", 0},
+        {"SIGTERM while writing, two pictures at once", SIGTERM, kWriting, 3, "2400x1800", 0},
+        {"SIGINT while the plug-in saves its preferences", SIGINT, kSaving, 1, "1200x800", 0},
+        {"SIGINT and SIGTERM while the plug-in saves", SIGINT, kSaving, 1, "1200x800", SIGTERM},
     };
     for (const Case& c : cases) {
         // On a loaded machine the watched moment can pass before the event is read; varno then ends
@@ -126,7 +130,11 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
             // until it ends (a first run has none to hold).
             const std::string first = drive.Temp("first.png");
             ASSERT_EQ(Varno(drive, "sample " + Quote(first) + " --size 20x20").status, 0);
+            hosttest::WriteBytes(drive.Path("VEXAlog.txt"), {});
             ASSERT_EQ(Varno(drive, "select " + Quote(first) + " -m fine -r 1 --quiet").status, 0);
+            const std::vector<uint8_t> preferences = hosttest::ReadBytes(drive.Path("QUENpref.xxx"));
+            const std::vector<uint8_t> runLog = hosttest::ReadBytes(drive.Path("VEXAlog.txt"));
+            const bool duringRun = c.moment != kWriting;
             std::vector<std::string> arguments = {"select"};
             for (int i = 0; i < c.pictures; ++i) {
                 const std::string picture = drive.Temp("p" + std::to_string(i) + ".bmp");
@@ -137,13 +145,18 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
             for (const char* argument : {"-o", out.c_str(), "-m", "variable", "-r", "3", "-j", "2", "--quiet"})
                 arguments.push_back(argument);
 
-            const int watch = c.duringRun ? Watch(drive.Path(""), IN_OPEN) : Watch(out, IN_CREATE);
+            const std::string saved = drive.Path("QUENpref.xxx.new");
+            const int watch = c.moment == kRunning   ? Watch(drive.Path(""), IN_OPEN)
+                              : c.moment == kSaving ? Watch(drive.Path(""), IN_CREATE)
+                                                    : Watch(out, IN_CREATE);
             const pid_t pid = Start(arguments, log);
             ASSERT_GT(pid, 0);
-            // The plug-in holds its preferences file open exactly while it runs.
-            const bool frozen = c.duringRun
-                                    ? FreezeWhen(pid, watch, "QUENpref.xxx", [&] { return HoldsOpen(pid, "QUENpref.xxx"); })
-                                    : FreezeWhen(pid, watch, ".tmp", [&] { return !Temporaries(out).empty(); });
+            // The plug-in holds its preferences file open exactly while it runs; its save writes the
+            // new file after its last abort test.
+            const bool frozen =
+                c.moment == kRunning  ? FreezeWhen(pid, watch, "QUENpref.xxx", [&] { return HoldsOpen(pid, "QUENpref.xxx"); })
+                : c.moment == kSaving ? FreezeWhen(pid, watch, ".new", [&] { return std::filesystem::exists(saved); })
+                                      : FreezeWhen(pid, watch, ".tmp", [&] { return !Temporaries(out).empty(); });
             if (!frozen) {
                 int ended = 0;
                 waitpid(pid, &ended, 0);
@@ -151,10 +164,13 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
                 continue;
             }
             kill(pid, c.signal);
+            if (c.second) kill(pid, c.second);
             kill(pid, SIGCONT);
             int status = 0;
             ASSERT_EQ(waitpid(pid, &status, 0), pid);
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.what << ": status " << status;
+            // Two requests: the second ends varno at once, unless the run returned in between.
+            EXPECT_TRUE(WIFSIGNALED(status) && (WTERMSIG(status) == c.signal || WTERMSIG(status) == c.second))
+                << c.what << ": status " << status;
 
             const std::vector<uint8_t> text = hosttest::ReadBytes(log);
             EXPECT_NE(std::string(text.begin(), text.end()).find("varno: interrupted"), std::string::npos) << c.what;
@@ -164,7 +180,7 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
                 const std::vector<uint8_t> bytes = hosttest::ReadBytes(output);
                 // A stop during the run ends before anything is written; one while writing may come
                 // after an output was complete.
-                if (c.duringRun || bytes == std::vector<uint8_t>{'o', 'l', 'd'}) {
+                if (duringRun || bytes == std::vector<uint8_t>{'o', 'l', 'd'}) {
                     EXPECT_EQ(bytes, (std::vector<uint8_t>{'o', 'l', 'd'})) << c.what << ": " << output;
                 } else {
                     Document document;
@@ -172,9 +188,14 @@ TEST(VarnoSignals, NoTemporaryFileAndEveryOutputWholeOrAsItWas) {
                     EXPECT_EQ(GreyPlane(output), LibraryMask(document, 7, 3)) << c.what << ": " << output;
                 }
             }
-            // The plug-in's preferences are never cut short, and its own new file is not left behind.
+            // The plug-in's preferences are never cut short, and its own new file is not left behind;
+            // a run stopped before its selection was written leaves them and the log as they were.
             EXPECT_EQ(hosttest::ReadBytes(drive.Path("QUENpref.xxx")).size(), 53248u) << c.what;
-            EXPECT_FALSE(std::filesystem::exists(drive.Path("QUENpref.xxx.new"))) << c.what;
+            EXPECT_FALSE(std::filesystem::exists(saved)) << c.what;
+            if (duringRun) {
+                EXPECT_EQ(hosttest::ReadBytes(drive.Path("QUENpref.xxx")), preferences) << c.what;
+                EXPECT_EQ(hosttest::ReadBytes(drive.Path("VEXAlog.txt")), runLog) << c.what;
+            }
             break;
         }
     }
