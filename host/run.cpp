@@ -116,8 +116,10 @@ uint8_t* PixelAt(const PixelMemoryDesc* memory, const VRect& origin, int32_t row
 
 // One channel of an interleaved row (every third or fourth byte: RGB, CMYK). Byte gathers need
 // byte shuffles to vectorise, so on x86-64 ELF systems the loops are also built for AVX2, picked
-// when the program loads where the processor has it.
-#if defined(__x86_64__) && defined(__ELF__) && !defined(__clang__)
+// when the program loads where the processor has it. Not in ThreadSanitizer builds: the resolver
+// that picks the version runs before the sanitizer's runtime is set up, and its instrumented code
+// crashes the program before main.
+#if defined(__x86_64__) && defined(__ELF__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define VARNO_WITH_AVX2 __attribute__((target_clones("avx2", "default")))
 #else
 #define VARNO_WITH_AVX2

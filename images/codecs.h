@@ -66,10 +66,12 @@ std::string DecodeBmp(const uint8_t* bytes, size_t size, const ReadLimits& limit
 
 // The outline of a file, checked before a platform decoder that decodes whole pictures at once or
 // pads what is missing is given it: the sides (as CheckPictureSize), for PNG every chunk's
-// checksum, the end chunk and that the pixel data can expand to the picture, for JPEG every segment
-// up to the end marker, for TIFF that a strip or tile fits the decoder budget, that the strips or
-// tiles are all in the file, share no bytes and can expand to the picture, that Deflate data unpacks
-// whole (CheckDeflateData), and that a palette has its colour map and a Predictor one value.
+// checksum, the end chunk, that the pixel data can expand to the picture and (with `checksums`)
+// that it unpacks to the picture with its own checksum right, for JPEG every segment up to the end
+// marker and the scans as CheckJpegScans walks them, for TIFF that a strip or tile fits the decoder
+// budget, that the strips or tiles are all in the file, share no bytes and can expand to the
+// picture, that Deflate data unpacks whole (CheckDeflateData), and that a palette has its colour
+// map and a Predictor one value.
 // The native reader walks a PNG's chunks without their checksums (libpng checks those) before
 // libpng, which sizes some chunks' buffers by their declared length before reading them.
 std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits, bool checksums = true);
@@ -77,6 +79,12 @@ std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits&
 // every row of every pass.
 uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced);
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
+// A Huffman-coded JPEG's scans walked code by code: empty, or the line that refuses stray bytes
+// between a scan's last code and the next marker (which a decoder reading ahead does not see), a
+// code in no table or a scan that ends early. Says nothing of files it does not walk (arithmetic
+// coding, tables, frames or scans the decoder refuses, a progressive file whose record of the
+// coefficients not zero would take more than a sixteenth of the decoder budget).
+std::string CheckJpegScans(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 std::string CheckTiffOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 // The most bytes one stored byte of a TIFF codec (by its Compression number) can become, for rows
 // of `rowBytes` bytes; 0 when there is no useful bound.

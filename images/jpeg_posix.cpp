@@ -8,7 +8,9 @@
 // for the whole picture before the first row comes out: libjpeg may spend no more than the decoder
 // budget on them (it has no backing store, so going past it is an error), and a file may have at
 // most 500 scans. libjpeg reports errors by a long jump back to the function that set it up, which
-// keeps every object with a destructor in its caller.
+// keeps every object with a destructor in its caller. Stray bytes right after a scan's last code
+// fall within what the decoder has read ahead and pass without a warning from it: the scans are
+// walked code by code to find them (CheckJpegScans; Huffman-coded files).
 #include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 #include <jerror.h>
 #include <jpeglib.h>
@@ -16,7 +18,9 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
+#include <future>
 #include <new>
+#include <system_error>
 
 #include "images/codecs.h"
 
@@ -33,6 +37,7 @@ struct JpegErrors {
     size_t budget = 0;
     DecoderNotes* notes = nullptr;
     bool decoding = false;  // past the header: the pixels are being decoded
+    bool skipped = false;   // the decoder skipped bytes after a scan's data
 };
 
 [[noreturn]] void Fail(j_common_ptr info, const char* prefix) {
@@ -65,6 +70,7 @@ void OnMessage(j_common_ptr info, int level) {
     const int code = info->err->msg_code;
     const bool harmless = code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC ||
                           (code == JWRN_EXTRANEOUS_DATA && !errors->decoding);
+    errors->skipped = !harmless && code == JWRN_EXTRANEOUS_DATA;
     if (!harmless) Fail(info, "damaged JPEG data: ");
     char text[JMSG_LENGTH_MAX];
     (*info->err->format_message)(info, text);
@@ -178,6 +184,14 @@ bool RunJpegEncoder(jpeg_compress_struct* cinfo, JpegErrors* errors, int32_t wid
 }  // namespace
 
 std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limits, Document* document) {
+    // The scans are walked (CheckJpegScans) on a thread of their own beside the decoder, which
+    // reads the same bytes: it takes about as long as the decoder's own reading of the codes. When
+    // no thread can be had, after the decoder. Every return below waits for it.
+    std::future<std::string> walk;
+    try {
+        walk = std::async(std::launch::async, CheckJpegScans, bytes, size, limits);
+    } catch (const std::system_error&) {
+    }
     std::string message;
     JpegErrors errors;
     errors.message = &message;
@@ -199,6 +213,11 @@ std::string DecodeJpeg(const uint8_t* bytes, size_t size, const ReadLimits& limi
         }
     }
     jpeg_destroy_decompress(&cinfo);
+    // Stray bytes the decoder read ahead into when a scan ended, which it drops without a word, or
+    // leaves out of the count when it finds more of them.
+    if (decoded || errors.skipped) {
+        if (std::string walked = walk.valid() ? walk.get() : CheckJpegScans(bytes, size, limits); !walked.empty()) return walked;
+    }
     if (!decoded) return message;
     return FinishDocument(decoding.mode, &decoding.planes, document);
 }

@@ -2,8 +2,8 @@
 // compression level unless the smaller file is asked for.
 //
 // Every chunk's checksum is checked and a wrong one is an error, ancillary chunks included; so is
-// a file that ends before its last row or its end chunk, and so is a pixel naming a colour beyond
-// the palette. libpng's warnings (odd but harmless chunks) are passed on as warnings. libpng reports errors by a long jump back to the function that set
+// a file that ends before its last row or its end chunk, pixel data whose own check does not match
+// (also when it is met after the last row), and a pixel naming a colour beyond the palette. libpng's warnings (odd but harmless chunks) are passed on as warnings. libpng reports errors by a long jump back to the function that set
 // it up, so the functions that set one up keep every object with a destructor in their callers.
 #include <png.h>
 #include <zlib.h>
@@ -25,6 +25,7 @@ struct PngSource {
     size_t at = 0;
     std::string error;
     DecoderNotes* notes = nullptr;
+    bool rows = false;  // the rows are being read
 };
 
 void OnError(png_structp png, png_const_charp message) {
@@ -37,6 +38,11 @@ void OnWarning(png_structp png, png_const_charp message) {
     if (std::strstr(message, "Interlace handling should be turned on")) return;
     PngSource* source = static_cast<PngSource*>(png_get_error_ptr(png));
     if (!source || !source->notes) return;  // the encoder's
+    // After the last row libpng reads the pixel data to its end and only warns about what it finds
+    // there. Data beyond the picture's rows leaves them right; any other fault (a data check that
+    // does not match, a broken stream) means the rows may be wrong, as it does before the last row.
+    if (source->rows && !std::strstr(message, "Extra compressed data") && !std::strstr(message, "Too much image data"))
+        png_error(png, message);
     ++source->notes->seen;
     source->notes->warnings.push_back(std::string("PNG: ") + message);
 }
@@ -121,6 +127,7 @@ bool RunPngDecoder(png_structp png, png_infop info, PngDecoding* d) {
     else d->narrow = GrowingPlanes<uint8_t>(kept, width, height);
 
     const bool interlaced = png_get_interlace_type(png, info) == PNG_INTERLACE_ADAM7;
+    static_cast<PngSource*>(png_get_error_ptr(png))->rows = true;
     for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
         const png_uint_32 columns = interlaced ? PNG_PASS_COLS(width, pass) : width;
         const png_uint_32 rows = interlaced ? PNG_PASS_ROWS(height, pass) : height;
@@ -141,6 +148,7 @@ bool RunPngDecoder(png_structp png, png_infop info, PngDecoding* d) {
             else StoreRow(d->row.data(), columns, channels, x0, dx, y0 + r * dy, &d->narrow);
         }
     }
+    static_cast<PngSource*>(png_get_error_ptr(png))->rows = false;
     png_read_end(png, nullptr);
     return true;
 }

@@ -31,6 +31,36 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
     return ~crc;
 }
 
+// A PNG's pixel data (its IDAT chunks' bytes in order; the chunks were walked already) unpacked
+// with the output dropped: whether it is one whole zlib stream of at least `raw` bytes whose own
+// check matches, and if not, what is wrong in the native reader's words.
+std::string CheckPngData(const uint8_t* bytes, size_t size, uint64_t raw) {
+    z_stream stream = {};
+    if (inflateInit(&stream) != Z_OK) return "out of memory";
+    uint8_t scratch[1 << 15];
+    uint64_t total = 0;
+    int status = Z_OK;
+    for (size_t at = 8; status == Z_OK && size - at >= 12 && std::memcmp(bytes + at + 4, "IEND", 4) != 0;) {
+        const uint32_t length = Big32(bytes + at);
+        if (std::memcmp(bytes + at + 4, "IDAT", 4) == 0) {
+            stream.next_in = const_cast<uint8_t*>(bytes + at + 8);
+            stream.avail_in = length;
+            do {
+                stream.next_out = scratch;
+                stream.avail_out = sizeof scratch;
+                status = inflate(&stream, Z_NO_FLUSH);
+                total += sizeof scratch - stream.avail_out;
+            } while (status == Z_OK && (stream.avail_in > 0 || stream.avail_out == 0));
+            if (status == Z_BUF_ERROR) status = Z_OK;  // it wants the next chunk's bytes
+        }
+        at += 12 + size_t(length);
+    }
+    const std::string message = stream.msg ? stream.msg : "damaged LZ stream";
+    inflateEnd(&stream);
+    if (status == Z_OK || (status == Z_STREAM_END && total < raw)) return "Not enough image data";
+    return status == Z_STREAM_END ? std::string() : "IDAT: " + message;
+}
+
 }  // namespace
 
 uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced) {
@@ -75,7 +105,8 @@ std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits&
             if (compressed * kDeflateMostExpansion + 64 < raw)
                 return "the PNG's " + std::to_string(compressed) + " bytes of pixel data cannot hold its " +
                        std::to_string(raw) + " bytes of rows";
-            return {};
+            // The platform decoder may not check the data's own checksum (WIC does not).
+            return checksums ? CheckPngData(bytes, size, raw) : std::string();
         }
         at += 12 + size_t(length);
     }
@@ -92,7 +123,7 @@ std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits
         while (at < size && bytes[at] == 0xff) ++at;
         if (at >= size) return truncated;
         const uint8_t marker = bytes[at++];
-        if (marker == 0xd9) return sized ? std::string() : "the JPEG has no frame header";
+        if (marker == 0xd9) return sized ? CheckJpegScans(bytes, size, limits) : "the JPEG has no frame header";
         if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) continue;  // markers without a segment
         if (size - at < 2) return truncated;
         const size_t length = Big16(bytes + at);

@@ -269,6 +269,16 @@ std::vector<DamagedFile> DamagedFiles() {
                      "the PNG file is truncated"});
     files.push_back({"PNG with a row fewer than it declares", "short.png", PngFile(4, 3, 8, 0, greyRows),
                      "Not enough image data"});
+    // A damaged sample and its data's check in an IDAT of its own, every chunk checksum right:
+    // libpng meets the check only after the last row.
+    const size_t idat = FindChunk(png, "IDAT");
+    Bytes stream(png.begin() + long(idat + 8), png.begin() + long(FindChunk(png, "IEND") - 4));
+    stream[stream.size() - 5] ^= 0x10;
+    Bytes adler(png.begin(), png.begin() + long(idat));
+    AppendChunk(&adler, "IDAT", Bytes(stream.begin(), stream.end() - 4));
+    AppendChunk(&adler, "IDAT", Bytes(stream.end() - 4, stream.end()));
+    AppendChunk(&adler, "IEND", {});
+    files.push_back({"PNG whose data check fails after its last row", "adler.png", adler, "IDAT: incorrect data check"});
     Bytes longText = withText;
     const size_t text = FindChunk(withText, "tEXt");
     longText[text] = 0x73, longText[text + 3] = 3;  // 1.9 GB declared in a file of a hundred bytes
@@ -286,6 +296,15 @@ std::vector<DamagedFile> DamagedFiles() {
     Bytes table = jpeg;
     for (size_t i = 0; i < 16; ++i) table[FindMarker(jpeg, 0xc4) + 5 + i] = 0xff;
     files.push_back({"JPEG with a Huffman table of too many codes", "table.jpg", table, "Bogus Huffman table definition"});
+    Bytes shortCodes = jpeg;  // three codes of one bit, as many codes in all
+    const size_t counts = FindMarker(jpeg, 0xc4) + 5;
+    shortCodes[counts] = uint8_t(shortCodes[counts] + 3), shortCodes[counts + 2] = uint8_t(shortCodes[counts + 2] - 3);
+    files.push_back({"JPEG with a Huffman table of three 1-bit codes", "codes.jpg", shortCodes, "Bogus Huffman table definition"});
+    // Within what the decoder reads ahead of its codes, so that it drops them without a warning.
+    Bytes stray = SampleJpeg(8, 8, false);
+    stray.insert(stray.end() - 2, {0x12, 0x34, 0x56});
+    files.push_back({"JPEG with 3 stray bytes before its end marker", "stray.jpg", stray,
+                     "damaged JPEG data: Corrupt JPEG data: 3 extraneous bytes before marker 0xd9"});
     Bytes progressive = jpeg;
     progressive[frame + 1] = 0xc2;
     Set16Big(&progressive, frame + 5, 30000), Set16Big(&progressive, frame + 7, 30000);
@@ -364,7 +383,7 @@ std::vector<DamagedFile> DamagedFiles() {
     Bytes cut = SampleJpeg(64, 64, false);
     cut.erase(cut.begin() + 1017);
     files.push_back({"JPEG with one byte cut from its scan", "byte.jpg", cut,
-                     "damaged JPEG data: Corrupt JPEG data: 60 extraneous bytes before marker 0xd9"});
+                     "damaged JPEG data: Corrupt JPEG data: 61 extraneous bytes before marker 0xd9"});
 #endif
     TiffLayout tiles;
     tiles.width = 64, tiles.height = 1024, tiles.tileWidth = 16, tiles.tileHeight = 1024;
