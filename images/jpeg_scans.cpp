@@ -20,7 +20,7 @@ namespace varno {
 
 namespace {
 
-uint32_t Big16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
+uint32_t JpegBig16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
 
 constexpr int kLook = 12;  // bits looked up at once
 
@@ -298,9 +298,9 @@ std::string CheckJpegScans(const uint8_t* bytes, size_t size, const ReadLimits& 
         at = place + 1;
         if (marker == 0xd9) return {};
         if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) continue;
-        if (size - at < 2 || Big16(bytes + at) < 2 || size - at < Big16(bytes + at)) return {};
+        if (size - at < 2 || JpegBig16(bytes + at) < 2 || size - at < JpegBig16(bytes + at)) return {};
         const uint8_t* segment = bytes + at + 2;
-        const size_t length = Big16(bytes + at) - 2;
+        const size_t length = JpegBig16(bytes + at) - 2;
         at += 2 + length;
         if (marker == 0xc4) {  // Huffman tables
             for (size_t i = 0; i < length;) {
@@ -315,12 +315,12 @@ std::string CheckJpegScans(const uint8_t* bytes, size_t size, const ReadLimits& 
             }
         } else if (marker == 0xdd) {
             if (length < 2) return {};
-            restartInterval = Big16(segment);
+            restartInterval = JpegBig16(segment);
         } else if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc) {
             // Huffman coding, sequential or progressive, one frame a file.
             if (marker > 0xc2 || !components.empty() || length < 6) return {};
             progressive = marker == 0xc2;
-            height = Big16(segment + 1), width = Big16(segment + 3);
+            height = JpegBig16(segment + 1), width = JpegBig16(segment + 3);
             const size_t count = segment[5];
             if (width == 0 || height == 0 || count == 0 || count > 4 || length < 6 + 3 * count) return {};
             for (size_t c = 0; c < count; ++c) {
