@@ -78,6 +78,15 @@ std::string CheckPngOutline(const uint8_t* bytes, size_t size, const ReadLimits&
 // The bytes of a PNG's filtered rows before compression: a filter byte and the packed samples of
 // every row of every pass.
 uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced);
+// A PNG's pixel data (the chunks walked already) inflated once with the output dropped, until the
+// stream ends or breaks or `enough` bytes came out: how many did, whether the stream ended, and
+// what broke it in the native reader's words.
+struct PngDataUnpacked {
+    uint64_t bytes = 0;
+    bool ended = false;
+    std::string error;
+};
+PngDataUnpacked UnpackPngData(const uint8_t* bytes, size_t size, uint64_t enough);
 std::string CheckJpegOutline(const uint8_t* bytes, size_t size, const ReadLimits& limits);
 // A Huffman-coded JPEG's scans walked code by code: empty, or the line that refuses stray bytes
 // between a scan's last code and the next marker (which a decoder reading ahead does not see), a

@@ -153,41 +153,13 @@ bool RunPngDecoder(png_structp png, png_infop info, PngDecoding* d) {
     return true;
 }
 
-// How many bytes a PNG's pixel data unpacks to, up to `enough`: its chunks' data inflated once with
-// the output dropped, until the stream ends or breaks. The chunks were walked by the outline check.
-uint64_t UnpackedBytes(const uint8_t* bytes, size_t size, uint64_t enough) {
-    z_stream stream = {};
-    if (inflateInit(&stream) != Z_OK) return 0;
-    uint8_t scratch[1 << 16];
-    uint64_t total = 0;
-    int status = Z_OK;
-    for (size_t at = 8; status == Z_OK && total < enough && size - at >= 12;) {
-        const png_uint_32 length = png_get_uint_32(bytes + at);
-        if (std::memcmp(bytes + at + 4, "IEND", 4) == 0) break;
-        if (std::memcmp(bytes + at + 4, "IDAT", 4) == 0) {
-            stream.next_in = const_cast<uint8_t*>(bytes + at + 8);
-            stream.avail_in = length;
-            do {
-                stream.next_out = scratch;
-                stream.avail_out = sizeof scratch;
-                status = inflate(&stream, Z_NO_FLUSH);
-                total += sizeof scratch - stream.avail_out;
-            } while (status == Z_OK && total < enough && (stream.avail_in > 0 || stream.avail_out == 0));
-            if (status == Z_BUF_ERROR) status = Z_OK;  // it wants the next chunk's bytes
-        }
-        at += 12 + size_t(length);
-    }
-    inflateEnd(&stream);
-    return total;
-}
-
 // An interlaced picture's first pass reaches its last row, so the planes would take the whole
 // picture's size before data that stops short is found out: such a file is refused before any row
 // is kept. Rows stored in order are kept only as they arrive and need no such check.
 std::string CheckInterlacedDataFillsPicture(const uint8_t* bytes, size_t size) {
     if (bytes[28] != 1) return {};  // the header's interlace method (the outline check found the header)
     const uint64_t raw = PngRawBytes(png_get_uint_32(bytes + 16), png_get_uint_32(bytes + 20), bytes[24], bytes[25], true);
-    const uint64_t unpacked = UnpackedBytes(bytes, size, raw);
+    const uint64_t unpacked = UnpackPngData(bytes, size, raw).bytes;
     if (unpacked >= raw) return {};
     return "the PNG's pixel data unpacks to " + std::to_string(unpacked) + " of its " + std::to_string(raw) +
            " bytes of rows";

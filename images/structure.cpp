@@ -35,12 +35,24 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
 // with the output dropped: whether it is one whole zlib stream of at least `raw` bytes whose own
 // check matches, and if not, what is wrong in the native reader's words.
 std::string CheckPngData(const uint8_t* bytes, size_t size, uint64_t raw) {
+    const PngDataUnpacked unpacked = UnpackPngData(bytes, size, UINT64_MAX);
+    if (!unpacked.ended || unpacked.bytes < raw) return unpacked.error.empty() ? "Not enough image data" : unpacked.error;
+    return {};
+}
+
+}  // namespace
+
+PngDataUnpacked UnpackPngData(const uint8_t* bytes, size_t size, uint64_t enough) {
+    PngDataUnpacked result;
     z_stream stream = {};
-    if (inflateInit(&stream) != Z_OK) return "out of memory";
+    if (inflateInit(&stream) != Z_OK) {
+        result.error = "out of memory";
+        return result;
+    }
     uint8_t scratch[1 << 15];
-    uint64_t total = 0;
     int status = Z_OK;
-    for (size_t at = 8; status == Z_OK && size - at >= 12 && std::memcmp(bytes + at + 4, "IEND", 4) != 0;) {
+    for (size_t at = 8; status == Z_OK && result.bytes < enough && size - at >= 12 &&
+                        std::memcmp(bytes + at + 4, "IEND", 4) != 0;) {
         const uint32_t length = Big32(bytes + at);
         if (std::memcmp(bytes + at + 4, "IDAT", 4) == 0) {
             stream.next_in = const_cast<uint8_t*>(bytes + at + 8);
@@ -49,19 +61,17 @@ std::string CheckPngData(const uint8_t* bytes, size_t size, uint64_t raw) {
                 stream.next_out = scratch;
                 stream.avail_out = sizeof scratch;
                 status = inflate(&stream, Z_NO_FLUSH);
-                total += sizeof scratch - stream.avail_out;
-            } while (status == Z_OK && (stream.avail_in > 0 || stream.avail_out == 0));
+                result.bytes += sizeof scratch - stream.avail_out;
+            } while (status == Z_OK && result.bytes < enough && (stream.avail_in > 0 || stream.avail_out == 0));
             if (status == Z_BUF_ERROR) status = Z_OK;  // it wants the next chunk's bytes
         }
         at += 12 + size_t(length);
     }
-    const std::string message = stream.msg ? stream.msg : "damaged LZ stream";
+    result.ended = status == Z_STREAM_END;
+    if (status != Z_OK && status != Z_STREAM_END) result.error = "IDAT: " + std::string(stream.msg ? stream.msg : "damaged LZ stream");
     inflateEnd(&stream);
-    if (status == Z_OK || (status == Z_STREAM_END && total < raw)) return "Not enough image data";
-    return status == Z_STREAM_END ? std::string() : "IDAT: " + message;
+    return result;
 }
-
-}  // namespace
 
 uint64_t PngRawBytes(uint64_t width, uint64_t height, uint32_t depth, uint32_t colourType, bool interlaced) {
     const uint64_t samples = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
