@@ -4,9 +4,14 @@
 #include "base/memory_platform.h"
 
 namespace {
+// The counts change atomically: a host may call the library's file helpers on one thread while
+// the plug-in runs on another. They are tallies only, so no order between them is needed.
 LiveResources live;
 uint32_t memoryRequests;  // unsigned: a long-lived host may wrap them
 uint32_t mappingRequests;
+
+void Count(int32_t* count, int32_t by) { __atomic_add_fetch(count, by, __ATOMIC_RELAXED); }
+void Count(uint32_t* count) { __atomic_add_fetch(count, 1u, __ATOMIC_RELAXED); }
 
 struct Countdown {
     int32_t left;
@@ -23,7 +28,7 @@ bool Due(Countdown* failure) {
 }
 
 bool InjectedFailure() {
-    ++memoryRequests;
+    Count(&memoryRequests);
     return Due(&memoryFailure);
 }
 }  // namespace
@@ -33,14 +38,14 @@ void* AllocateMemoryBlock(uint32_t size) {
     uint64_t rounded = (uint64_t(size) + 7) & ~uint64_t(7);
     if (rounded > 0xFFFFFFF8u) return nullptr;
     void* block = PlatformAllocateZeroed(uint32_t(rounded));
-    if (block) ++live.memoryBlocks;
+    if (block) Count(&live.memoryBlocks, 1);
     return block;
 }
 
 void FreeMemoryBlock(void* block) {
     if (!block) return;
     PlatformFree(block);
-    --live.memoryBlocks;
+    Count(&live.memoryBlocks, -1);
 }
 
 PluginHandle* CreatePluginHandle(uint32_t size) {
@@ -53,7 +58,7 @@ PluginHandle* CreatePluginHandle(uint32_t size) {
         return nullptr;
     }
     handle->tag = kPluginHandleTag;
-    ++live.pluginHandles;
+    Count(&live.pluginHandles, 1);
     return handle;
 }
 
@@ -61,20 +66,23 @@ void DisposePluginHandle(PluginHandle* handle) {
     if (!handle) return;
     if (handle->data) PlatformFree(handle->data);
     PlatformFree(handle);
-    --live.pluginHandles;
+    Count(&live.pluginHandles, -1);
 }
 
-LiveResources CountLiveResources(void) { return live; }
-void NoteMappingCreated(void) { ++live.mappings; }
-void NoteMappingReleased(void) { --live.mappings; }
+LiveResources CountLiveResources(void) {
+    return {__atomic_load_n(&live.memoryBlocks, __ATOMIC_RELAXED), __atomic_load_n(&live.pluginHandles, __ATOMIC_RELAXED),
+            __atomic_load_n(&live.mappings, __ATOMIC_RELAXED)};
+}
+void NoteMappingCreated(void) { Count(&live.mappings, 1); }
+void NoteMappingReleased(void) { Count(&live.mappings, -1); }
 
 void FailMemoryBlocksAfter(int32_t countdown, bool sticky) { memoryFailure = {countdown, sticky}; }
 void FailMappingsAfter(int32_t countdown, bool sticky) { mappingFailure = {countdown, sticky}; }
 
 bool MappingFails(void) {
-    ++mappingRequests;
+    Count(&mappingRequests);
     return Due(&mappingFailure);
 }
 
-int32_t CountMemoryRequests(void) { return int32_t(memoryRequests); }
-int32_t CountMappingRequests(void) { return int32_t(mappingRequests); }
+int32_t CountMemoryRequests(void) { return int32_t(__atomic_load_n(&memoryRequests, __ATOMIC_RELAXED)); }
+int32_t CountMappingRequests(void) { return int32_t(__atomic_load_n(&mappingRequests, __ATOMIC_RELAXED)); }
