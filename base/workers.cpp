@@ -48,7 +48,8 @@ void WorkerMain(void* arg) {
     PlatformUnlock(pool->sync);
 }
 
-// A whole number 1 .. 64 (larger ones count as 64) from decimal digits alone; 0 otherwise.
+}  // namespace
+
 int32_t ParseThreadCount(const char* text) {
     int32_t n = 0;
     if (!*text) return 0;
@@ -59,8 +60,6 @@ int32_t ParseThreadCount(const char* text) {
     }
     return n > kMaxThreads ? kMaxThreads : n;
 }
-
-}  // namespace
 
 int32_t ThreadCount(void) {
     char value[24];

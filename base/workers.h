@@ -21,6 +21,9 @@ constexpr int32_t kMaxThreads = 64;
 // The threads a computation runs on: VARNOCKETILE_THREADS when it holds a whole number 1 .. 64
 // (larger numbers count as 64), otherwise the processors the process may run on, at most 64.
 int32_t ThreadCount(void);
+// A thread count as VARNOCKETILE_THREADS holds it: a whole number 1 .. 64 (larger numbers count as
+// 64) in decimal digits alone; 0 for anything else. Hosts check a setting with it before a run.
+int32_t ParseThreadCount(const char* text);
 
 struct WorkerSync;  // the platform's threads, lock and wake-ups (workers_platform.h)
 

@@ -420,6 +420,8 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
 
     if (report->executed && result == 0) {
         if (report->newSelection.empty()) report->newSelection.assign(size_t(document->width) * size_t(document->height), 0);
+        CombineSelection(options.combine, document->hasSelection ? document->selection.data() : nullptr,
+                         report->newSelection.data(), report->newSelection.size());
         document->selection = std::move(report->newSelection);
         document->hasSelection = true;
     }

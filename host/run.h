@@ -7,8 +7,8 @@
 // with a write port, the channel-port, handle and descriptor suites, platform data, '8BIM'),
 // calls the entry point with About (an AboutRecord) and, when that returns 0, with Execute. On an
 // Execute result of 0 the new selection replaces the document's selection, as a host does (it is
-// moved there from the report); on any other result the document is left exactly as it was.
-// Everything the host allocated for the call is released before it returns; the descriptor the
+// moved there from the report), or is first combined with it as options.combine says; on any
+// other result the document is left exactly as it was. Everything the host allocated for the call is released before it returns; the descriptor the
 // plug-in left (if any) is handed back in the report and disposed of. Not reentrant: one run at a
 // time (the host's callbacks reach the run through a process-wide pointer, as they have no context
 // argument).
@@ -27,6 +27,7 @@
 #include <functional>
 #include <string>
 
+#include "host/combine.h"
 #include "host/descriptor.h"
 #include "host/pipl.h"
 #include "images/document.h"
@@ -68,6 +69,9 @@ struct RunOptions {
     std::function<void(int32_t done, int32_t total)> progress;
     PartialDelivery partial;
     CallbackFailure fail;          // a host callback that fails on purpose (none by default)
+    // What a successful run does with the document's selection: the plug-in's new selection
+    // replaces it, or is combined with it.
+    SelectionCombine combine = SelectionCombine::kReplace;
 };
 
 struct RunReport {
