@@ -3,7 +3,7 @@
 //
 // Contract: "-" as IN is standard input, read to its end and then checked and decoded as a file's
 // bytes are; "-" as -o's value is standard output, which gets the whole encoded picture in one go
-// after everything before it succeeded, and nothing else (varno's messages are on stderr). A file
+// once the run and its encoding succeeded, and nothing else (varno's messages are on stderr). A file
 // named "-" is given as "./-". Functions return an empty text on success, else the reason.
 #pragma once
 
