@@ -63,8 +63,8 @@ int32_t Stopped(void* stop) { return static_cast<const std::atomic<int>*>(stop)-
 // One run of the plug-in on a document, playing back `method` and `radius` with the dialog
 // suppressed, as `varno select -m METHOD -r RADIUS` does, on `threads` threads (0: as the
 // environment says). 0 on success (the new selection, combined with the current one as `combine`
-// says, is then the document's), else the code with its text in `line`. A preferences file another program holds
-// gives a RuntimeWarning, as varno's warning.
+// says, is then the document's), else the code with its text in `line`. A preferences file another
+// program holds gives a RuntimeWarning, as varno's warning.
 int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std::string* line, NotedRun* files,
                   varno::SelectionCombine combine = varno::SelectionCombine::kReplace, int32_t threads = 0) {
     varno::RunOptions options;
@@ -244,8 +244,8 @@ void Write(const py::object& name, py::array image) {
 PYBIND11_MODULE(_core, m) {
     using namespace varnopy;
     m.doc() = "The extension behind varnocketile; use the package's functions.";
-    m.def("select", &Select, py::arg("image"), py::arg("method"), py::arg("radius"), py::arg("selection"), py::arg("mode"),
-          py::arg("combine"), py::arg("threads"));
+    m.def("select", &Select, py::arg("image"), py::arg("method"), py::arg("radius"), py::arg("selection"),
+          py::arg("mode"), py::arg("combine"), py::arg("threads"));
     m.def("edges", &Edges, py::arg("image"), py::arg("method"), py::arg("radius"), py::arg("mode"), py::arg("threads"));
     m.def("select_file", &SelectFile, py::arg("input"), py::arg("output"), py::arg("method"), py::arg("radius"));
     m.def("read", &Read, py::arg("path"));

@@ -161,7 +161,8 @@ SAME_SELECTIONS = [  # (image, selection) given, and the (image, selection) to s
 @pytest.mark.parametrize("given, same", SAME_SELECTIONS)
 def test_array_likes(pictures, given, same):
     (image, selection), (expected, current) = given(pictures), same(pictures)
-    assert numpy.array_equal(v.select(image, "fine", selection=selection), v.select(expected, "fine", selection=current))
+    assert numpy.array_equal(v.select(image, "fine", selection=selection),
+                             v.select(expected, "fine", selection=current))
 
 
 @pytest.mark.parametrize("combine, combined", [
