@@ -61,8 +61,8 @@ bool MethodPixels(const Document& document, int16_t* planes, std::vector<uint8_t
 }  // namespace
 
 int Edges(const std::vector<std::string>& args) {
-    std::string input, output;
-    int32_t method = kDefaultMethod, radius = kDefaultRadius;
+    std::string input, output, threads;
+    int32_t method = kDefaultMethod, radius = kDefaultRadius, givenRadius = 0;
     bool quiet = false;
     EncodeOptions encoding;
     bool options = true;  // until "--"
@@ -76,16 +76,18 @@ int Edges(const std::vector<std::string>& args) {
             input = arg;
         } else if (arg == "-o") {
             if (!TakeValue(args, &i, &output)) return UsageError("-o needs a file name");
-        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &radius); taken == 2) {
+        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &givenRadius); taken == 2) {
             return taken;
         } else if (taken == 1) {
             continue;
+        } else if (arg == "--threads") {
+            if (!TakeValue(args, &i, &threads) || threads.empty()) return UsageError("--threads takes a number of threads");
         } else if (arg == "--smaller-png") {
             encoding.smaller = true;
         } else if (arg == "--quiet") {
             quiet = true;
         } else if (!arg.empty() && arg[0] == '-') {
-            return UsageError("unknown option " + arg);
+            return UnknownWord("option", arg, {"-o", "-m", "-r", "--threads", "--smaller-png", "--quiet", "--help"});
         } else if (input.empty()) {
             input = arg;
         } else {
@@ -94,11 +96,14 @@ int Edges(const std::vector<std::string>& args) {
     }
     if (input.empty()) return UsageError("edges needs an input picture");
     if (output.empty()) return UsageError("edges needs -o OUT.png");
+    if (std::string error = SetThreadCount(threads); !error.empty()) return UsageError(error);
+    if (givenRadius != 0) radius = givenRadius;
     // Checked before the picture is read and the method runs.
     const std::vector<NamedFile> files = {{input, false, "the input picture"}, {output, true, "the output", true}};
     std::string refusal = SameFileRefusal(files);
     if (refusal.empty()) refusal = OutputRefusal(files);
     if (!refusal.empty()) return Failure(refusal);
+    if (std::string warning = RadiusWarning(method, givenRadius); !warning.empty()) PrintLine(stderr, warning);
 
     Document document;
     if (std::string error = ReadImageFile(input, &document); !error.empty())
@@ -154,7 +159,7 @@ int Sample(const std::vector<std::string>& args) {
             if (*end != 0) return UsageError("--seed takes a number");
             seed = uint32_t(parsed);
         } else if (!arg.empty() && arg[0] == '-') {
-            return UsageError("unknown option " + arg);
+            return UnknownWord("option", arg, {"--size", "--seed", "--help"});
         } else if (output.empty()) {
             output = arg;
         } else {
