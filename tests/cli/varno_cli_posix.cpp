@@ -283,25 +283,21 @@ TEST(VarnoProgram, OptionsAreHonouredOrWarnedAbout) {
     ASSERT_EQ(Varno(drive, "sample " + Quote(picture) + " --size 30x20").status, 0);
     Document document;
     ASSERT_EQ(varno::ReadImageFile(picture, &document), "");
-    const std::string noEffect = "varno: warning: -r 1 has no effect: the method is ";
-    const std::string only = ", and only Variable width takes a radius\n";
+    const std::string noEffect = "varno: warning: -r 1 has no effect: the method is ", only = ", and only Variable width takes a radius\n";
     const struct {
-        const char* options;
+        const char *command, *options;
         std::string err;
         int32_t method, radius;  // what ran
     } cases[] = {
-        {"-m 'Fine detail' -r 1 --threads 1", noEffect + "Fine detail" + only, 6, 1},
-        {"-r 1 --threads 2", noEffect + "Fine detail" + only, 6, 1},
-        {"-m VARIABLE -r 1 --threads 64", "", 7, 1},
-        {"-m 'skinny LINES' --threads 3", "", 4, 1},
-        {"edges -m Smoother -r 1", noEffect + "Smoother" + only, 0, 0},
+        {"select", "-m 'Fine detail' -r 1 --threads 1", noEffect + "Fine detail" + only, 6, 1},
+        {"select", "-r 1 --threads 2", noEffect + "Fine detail" + only, 6, 1},
+        {"select", "-m VARIABLE -r 1 --threads 64", "", 7, 1},
+        {"select", "-m 'skinny LINES' --threads 3", "", 4, 1},
+        {"edges", "-m Smoother -r 1 --threads 64", noEffect + "Smoother" + only, 0, 0},
     };
     setenv("VARNOCKETILE_THREADS", "many", 1);
     for (const auto& c : cases) {
-        const bool edges = std::string(c.options).rfind("edges", 0) == 0;
-        const std::string options = edges ? std::string(c.options).substr(6) + " --threads 64" : c.options;
-        const Outcome outcome =
-            Varno(drive, (edges ? "edges " : "select ") + Quote(picture) + " -o " + Quote(output) + " --quiet " + options);
+        const Outcome outcome = Varno(drive, c.command + (" " + Quote(picture)) + " -o " + Quote(output) + " --quiet " + c.options);
         EXPECT_EQ(outcome.status, 0) << c.options;
         EXPECT_EQ(outcome.err, c.err) << c.options;
         if (c.method) {
