@@ -1,4 +1,6 @@
 // varno select: one picture or a batch of them through the plug-in, as a host runs it.
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -14,6 +16,7 @@
 #include "host/messages.h"
 #include "host/platform.h"
 #include "host/run.h"
+#include "params/edge_table.h"
 
 namespace varno {
 
@@ -25,8 +28,9 @@ constexpr int32_t kMostJobs = 64;
 
 struct SelectCommand {
     std::vector<std::string> inputs;
-    std::string output, selectionPath, playPath, recordPath;
+    std::string output, selectionPath, playPath, recordPath, threads;
     int32_t method = 0, radius = 0, jobs = 1;
+    SelectionCombine combine = SelectionCombine::kReplace;
     bool dialog = false, quiet = false;
     EncodeOptions encoding;
     PictureType format = PictureType::kNone;  // of -o -
@@ -81,6 +85,14 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
             if (!TakeValue(args, &i, &command->playPath)) return UsageError("--play needs a file name");
         } else if (arg == "--record") {
             if (!TakeValue(args, &i, &command->recordPath)) return UsageError("--record needs a file name");
+        } else if (arg == "--combine") {
+            if (!TakeValue(args, &i, &value) || !SelectionCombineFromText(value.c_str(), &command->combine)) {
+                std::vector<std::string> modes(std::begin(kSelectionCombineNames), std::end(kSelectionCombineNames));
+                return UsageError("--combine takes " + Alternatives(modes) + (value.empty() ? "" : ", not '" + value + "'"));
+            }
+        } else if (arg == "--threads") {
+            if (!TakeValue(args, &i, &command->threads) || command->threads.empty())
+                return UsageError("--threads takes a number of threads");
         } else if (arg == "--dialog") {
             command->dialog = true;
         } else if (arg == "--smaller-png") {
@@ -88,10 +100,13 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
         } else if (arg == "--quiet") {
             command->quiet = true;
         } else {
-            return UsageError("unknown option " + arg);
+            return UnknownWord("option", arg, {"-o", "-m", "-r", "-j", "--selection", "--combine", "--dialog", "--play", "--record",
+                                               "--format", "--threads", "--smaller-png", "--quiet", "--help"});
         }
     }
     const size_t count = command->inputs.size();
+    if (!command->playPath.empty() && (command->method != 0 || command->radius != 0))
+        return UsageError("--play cannot go with -m or -r: the action holds the method and the radius");
     if (count == 0) return UsageError("select needs an input picture");
     if (const int status = CheckStreamUse(command->inputs, command->output, command->format); status != 0) return status;
     if (count > 1 && !command->selectionPath.empty()) return UsageError("--selection takes one input picture");
@@ -206,21 +221,48 @@ std::string SelectionPlane(const Document& picture, const Document& document, st
     return {};
 }
 
+// Why the played action's method or radius is none the plug-in has (an integer key read as the
+// plug-in reads it: a real loses its fraction); empty when both are in the table or left out.
+std::string PlayedValueRefusal(const Descriptor& descriptor) {
+    const struct {
+        uint32_t key;
+        const char* what;
+        int32_t low, high;
+    } values[] = {{FourCC("EdgM"), "method", kEdgeMethodFirst, kEdgeMethodLast},
+                  {FourCC("edgR"), "radius", kEdgeRadiusMin, kEdgeRadiusMax}};
+    for (const auto& value : values) {
+        const DescriptorItem* item = descriptor.Find(value.key);
+        const bool real = item && (item->type == kDescFloat || item->type == kDescUnitFloat);
+        if (!item || (!real && item->type != kDescInteger && item->type != kDescEnumerated)) continue;
+        if (real ? item->real >= value.low && item->real < value.high + 1 : item->integer >= value.low && item->integer <= value.high)
+            continue;
+        char shown[32];
+        if (real) std::snprintf(shown, sizeof shown, "%g", item->real);
+        else std::snprintf(shown, sizeof shown, "%lld", static_cast<long long>(item->integer));
+        return std::string("its ") + value.what + " " + shown + " is not one of " + std::to_string(value.low) + ".." +
+               std::to_string(value.high);
+    }
+    return {};
+}
+
 // The action the plug-in is to play back, or none (its remembered settings apply); a lone method
-// or radius is completed before each run. Empty on success, else the reason.
-std::string PlayedAction(const SelectCommand& command, RunOptions* options) {
+// or radius is completed before each run. 0 on success, else the exit status after the line: 1
+// for an action that cannot be read, 2 for one holding a value the plug-in does not have.
+int PlayedAction(const SelectCommand& command, RunOptions* options) {
     if (!command.playPath.empty()) {
         std::vector<uint8_t> bytes;
         std::string error = ReadWholeFile(command.playPath, &bytes);
         if (error.empty()) error = ParseAction(std::string(bytes.begin(), bytes.end()), &options->descriptor);
-        if (!error.empty()) return "cannot play '" + command.playPath + "': " + error;
+        if (!error.empty()) return Failure("cannot play '" + command.playPath + "': " + error);
+        if (error = PlayedValueRefusal(options->descriptor); !error.empty())
+            return UsageError("cannot play '" + command.playPath + "': " + error);
         options->playDescriptor = true;
     }
     if (command.method != 0 || command.radius != 0) {
         PutEdgeChoice(&options->descriptor, command.method, command.radius);
         options->playDescriptor = true;
     }
-    return {};
+    return 0;
 }
 
 }  // namespace
@@ -228,12 +270,14 @@ std::string PlayedAction(const SelectCommand& command, RunOptions* options) {
 int Select(const std::vector<std::string>& args) {
     SelectCommand command;
     if (const int status = ParseSelect(args, &command); status != 0) return status;
+    if (std::string error = SetThreadCount(command.threads); !error.empty()) return UsageError(error);
+    RunOptions options;
+    if (const int status = PlayedAction(command, &options); status != 0) return status;
     std::vector<PictureJob> jobs;
     if (std::string error = PlanOutputs(command, &jobs); !error.empty()) return Failure(error);
     const bool batch = jobs.size() > 1;
 
-    RunOptions options;
-    if (std::string error = PlayedAction(command, &options); !error.empty()) return Failure(error);
+    options.combine = command.combine;
     options.playInfo = command.dialog ? kPlayDialogDisplay : kPlayDialogDontDisplay;
     options.interrupt = StopFlag();
     options.progressBar = !command.quiet && StderrIsTerminal();
@@ -250,6 +294,7 @@ int Select(const std::vector<std::string>& args) {
 
     std::mutex lock;
     size_t failed = 0;
+    std::atomic<bool> radiusWarned{false};
     RunReport recorded;
     // A picture that fails after its run takes back what the run did to the preferences and log.
     RunFiles runFiles;
@@ -287,6 +332,10 @@ int Select(const std::vector<std::string>& args) {
         job.run = runFiles.Before(StopAsked);
         RunOptions played = options;
         if (played.playDescriptor) CompleteEdgeChoice(&played.descriptor, job.run->notes.choice);
+        // Once for the command: the method a lone -r went with is known only now.
+        if (const DescriptorItem* method = played.descriptor.Find(FourCC("EdgM")); method && !radiusWarned.exchange(true))
+            if (std::string warning = RadiusWarning(int32_t(method->integer), command.radius); !warning.empty())
+                PrintLine(stderr, warning);
         if (!EnterPluginRun()) {
             runFiles.Failed(job.run);
             return false;

@@ -62,8 +62,8 @@ bool MethodPixels(const Document& document, int16_t* planes, std::vector<uint8_t
 }  // namespace
 
 int Edges(const std::vector<std::string>& args) {
-    std::string input, output;
-    int32_t method = kDefaultMethod, radius = kDefaultRadius;
+    std::string input, output, threads;
+    int32_t method = kDefaultMethod, radius = kDefaultRadius, givenRadius = 0;
     bool quiet = false;
     EncodeOptions encoding;
     PictureType format = PictureType::kNone;  // of -o -
@@ -78,18 +78,21 @@ int Edges(const std::vector<std::string>& args) {
             input = arg;
         } else if (arg == "-o") {
             if (!TakeValue(args, &i, &output)) return UsageError("-o needs a file name");
-        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &radius); taken == 2) {
+        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &givenRadius); taken == 2) {
             return taken;
         } else if (taken == 1) {
             continue;
         } else if (const int formatTaken = TakeFormat(args, &i, &format); formatTaken != 0) {
             if (formatTaken == 2) return formatTaken;
+        } else if (arg == "--threads") {
+            if (!TakeValue(args, &i, &threads) || threads.empty()) return UsageError("--threads takes a number of threads");
         } else if (arg == "--smaller-png") {
             encoding.smaller = true;
         } else if (arg == "--quiet") {
             quiet = true;
         } else if (!arg.empty() && arg[0] == '-' && !IsStandardStream(arg)) {
-            return UsageError("unknown option " + arg);
+            return UnknownWord("option", arg,
+                               {"-o", "-m", "-r", "--format", "--threads", "--smaller-png", "--quiet", "--help"});
         } else if (input.empty()) {
             input = arg;
         } else {
@@ -99,6 +102,8 @@ int Edges(const std::vector<std::string>& args) {
     if (input.empty()) return UsageError("edges needs an input picture");
     if (output.empty()) return UsageError("edges needs -o OUT.png");
     if (const int status = CheckStreamUse({input}, output, format); status != 0) return status;
+    if (std::string error = SetThreadCount(threads); !error.empty()) return UsageError(error);
+    if (givenRadius != 0) radius = givenRadius;
     // Checked before the picture is read and the method runs.
     std::vector<NamedFile> files;
     if (!IsStandardStream(input)) files.push_back({input, false, "the input picture"});
@@ -107,6 +112,7 @@ int Edges(const std::vector<std::string>& args) {
     if (refusal.empty()) refusal = StandardOutputRefusal(output);
     if (refusal.empty()) refusal = OutputRefusal(files);
     if (!refusal.empty()) return Failure(refusal);
+    if (std::string warning = RadiusWarning(method, givenRadius); !warning.empty()) PrintLine(stderr, warning);
 
     Document document;
     if (std::string error = ReadPicture(input, &document); !error.empty())
@@ -160,7 +166,7 @@ int Sample(const std::vector<std::string>& args) {
             if (*end != 0) return UsageError("--seed takes a number");
             seed = uint32_t(parsed);
         } else if (!arg.empty() && arg[0] == '-') {
-            return UsageError("unknown option " + arg);
+            return UnknownWord("option", arg, {"--size", "--seed", "--help"});
         } else if (output.empty()) {
             output = arg;
         } else {
