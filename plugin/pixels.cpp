@@ -5,7 +5,6 @@
 
 #include "buffers/colour.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels/gradient.h"
 #include "plugin/plugin.h"
 
 namespace {
@@ -49,6 +48,30 @@ void FillUndelivered(uint8_t* row, const VRect& wrote, int32_t r, int32_t width,
     }
     for (int32_t x = 0; x < left; ++x) row[x] = fill;
     for (int32_t x = right; x < width; ++x) row[x] = fill;
+}
+
+// Requests the three planes of RGB row r straight into the working image's interleaved row, each
+// plane every third byte from its own offset: the host lays the samples out as the methods read
+// them, so the row needs no pass of its own. A column the host leaves out of a plane keeps what
+// that plane held there in the row above (0 in the first row), as a plane read into a row buffer
+// of its own keeps what the buffer held.
+OSErr RequestInterleavedRow(const SelectionRecord* host, const ReadChannelDesc* const* planes, ImageBuffer* image,
+                            int32_t r, int32_t width) {
+    uint8_t* out = BufferRow(image, r);
+    const uint8_t* above = r > 0 ? BufferRow(image, r - 1) : nullptr;
+    for (int32_t i = 0; i < 3; ++i) {
+        PixelMemoryDesc desc = {out, 24 * width, 24, 8 * i, 8};
+        VRect wrote;
+        if (OSErr error = RequestRowInto(host, planes[i], &desc, r, width, &wrote)) return error;
+        int32_t left = width, right = width;
+        if (wrote.top == r) {
+            left = wrote.left < 0 ? 0 : (wrote.left > width ? width : wrote.left);
+            right = wrote.right < 0 ? 0 : (wrote.right > width ? width : wrote.right);
+        }
+        for (int32_t x = 0; x < width; ++x)
+            if (x < left || x >= right) out[3 * x + i] = above ? above[3 * x + i] : 0;
+    }
+    return kNoErr;
 }
 
 struct ModeChannels {
@@ -118,7 +141,6 @@ int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, i
     const ReadChannelDesc* source[4] = {};
     for (int32_t i = 0; i < channels.count; ++i) source[i] = FindChannel(list, channels.type[i]);
     uint8_t* const* b = rows->row;
-    const GradientKernels* kernels = ChooseGradientKernels();
 
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, height + r, 12 * height);
@@ -131,16 +153,18 @@ int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, i
             FillUndelivered(out, wrote, r, width, 255);
             continue;
         }
+        if (channels.count == 3 && channels.type[0] == kChannelRed) {
+            if (OSErr error = RequestInterleavedRow(host, source, image, r, width)) return error;
+            continue;
+        }
         for (int32_t i = 0; i < channels.count; ++i) {
             VRect wrote;
             if (OSErr error = RequestRow(host, source[i], rows, i, r, width, &wrote)) return error;
         }
         if (channels.count == 4) {
             for (int32_t x = 0; x < width; ++x) ConvertCmykPixel(b[0][x], b[1][x], b[2][x], b[3][x], out + 3 * x);
-        } else if (channels.type[0] == kChannelL) {
-            for (int32_t x = 0; x < width; ++x) ConvertLabPixel(b[0][x], b[1][x], b[2][x], out + 3 * x);
         } else {
-            kernels->joinRow(b[0], b[1], b[2], width, out);
+            for (int32_t x = 0; x < width; ++x) ConvertLabPixel(b[0][x], b[1][x], b[2][x], out + 3 * x);
         }
     }
     return kNoErr;
