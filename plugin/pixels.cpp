@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "buffers/colour.h"
+#include "base/workers.h"
 #include "buffers/image_buffer.h"
 #include "plugin/plugin.h"
 
@@ -98,7 +99,44 @@ ModeChannels ChannelsForMode(int32_t imageMode) {
     }
 }
 
+struct TouchJob {
+    ImageBuffer* image;
+    int32_t rowBytes;
+    int32_t height;
+    int32_t bands;
+};
+
+// One write to every page of the band's rows (the bytes are zero already and stay so).
+void TouchBand(void* arg, int32_t band, BandControl* control) {
+    const TouchJob& job = *static_cast<const TouchJob*>(arg);
+    constexpr int32_t kPage = 4096;
+    for (int32_t r = BandStart(band, job.bands, job.height), end = BandStart(band + 1, job.bands, job.height); r < end;
+         ++r) {
+        if (!NextBandRow(control)) return;
+        volatile uint8_t* row = BufferRow(job.image, r);
+        if (!row) continue;
+        for (int32_t x = 0; x < job.rowBytes; x += kPage) row[x] = 0;
+        row[job.rowBytes - 1] = 0;
+    }
+}
+
 }  // namespace
+
+void TouchImagePages(ImageBuffer* image) {
+    BufferShape shape = {0, 0, 0};
+    GetBufferShape(image, &shape);
+    if (shape.width < 1 || shape.height < 1) return;
+    TouchJob job = {image, shape.width * shape.planes, shape.height, 0};
+    WorkerPool pool;
+    uint8_t* blocks[kMaxThreads] = {};
+    job.bands = StartBandWorkers(&pool, shape.height, 0, blocks);
+    if (job.bands == 0) {
+        StopBandWorkers(&pool, blocks);
+        return;  // on the host's thread the rows are touched as they arrive
+    }
+    RunBands(&pool, {TouchBand, &job, job.bands}, nullptr, false, 0, shape.height);
+    StopBandWorkers(&pool, blocks);
+}
 
 int16_t PlanesForImageMode(int32_t imageMode) {
     int32_t count = ChannelsForMode(imageMode).count;
