@@ -18,6 +18,7 @@ struct Countdown {
 };
 Countdown threadFailure;
 uint32_t threadRequests;
+int64_t bandedNanoseconds;
 
 bool ThreadStartFails() {
     ++threadRequests;
@@ -139,8 +140,11 @@ bool NextBandRow(BandControl* control) {
     return true;
 }
 
-int16_t RunBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progress, bool report, int32_t firstStep,
-                 int32_t steps) {
+namespace {
+
+// RunBands without the account of its time.
+int16_t RunJobBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progress, bool report, int32_t firstStep,
+                    int32_t steps) {
     if (!pool || pool->workers == 0) {
         BandControl control{nullptr, progress, report, firstStep, steps, false};
         for (int32_t band = 0; band < job.bands && !control.stopped; ++band) job.work(job.arg, band, &control);
@@ -181,6 +185,18 @@ int16_t RunBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progr
     PlatformUnlock(pool->sync);
     return stopped ? kErrUserCancelled : kNoErr;
 }
+
+}  // namespace
+
+int16_t RunBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progress, bool report, int32_t firstStep,
+                 int32_t steps) {
+    const int64_t start = PlatformNanoseconds();
+    const int16_t result = RunJobBands(pool, job, progress, report, firstStep, steps);
+    __atomic_add_fetch(&bandedNanoseconds, PlatformNanoseconds() - start, __ATOMIC_RELAXED);
+    return result;
+}
+
+int64_t BandedNanoseconds(void) { return __atomic_load_n(&bandedNanoseconds, __ATOMIC_RELAXED); }
 
 void FailThreadsAfter(int32_t countdown, bool sticky) { threadFailure = {countdown, sticky}; }
 int32_t CountThreadRequests(void) { return int32_t(threadRequests); }

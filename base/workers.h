@@ -90,3 +90,7 @@ inline int32_t BandStart(int32_t band, int32_t bands, int32_t rows) {
 // started, so that a test can make each fail in turn.
 void FailThreadsAfter(int32_t countdown, bool sticky);
 int32_t CountThreadRequests(void);
+// Benchmark aid: the wall time, in nanoseconds, that RunBands has taken since the program started
+// (bands run on workers or, without them, on the calling thread). The rest of a computation's own
+// time is its serial part.
+int64_t BandedNanoseconds(void);
