@@ -50,6 +50,11 @@ void FillUndelivered(uint8_t* row, const VRect& wrote, int32_t r, int32_t width,
     for (int32_t x = right; x < width; ++x) row[x] = fill;
 }
 
+// Columns [from, to) of one plane, `step` bytes a pixel, as they were in `before`, or 0.
+void KeepUndelivered(uint8_t* out, const uint8_t* before, int32_t step, int32_t from, int32_t to) {
+    for (int32_t x = from; x < to; ++x) out[step * x] = before ? before[step * x] : 0;
+}
+
 // Requests the `count` planes of row r straight into `out`, `step` bytes a pixel, plane i at byte
 // i of each pixel: the host lays the samples out as they are used, so no pass of the plug-in's
 // own has to interleave them. A column the host leaves out of a plane keeps what that plane held
@@ -63,8 +68,8 @@ OSErr RequestPlanesInto(const SelectionRecord* host, const ReadChannelDesc* cons
         if (OSErr error = RequestRowInto(host, planes[i], &desc, r, width, &wrote)) return error;
         int32_t left, right;
         DeliveredSpan(wrote, r, width, &left, &right);
-        for (int32_t x = 0; x < width; ++x)
-            if (x < left || x >= right) out[step * x + i] = before ? before[step * x + i] : 0;
+        KeepUndelivered(out + i, before ? before + i : nullptr, step, 0, left);
+        KeepUndelivered(out + i, before ? before + i : nullptr, step, right, width);
     }
     return kNoErr;
 }
@@ -93,25 +98,46 @@ ModeChannels ChannelsForMode(int32_t imageMode) {
     }
 }
 
-struct TouchJob {
+struct PageJob {
     ImageBuffer* image;
     int32_t rowBytes;
     int32_t height;
     int32_t bands;
+    int32_t fill;  // the value of every byte, or -1: touch the pages only
 };
 
-// One write to every page of the band's rows (the bytes are zero already and stay so).
-void TouchBand(void* arg, int32_t band, BandControl* control) {
-    const TouchJob& job = *static_cast<const TouchJob*>(arg);
+// One write to every page of the band's rows (the bytes are zero already and stay so), or every
+// byte set to the fill value.
+void PageBand(void* arg, int32_t band, BandControl* control) {
+    const PageJob& job = *static_cast<const PageJob*>(arg);
     constexpr int32_t kPage = 4096;
     for (int32_t r = BandStart(band, job.bands, job.height), end = BandStart(band + 1, job.bands, job.height); r < end;
          ++r) {
         if (!NextBandRow(control)) return;
-        volatile uint8_t* row = BufferRow(job.image, r);
+        uint8_t* row = BufferRow(job.image, r);
         if (!row) continue;
-        for (int32_t x = 0; x < job.rowBytes; x += kPage) row[x] = 0;
-        row[job.rowBytes - 1] = 0;
+        if (job.fill >= 0) {
+            std::memset(row, job.fill, size_t(job.rowBytes));
+            continue;
+        }
+        volatile uint8_t* touched = row;
+        for (int32_t x = 0; x < job.rowBytes; x += kPage) touched[x] = 0;
+        touched[job.rowBytes - 1] = 0;
     }
+}
+
+// PageBand over the whole image, in bands on the workers (on the calling thread without them).
+void RunPageJob(ImageBuffer* image, int32_t fill) {
+    BufferShape shape = {0, 0, 0};
+    GetBufferShape(image, &shape);
+    if (shape.width < 1 || shape.height < 1) return;
+    PageJob job = {image, shape.width * shape.planes, shape.height, 0, fill};
+    WorkerPool pool;
+    uint8_t* blocks[kMaxThreads] = {};
+    job.bands = StartBandWorkers(&pool, shape.height, 0, blocks);
+    if (job.bands == 0) job.bands = 1;
+    RunBands(&pool, {PageBand, &job, job.bands}, nullptr, false, 0, shape.height);
+    StopBandWorkers(&pool, blocks);
 }
 
 // CMYK and Lab: the rows of a chunk arrive with their planes side by side (4 bytes a pixel) in a
@@ -182,21 +208,7 @@ int16_t ReadAndConvert(const SelectionRecord* host, const ReadChannelDesc* const
 
 }  // namespace
 
-void TouchImagePages(ImageBuffer* image) {
-    BufferShape shape = {0, 0, 0};
-    GetBufferShape(image, &shape);
-    if (shape.width < 1 || shape.height < 1) return;
-    TouchJob job = {image, shape.width * shape.planes, shape.height, 0};
-    WorkerPool pool;
-    uint8_t* blocks[kMaxThreads] = {};
-    job.bands = StartBandWorkers(&pool, shape.height, 0, blocks);
-    if (job.bands == 0) {
-        StopBandWorkers(&pool, blocks);
-        return;  // on the host's thread the rows are touched as they arrive
-    }
-    RunBands(&pool, {TouchBand, &job, job.bands}, nullptr, false, 0, shape.height);
-    StopBandWorkers(&pool, blocks);
-}
+void TouchImagePages(ImageBuffer* image) { RunPageJob(image, -1); }
 
 int16_t PlanesForImageMode(int32_t imageMode) {
     int32_t count = ChannelsForMode(imageMode).count;
@@ -215,18 +227,20 @@ bool HasChannelsForMode(const ReadChannelDesc* list, int32_t imageMode) {
 // The selection arrives straight in the mask's rows: the host writes each row where it stays.
 int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
                       ImageBuffer* mask, int32_t width, int32_t height) {
+    if (!selection || !selection->port) {
+        // Nothing to ask the host but its progress, row by row as ever; the rows are set in bands.
+        for (int32_t r = 0; r < height; ++r) Progress(host, r, 12 * height);
+        RunPageJob(mask, 255);
+        return kNoErr;
+    }
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, r, 12 * height);
         uint8_t* row = BufferRow(mask, r);
         if (!row) continue;
-        if (selection && selection->port) {
-            PixelMemoryDesc desc = DescriptionOfRow(rows, 0, row);
-            VRect wrote;
-            if (OSErr error = RequestRowInto(host, selection, &desc, r, width, &wrote)) return error;
-            FillUndelivered(row, wrote, r, width, 0);
-        } else {
-            std::memset(row, 255, size_t(width));
-        }
+        PixelMemoryDesc desc = DescriptionOfRow(rows, 0, row);
+        VRect wrote;
+        if (OSErr error = RequestRowInto(host, selection, &desc, r, width, &wrote)) return error;
+        FillUndelivered(row, wrote, r, width, 0);
     }
     return kNoErr;
 }
