@@ -77,6 +77,14 @@ void StopBandWorkers(WorkerPool* pool, uint8_t** blocks);
 int16_t RunBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progress, bool report, int32_t firstStep,
                  int32_t steps);
 
+// Bands for a pass whose bands need no blocks of their own: several a worker (one without
+// workers), at most one a row, so that workers take them as they come free and one that started
+// late or was held up takes fewer.
+inline int32_t SpreadBands(int32_t workers, int32_t rows) {
+    const int32_t bands = workers < 1 ? 1 : 4 * workers;
+    return rows < bands ? (rows < 1 ? 1 : rows) : bands;
+}
+
 // Before each row of a band: false when the band is to stop at once.
 bool NextBandRow(BandControl* control);
 

@@ -134,8 +134,7 @@ void RunPageJob(ImageBuffer* image, int32_t fill) {
     PageJob job = {image, shape.width * shape.planes, shape.height, 0, fill};
     WorkerPool pool;
     uint8_t* blocks[kMaxThreads] = {};
-    job.bands = StartBandWorkers(&pool, shape.height, 0, blocks);
-    if (job.bands == 0) job.bands = 1;
+    job.bands = SpreadBands(StartBandWorkers(&pool, shape.height, 0, blocks), shape.height);
     RunBands(&pool, {PageBand, &job, job.bands}, nullptr, false, 0, shape.height);
     StopBandWorkers(&pool, blocks);
 }
@@ -179,8 +178,7 @@ int16_t ReadAndConvert(const SelectionRecord* host, const ReadChannelDesc* const
     ConvertJob job = {staging + rowBytes, image, 0, 0, width, 0, count == 4};
     WorkerPool pool;
     uint8_t* blocks[kMaxThreads] = {};
-    job.bands = StartBandWorkers(&pool, kChunkRows, 0, blocks);
-    if (job.bands == 0) job.bands = 1;
+    job.bands = SpreadBands(StartBandWorkers(&pool, kChunkRows, 0, blocks), kChunkRows);
     int16_t result = kNoErr;
     const uint8_t* before = nullptr;
     for (int32_t first = 0; first < height && result == kNoErr; first += kChunkRows) {
