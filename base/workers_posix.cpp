@@ -102,3 +102,5 @@ int64_t PlatformNanoseconds(void) {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
+
+uint64_t PlatformThreadId(void) { return uint64_t(pthread_self()); }

@@ -72,3 +72,5 @@ int64_t PlatformNanoseconds(void) {
     QueryPerformanceFrequency(&frequency);
     return int64_t(double(now.QuadPart) * 1e9 / double(frequency.QuadPart));
 }
+
+uint64_t PlatformThreadId(void) { return GetCurrentThreadId(); }

@@ -4,6 +4,7 @@
 // of them on every path before it returns the result.
 #include "plugin/execute.h"
 
+#include "base/workers.h"
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
 #include "plugin/dispatch.h"
@@ -182,6 +183,9 @@ int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
     int16_t result = CheckHost(host, &geometry);
     if (result != kNoErr) return result;
 
+    // Every pass of the run, the dialog's previews included, takes its workers from one pool.
+    WorkerPool pool;
+    LendWorkerPool(&pool);
     RowBuffers rows = {};
     if (!AllocateRowBuffers(&rows, geometry.width)) result = kErrOutOfMemory;
     if (result == kNoErr)
@@ -192,6 +196,7 @@ int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
     if (block->workingImage) DisposeImageBuffer(block->workingImage);
     if (block->maskImage) DisposeImageBuffer(block->maskImage);
     FreeRowBuffers(&rows);
+    TakeBackWorkerPool(&pool);
     block->choice = nullptr;
     block->workingImage = block->maskImage = nullptr;
     return result;
