@@ -275,6 +275,8 @@ int Select(const std::vector<std::string>& args) {
         // held by another program, the plug-in runs with the defaults, and varno says so.
         job.run = runFiles.Before(StopAsked);
         RunOptions played = options;
+        played.barFrom = double(i) / double(jobs.size());
+        played.barTo = double(i + 1) / double(jobs.size());
         if (played.playDescriptor) CompleteEdgeChoice(&played.descriptor, job.run->notes.choice);
         if (!EnterPluginRun()) {
             runFiles.Failed(job.run);
