@@ -7,6 +7,7 @@
 #include "cli/batch.h"
 #include "cli/interrupt.h"
 #include "cli/remembered.h"
+#include "cli/streams.h"
 #include "cli/varno.h"
 #include "host/actions.h"
 #include "images/images.h"
@@ -28,6 +29,7 @@ struct SelectCommand {
     int32_t method = 0, radius = 0, jobs = 1;
     bool dialog = false, quiet = false;
     EncodeOptions encoding;
+    PictureType format = PictureType::kNone;  // of -o -
 };
 
 // One picture of the command: where it goes and, while in progress, its document.
@@ -44,10 +46,10 @@ bool EndsWithSeparator(const std::string& path) {
     return !path.empty() && (path.back() == '/' || path.back() == '\\');
 }
 
-// -o names a directory: one that exists, or any name ending in a separator.
+// -o names a directory: one that exists, or any name ending in a separator ("-" is standard output).
 bool IntoDirectory(const std::string& output) {
     std::error_code error;
-    return EndsWithSeparator(output) || fs::is_directory(output, error);
+    return EndsWithSeparator(output) || (!IsStandardStream(output) && fs::is_directory(output, error));
 }
 
 int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
@@ -55,7 +57,7 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string value;
-        if (!options || arg.empty() || arg[0] != '-') {
+        if (!options || arg.empty() || arg[0] != '-' || IsStandardStream(arg)) {
             command->inputs.push_back(arg);
         } else if (arg == "--") {
             options = false;
@@ -65,6 +67,8 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
             return taken;
         } else if (taken == 1) {
             continue;
+        } else if (const int format = TakeFormat(args, &i, &command->format); format != 0) {
+            if (format == 2) return format;
         } else if (arg == "-j") {
             char* end = nullptr;
             const long jobs = TakeValue(args, &i, &value) ? std::strtol(value.c_str(), &end, 10) : 0;
@@ -89,6 +93,7 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
     }
     const size_t count = command->inputs.size();
     if (count == 0) return UsageError("select needs an input picture");
+    if (const int status = CheckStreamUse(command->inputs, command->output, command->format); status != 0) return status;
     if (count > 1 && !command->selectionPath.empty()) return UsageError("--selection takes one input picture");
     if (count > 1 && !command->recordPath.empty()) return UsageError("--record takes one input picture");
     if (count > 1 && !command->output.empty() && !IntoDirectory(command->output))
@@ -121,8 +126,10 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
     const bool batch = command.inputs.size() > 1;
     const bool intoDirectory = !command.output.empty() && IntoDirectory(command.output);
     // The files the command names: what it reads, then what it writes.
+    // Standard input and output ("-", never in a batch) are no file another name could reach.
     std::vector<NamedFile> files;
-    for (const std::string& input : command.inputs) files.push_back({input, false, "the input picture"});
+    for (const std::string& input : command.inputs)
+        if (!IsStandardStream(input)) files.push_back({input, false, "the input picture"});
     if (!command.selectionPath.empty()) files.push_back({command.selectionPath, false, "the current selection"});
     if (!command.playPath.empty()) files.push_back({command.playPath, false, "the played action"});
     const size_t firstOutput = files.size();
@@ -136,7 +143,7 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
         } else {
             job.output = command.output;
         }
-        files.push_back({job.output, true, "the output", true});
+        if (!IsStandardStream(job.output)) files.push_back({job.output, true, "the output", true});
         jobs->push_back(std::move(job));
     }
     if (!command.recordPath.empty()) files.push_back({command.recordPath, true, "the recorded action"});
@@ -166,7 +173,10 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
         fs::create_directories(command.output, error);
         if (error) return "cannot create '" + command.output + "': " + error.message();
     }
-    if (!batch) return OutputRefusal(files);
+    if (!batch) {
+        const std::string refusal = StandardOutputRefusal(command.output);
+        return refusal.empty() ? OutputRefusal(files) : refusal;
+    }
     for (PictureJob& job : *jobs)
         if (std::string error = job.refusal.empty() ? CheckOutputPath(job.output) : std::string(); !error.empty())
             job.refusal = "cannot write '" + job.output + "': " + error;
@@ -256,9 +266,10 @@ int Select(const std::vector<std::string>& args) {
         PictureJob& job = jobs[i];
         if (!job.refusal.empty()) return fail("varno: " + job.refusal);
         std::vector<std::string> warnings;
-        if (std::string error = ReadImageFile(job.input, &job.document, &warnings); !error.empty())
-            return fail("varno: cannot read '" + job.input + "': " + error);
-        for (const std::string& warning : warnings) PrintLine(stderr, "varno: warning: '" + job.input + "': " + warning);
+        if (std::string error = ReadPicture(job.input, &job.document, &warnings); !error.empty())
+            return fail("varno: cannot read " + PlaceName(job.input, false) + ": " + error);
+        for (const std::string& warning : warnings)
+            PrintLine(stderr, "varno: warning: " + PlaceName(job.input, false) + ": " + warning);
         if (command.selectionPath.empty()) return true;
         Document picture;
         std::vector<uint8_t> plane;
@@ -308,13 +319,11 @@ int Select(const std::vector<std::string>& args) {
     steps.finish = [&](size_t i) {
         PictureJob& job = jobs[i];
         const Document& document = job.document;
-        std::vector<uint8_t> bytes;
-        std::string error =
-            EncodeImage(job.output, document.width, document.height, 1, document.selection.data(), &bytes, command.encoding);
-        if (error.empty()) error = WriteFileAtomically(job.output, bytes);
+        const std::string error = WritePicture(job.output, command.format, document.width, document.height, 1,
+                                               document.selection.data(), command.encoding);
         job.document = Document();
         if (!error.empty()) {
-            fail("varno: cannot write '" + job.output + "': " + error, &job.run);
+            fail("varno: cannot write " + PlaceName(job.output, true) + ": " + error, &job.run);
             return;
         }
         if (!command.recordPath.empty()) {
@@ -330,17 +339,18 @@ int Select(const std::vector<std::string>& args) {
             }
         }
         runFiles.Succeeded(job.run);
-        if (!command.quiet) PrintLine(stdout, "varno: new selection written to " + job.output);
+        if (!command.quiet && !IsStandardStream(job.output))
+            PrintLine(stdout, "varno: new selection written to " + job.output);
     };
     // Running out of memory ends one picture, never the batch or the process.
     BatchSteps guarded;
-    auto outOfMemory = [&](size_t i) { return fail("varno: '" + jobs[i].input + "': out of memory"); };
+    auto outOfMemory = [&](size_t i) { return fail("varno: " + PlaceName(jobs[i].input, false) + ": out of memory"); };
     guarded.prepare = [&](size_t i) {
         try {
             return steps.prepare(i);
         } catch (const std::bad_alloc&) {
             jobs[i].document = Document();
-            return fail("varno: cannot read '" + jobs[i].input + "': out of memory");
+            return fail("varno: cannot read " + PlaceName(jobs[i].input, false) + ": out of memory");
         }
     };
     guarded.run = [&](size_t i) {

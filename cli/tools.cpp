@@ -8,6 +8,7 @@
 #include "buffers/colour.h"
 #include "buffers/image_buffer.h"
 #include "cli/interrupt.h"
+#include "cli/streams.h"
 #include "cli/varno.h"
 #include "edges/methods.h"
 #include "params/edge_table.h"
@@ -65,6 +66,7 @@ int Edges(const std::vector<std::string>& args) {
     int32_t method = kDefaultMethod, radius = kDefaultRadius;
     bool quiet = false;
     EncodeOptions encoding;
+    PictureType format = PictureType::kNone;  // of -o -
     bool options = true;  // until "--"
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -80,11 +82,13 @@ int Edges(const std::vector<std::string>& args) {
             return taken;
         } else if (taken == 1) {
             continue;
+        } else if (const int formatTaken = TakeFormat(args, &i, &format); formatTaken != 0) {
+            if (formatTaken == 2) return formatTaken;
         } else if (arg == "--smaller-png") {
             encoding.smaller = true;
         } else if (arg == "--quiet") {
             quiet = true;
-        } else if (!arg.empty() && arg[0] == '-') {
+        } else if (!arg.empty() && arg[0] == '-' && !IsStandardStream(arg)) {
             return UsageError("unknown option " + arg);
         } else if (input.empty()) {
             input = arg;
@@ -94,20 +98,24 @@ int Edges(const std::vector<std::string>& args) {
     }
     if (input.empty()) return UsageError("edges needs an input picture");
     if (output.empty()) return UsageError("edges needs -o OUT.png");
+    if (const int status = CheckStreamUse({input}, output, format); status != 0) return status;
     // Checked before the picture is read and the method runs.
-    const std::vector<NamedFile> files = {{input, false, "the input picture"}, {output, true, "the output", true}};
+    std::vector<NamedFile> files;
+    if (!IsStandardStream(input)) files.push_back({input, false, "the input picture"});
+    if (!IsStandardStream(output)) files.push_back({output, true, "the output", true});
     std::string refusal = SameFileRefusal(files);
+    if (refusal.empty()) refusal = StandardOutputRefusal(output);
     if (refusal.empty()) refusal = OutputRefusal(files);
     if (!refusal.empty()) return Failure(refusal);
 
     Document document;
-    if (std::string error = ReadImageFile(input, &document); !error.empty())
-        return Failure("cannot read '" + input + "': " + error);
+    if (std::string error = ReadPicture(input, &document); !error.empty())
+        return Failure("cannot read " + PlaceName(input, false) + ": " + error);
     int16_t planes = 0;
     std::vector<uint8_t> pixels;
     if (!MethodPixels(document, &planes, &pixels)) return ResultFailure(kErrUnsupportedMode);
     if (document.width > 32767 || document.height > 32767)
-        return Failure("'" + input + "' is larger than 32767 pixels on a side");
+        return Failure(PlaceName(input, false) + " is larger than 32767 pixels on a side");
     const int32_t width = document.width, height = document.height;
     const size_t rowBytes = size_t(width) * size_t(planes);
 
@@ -126,11 +134,9 @@ int Edges(const std::vector<std::string>& args) {
     if (image) DisposeImageBuffer(image);
     if (result != kNoErr) return ResultFailure(result);
 
-    std::vector<uint8_t> bytes;
-    std::string error = EncodeImage(output, width, height, planes, pixels.data(), &bytes, encoding);
-    if (error.empty()) error = WriteFileAtomically(output, bytes);
-    if (!error.empty()) return Failure("cannot write '" + output + "': " + error);
-    if (!quiet) std::printf("varno: edges written to %s\n", output.c_str());
+    if (std::string error = WritePicture(output, format, width, height, planes, pixels.data(), encoding); !error.empty())
+        return Failure("cannot write " + PlaceName(output, true) + ": " + error);
+    if (!quiet && !IsStandardStream(output)) std::printf("varno: edges written to %s\n", output.c_str());
     return 0;
 }
 

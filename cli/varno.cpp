@@ -2,10 +2,10 @@
 // sample picture.
 //
 //   varno select IN [-o OUT.png] [-m METHOD] [-r RADIUS] [--selection SEL.png] [--dialog]
-//                [--play ACTION] [--record ACTION] [--smaller-png] [--quiet]
+//                [--play ACTION] [--record ACTION] [--format TYPE] [--smaller-png] [--quiet]
 //   varno select IN... -o DIR/ [-j N] [-m METHOD] [-r RADIUS] [--play ACTION] [--smaller-png]
 //                [--quiet]
-//   varno edges  IN -o OUT.png [-m METHOD] [-r RADIUS] [--smaller-png] [--quiet]
+//   varno edges  IN -o OUT.png [-m METHOD] [-r RADIUS] [--format TYPE] [--smaller-png] [--quiet]
 //   varno sample OUT.png [--size WIDTHxHEIGHT] [--seed N]
 //   varno --help | --version
 //
@@ -35,10 +35,12 @@ namespace {
 
 const char* const kUsage =
     "usage: varno select IN [-o OUT.png] [-m METHOD] [-r RADIUS] [--selection SEL.png]\n"
-    "                    [--dialog] [--play ACTION] [--record ACTION] [--smaller-png] [--quiet]\n"
+    "                    [--dialog] [--play ACTION] [--record ACTION] [--format TYPE]\n"
+    "                    [--smaller-png] [--quiet]\n"
     "       varno select IN... -o DIR/ [-j N] [-m METHOD] [-r RADIUS] [--play ACTION]\n"
     "                    [--smaller-png] [--quiet]\n"
-    "       varno edges IN -o OUT.png [-m METHOD] [-r RADIUS] [--smaller-png] [--quiet]\n"
+    "       varno edges IN -o OUT.png [-m METHOD] [-r RADIUS] [--format TYPE] [--smaller-png]\n"
+    "                   [--quiet]\n"
     "       varno sample OUT.png [--size WIDTHxHEIGHT] [--seed N]\n"
     "       varno --help | --version\n";
 
@@ -50,7 +52,9 @@ const char* const kHelp =
     "         writes the new selection as an 8-bit grey picture (default: IN's name with\n"
     "         \"-selection.png\"). IN is a PNG, JPEG, BMP or TIFF picture: grey, RGB, palette,\n"
     "         CMYK (JPEG, TIFF) or Lab (TIFF, native build), 8 or 16 bits per sample; sides up to\n"
-    "         32767 pixels.\n"
+    "         32767 pixels. IN may be - (standard input; then -o is needed, and it is the only\n"
+    "         picture). OUT's extension sets its type: .png, .tif/.tiff, .bmp or .jpg; -o - writes\n"
+    "         the picture to standard output, and nothing else goes there.\n"
     "         Several pictures are a batch: each selection goes to DIR/NAME-selection.png (or\n"
     "         beside its picture without -o); a picture that fails is reported on its own line\n"
     "         and the others go on; the exit status is 1 when any failed.\n"
@@ -66,11 +70,13 @@ const char* const kHelp =
     "  --dialog           ask the plug-in to show its dialog (Windows builds)\n"
     "  --play ACTION      play back an action file saved with --record\n"
     "  --record ACTION    save the action the plug-in records on success\n"
+    "  --format TYPE      the type written by -o -: png (default), tiff, bmp or jpeg\n"
     "  --smaller-png      compress a PNG output harder: a few percent smaller, several times\n"
     "                     slower (default: the fastest compression)\n"
     "  --quiet            no progress bar and no closing message\n"
     "edges    runs one method directly on IN and writes the method's own picture (colour stays\n"
-    "         colour). Defaults: DEFAULT_OPTIONS.\n"
+    "         colour, TIFF included). IN and OUT may be - as for select. Defaults:\n"
+    "         DEFAULT_OPTIONS.\n"
     "sample   draws the project's sample landscape (default 640x427).\n"
     "\n"
     "The plug-in keeps its preferences in the directory standing for drive C: $VARNO_DRIVE_C, else\n"

@@ -25,6 +25,9 @@ _varno() {
             return ;;
         -j | --seed | --size)
             return ;;
+        --format)
+            mapfile -t COMPREPLY < <(compgen -W 'png tiff bmp jpeg' -- "$cur")
+            return ;;
         -o | --selection | --play | --record)
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             compopt -o filenames 2>/dev/null
@@ -33,8 +36,8 @@ _varno() {
 
     local options
     case ${words[1]} in
-        select) options='-o -m -r -j --selection --dialog --play --record --smaller-png --quiet --' ;;
-        edges) options='-o -m -r --smaller-png --quiet --' ;;
+        select) options='-o -m -r -j --selection --dialog --play --record --format --smaller-png --quiet --' ;;
+        edges) options='-o -m -r --format --smaller-png --quiet --' ;;
         sample) options='--size --seed' ;;
         *) return ;;
     esac

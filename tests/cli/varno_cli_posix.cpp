@@ -222,6 +222,45 @@ TEST(VarnoProgram, SmallerPngHoldsTheSameSelection) {
         EXPECT_EQ(hosttest::ReadBytes(out + name), hosttest::ReadBytes(small)) << name;
 }
 
+// "-" as IN reads standard input, "-o -" writes standard output: the bytes a file would get and
+// nothing else; a TIFF selection holds the PNG one.
+TEST(VarnoProgram, StandardInputAndOutputCarryTheFilesBytes) {
+    DriveC drive;
+    const std::string in = Quote(drive.Temp("in.png")), tif = Quote(drive.Temp("in.tif")), f = drive.Temp("f");
+    const std::string choice = " -m fine -r 1";
+    ASSERT_EQ(Varno(drive, "sample " + in + " --size 90x60").status, 0);
+    ASSERT_EQ(Varno(drive, "select " + in + " -o " + tif + choice).status, 0);
+    struct Case {
+        std::string file, streams;  // one run with its pictures in files, and through the streams
+        const char* written;        // the file the first writes
+    };
+    const Case cases[] = {
+        {"select " + in + " -o " + f + ".png" + choice, "select - -o -" + choice + " <" + in, ".png"},
+        {"select " + in + " -o " + f + ".tif" + choice, "select - -o - --format tiff" + choice + " <" + in, ".tif"},
+        {"select " + tif + " -o " + f + ".bmp" + choice, "select -o - --format bmp" + choice + " -- - <" + tif, ".bmp"},
+        {"edges " + in + " -o " + f + ".tiff", "edges - -o - --format tif <" + in, ".tiff"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Varno(drive, c.file).status, 0) << c.file;
+        const Outcome outcome = Varno(drive, c.streams);
+        EXPECT_EQ(outcome.status, 0) << c.streams;
+        EXPECT_EQ(outcome.err, "") << c.streams;
+        EXPECT_EQ(std::vector<uint8_t>(outcome.out.begin(), outcome.out.end()), hosttest::ReadBytes(f + c.written)) << c.streams;
+    }
+    EXPECT_EQ(GreyPlane(drive.Temp("in.tif")), GreyPlane(f + ".png"));
+    const std::pair<const char*, const char*> mistakes[] = {
+        {"select -", "a picture from standard input needs -o OUT or -o -"},
+        {"select - a.png -o d/", "standard input ('-') is one picture alone"},
+        {"edges a.png -o x.png --format tiff", "--format is for -o -"},
+        {"select a.png -o - --format gif", "--format takes png, tiff, bmp or jpeg"},
+    };
+    for (const auto& [line, reason] : mistakes) {
+        const Outcome outcome = Varno(drive, line);
+        EXPECT_EQ(outcome.status, 2) << line;
+        EXPECT_EQ(outcome.err.rfind(std::string("varno: ") + reason, 0), 0u) << line << ": " << outcome.err;
+    }
+}
+
 TEST(VarnoProgram, DamagedFilesEndTheRunWithOneLine) {
     DriveC drive;
     const std::string output = drive.Temp("out.png");
