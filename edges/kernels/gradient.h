@@ -4,10 +4,11 @@
 // brightness and recolouring of colour rows around them.
 //
 // Contract: every kernel is a pure function of the rows it is given and writes only its output.
-// Each exists at three levels that compute the same bytes (levels.h): SSE2, what every x86 build
+// Each exists at the levels that compute the same bytes (levels.h): SSE2, what every x86 build
 // can run, with scalar code for the few samples a vector does not cover; AVX2 with fused
-// multiply-adds; AVX-512 (the 64-bit builds). ChooseGradientKernels picks the set of KernelLevel(),
-// or the highest set below it, and at least SSE2; nothing is chosen per pixel. Pointers need no
+// multiply-adds; AVX-512 (the 64-bit builds); NEON with fused multiply-adds (the ARM64 builds).
+// ChooseGradientKernels picks the set of KernelLevel(), or the highest set below it, and at least
+// SSE2 (NEON on ARM64); nothing is chosen per pixel. Pointers need no
 // alignment. Counts and widths may be 0. Input and output rows never overlap, except where a
 // kernel says that it works in place.
 //
@@ -78,7 +79,9 @@ struct GradientKernels {
 
 const GradientKernels* ChooseGradientKernels(void);
 
-// The AVX2 and AVX-512 kernels, or none when the build has none; only for a processor that has
-// that level.
+// The kernels of each vector level, or none when the build has none (SSE2, AVX2 and AVX-512 on
+// x86, NEON on ARM64); only for a processor that has that level.
+const GradientKernels* Sse2GradientKernels(void);
+const GradientKernels* NeonGradientKernels(void);
 const GradientKernels* Avx2GradientKernels(void);
 const GradientKernels* Avx512GradientKernels(void);

@@ -3,14 +3,17 @@
 // can reach a processor without it: the choice (kernels_sse2.cpp) hands these tables out only when
 // the processor reports AVX2 and FMA. (The Windows builds assemble this file with unaligned vector
 // moves: their compiler cannot align the stack for 32-byte spills.)
+#include "edges/kernels/gradient.h"
+#include "edges/kernels/pattern.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
 #include <immintrin.h>
 
 #include <cmath>
 #include <cstdint>
 
 #include "edges/fine_detail.h"
-#include "edges/kernels/gradient.h"
-#include "edges/kernels/pattern.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,fma"))), apply_to = function)
@@ -200,3 +203,10 @@ constexpr PatternKernels kPatternKernels = MakePatternKernels<V256>(kKernelAvx2)
 // Compiled for the baseline processor: the choice calls them before it knows the level is there.
 const GradientKernels* Avx2GradientKernels(void) { return &kGradientKernels; }
 const PatternKernels* Avx2PatternKernels(void) { return &kPatternKernels; }
+
+#else
+
+const GradientKernels* Avx2GradientKernels(void) { return nullptr; }
+const PatternKernels* Avx2PatternKernels(void) { return nullptr; }
+
+#endif

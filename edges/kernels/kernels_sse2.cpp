@@ -1,13 +1,15 @@
-// The SSE2 level of both kernel families (what every x86 build can run), the plain pattern
-// kernels, and the choice of level: once per method call.
+// The SSE2 level of both kernel families (what every x86 build can run).
+#include "edges/kernels/gradient.h"
+#include "edges/kernels/pattern.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
 #include <emmintrin.h>
 
 #include <cmath>
 #include <cstdint>
 
 #include "edges/fine_detail.h"
-#include "edges/kernels/gradient.h"
-#include "edges/kernels/pattern.h"
 
 #if !defined(__SSE2__)
 #error "The edge kernels need SSE2: every x86-64 processor has it, i686 builds pass -msse2."
@@ -151,48 +153,14 @@ struct V128 {
 constexpr GradientKernels kSse2GradientKernels = MakeGradientKernels<V128>(kKernelSse2);
 constexpr PatternKernels kSse2PatternKernels = MakePatternKernels<V128>(kKernelSse2);
 
-// The plain pattern kernels: the rules of rules.h one pixel at a time, and Fine detail's value
-// straight from the share (fine_detail.h), so that the ratio tables stand checked against it.
-void LineGradientPlain(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
-                       int32_t width) {
-    for (int32_t x = 1; x <= width; ++x) out[x] = SobelSample(above + x, middle + x, below + x, 1);
-}
-
-int32_t LineThinningPlain(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out,
-                          int32_t width, int64_t* removals) {
-    return SkinnyThinningColumns(above, middle, below, out, 1, width, removals);
-}
-
-void EdgeSharePlain(const uint8_t* above, const uint8_t* middle, const uint8_t* below, uint8_t* out, int32_t width) {
-    for (int32_t x = 1; x <= width; ++x)
-        out[x] = uint8_t(EdgeShareValue(float(1.0 - std::sqrt(EdgeEnergyRatioAt(above, middle, below, x)))));
-}
-
-template <int32_t kRule>
-void RecolourInPlacePlain(const uint8_t* level, uint8_t* rgb, int32_t width) {
-    RecolourRowPlain<kRule>(level, rgb, rgb, width);
-}
-
-void GreyOfRgbPlain(const uint8_t* rgb, uint8_t* grey, int32_t width) { GreyRowPlain(rgb, width, grey); }
-
-constexpr PatternKernels kPlainPatternKernels = {
-    kKernelPlain,   GreyOfRgbPlain, LineGradientPlain, LineThinningPlain,
-    LineGreyRow,    RecolourInPlacePlain<kRecolourLine>, EdgeSharePlain,
-    EdgeGreyRow,    RecolourInPlacePlain<kRecolourEdge>,
-};
-
 }  // namespace
 
-const GradientKernels* ChooseGradientKernels(void) {
-    const int32_t level = KernelLevel();
-    if (level >= kKernelAvx512 && Avx512GradientKernels()) return Avx512GradientKernels();
-    if (level >= kKernelAvx2) return Avx2GradientKernels();
-    return &kSse2GradientKernels;
-}
+const GradientKernels* Sse2GradientKernels(void) { return &kSse2GradientKernels; }
+const PatternKernels* Sse2PatternKernels(void) { return &kSse2PatternKernels; }
 
-const PatternKernels* ChoosePatternKernels(void) {
-    const int32_t level = KernelLevel();
-    if (level >= kKernelAvx512 && Avx512PatternKernels()) return Avx512PatternKernels();
-    if (level >= kKernelAvx2) return Avx2PatternKernels();
-    return level >= kKernelSse2 ? &kSse2PatternKernels : &kPlainPatternKernels;
-}
+#else
+
+const GradientKernels* Sse2GradientKernels(void) { return nullptr; }
+const PatternKernels* Sse2PatternKernels(void) { return nullptr; }
+
+#endif

@@ -15,6 +15,8 @@ int32_t AskProcessor() {
         !__builtin_cpu_supports("avx512dq") || !__builtin_cpu_supports("avx512vl"))
         return kKernelAvx2;
     return kKernelAvx512;
+#elif defined(__aarch64__)
+    return kKernelNeon;  // part of every ARM64 processor
 #else
     return kKernelPlain;
 #endif
@@ -39,7 +41,11 @@ const char* KernelLevelName(int32_t level) {
         case kKernelPlain:
             return "plain";
         case kKernelSse2:
+#if defined(__aarch64__)
+            return "NEON";
+#else
             return "SSE2";
+#endif
         case kKernelAvx2:
             return "AVX2";
         case kKernelAvx512:

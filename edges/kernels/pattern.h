@@ -2,7 +2,7 @@
 // scratch row beyond a plain gradient: the thinning rule of Skinny lines (with its gradient and
 // output stages) and the share of the pattern's energy in the straight-edge masks of Fine detail
 // (with its brightness and output passes). They come in the levels of levels.h: plain per-pixel
-// loops, SSE2, AVX2 and AVX-512 (the 64-bit builds). The methods pick one set per call, that of
+// loops, SSE2, AVX2 and AVX-512 (the 64-bit builds), or plain loops and NEON on ARM64. The methods pick one set per call, that of
 // KernelLevel() or the highest set below it, and use it for every row.
 //
 // Contract: every level produces exactly the bytes of the plain level for every input; the levels
@@ -50,7 +50,9 @@ struct PatternKernels {
 // The kernels of KernelLevel(), or of the highest level below it that this build has.
 const PatternKernels* ChoosePatternKernels(void);
 
-// The AVX2 and AVX-512 kernels, or none when the build has none; only for a processor that has
-// that level.
+// The kernels of each vector level, or none when the build has none (SSE2, AVX2 and AVX-512 on
+// x86, NEON on ARM64); only for a processor that has that level.
+const PatternKernels* Sse2PatternKernels(void);
+const PatternKernels* NeonPatternKernels(void);
 const PatternKernels* Avx2PatternKernels(void);
 const PatternKernels* Avx512PatternKernels(void);

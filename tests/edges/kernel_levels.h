@@ -17,9 +17,12 @@ struct LevelLimit {
     LevelLimit& operator=(const LevelLimit&) = delete;
 };
 
-// The 32-bit builds carry no AVX-512 kernels and use their AVX2 ones instead.
+// The 32-bit builds carry no AVX-512 kernels and use their AVX2 ones instead; the ARM64 builds
+// have NEON only.
 #if defined(__x86_64__)
 constexpr int32_t kHighestBuilt = kKernelAvx512;
+#elif defined(__aarch64__)
+constexpr int32_t kHighestBuilt = kKernelNeon;
 #else
 constexpr int32_t kHighestBuilt = kKernelAvx2;
 #endif
@@ -32,13 +35,17 @@ inline std::string LevelMissing(int32_t level) {
            (level > kHighestBuilt ? "build" : "processor") + " lacks";
 }
 
-// A test-name suffix: Plain, Sse2, Avx2, Avx512.
+// A test-name suffix: Plain, Sse2 (Neon on ARM64), Avx2, Avx512.
 inline std::string LevelTestName(int32_t level) {
     switch (level) {
         case kKernelPlain:
             return "Plain";
         case kKernelSse2:
+#if defined(__aarch64__)
+            return "Neon";
+#else
             return "Sse2";
+#endif
         case kKernelAvx2:
             return "Avx2";
         default:
