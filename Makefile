@@ -1,11 +1,12 @@
 # The two commands: `make demo` runs the main job, `make check` runs every test suite.
-# `make` builds the native release; `make win32` / `make win64` cross-build the Windows plug-ins;
-# `make dist` packs both into the installer and the zip in build/dist/.
+# `make` builds the native release; `make win32` / `make win64` / `make winarm64` cross-build the
+# Windows plug-ins; `make dist` packs the three into the installer and the zip in build/dist/;
+# `make arm64` cross-builds the plug-in's suites for ARM64 Linux, which `make test-arm64` runs.
 
-PRESETS := native native-asan win32 win64
+PRESETS := native native-asan win32 win64 arm64 winarm64
 JOBS ?= $(shell nproc)
 
-.PHONY: all native native-demo native-asan win32 win64 fuzz dist check deps demo bench install-gimp install deb test-install clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
+.PHONY: all native native-demo native-asan win32 win64 arm64 winarm64 fuzz dist check deps demo bench install-gimp install deb test-install clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
 
 all: native
 
@@ -19,8 +20,13 @@ build/%/build.ninja: CMakeLists.txt CMakePresets.json $(wildcard /var/lib/dpkg/s
 	cmake --preset $* >/dev/null
 	@touch $@
 
-native native-demo native-asan win32 win64 fuzz: %: build/%/build.ninja
+native native-demo native-asan win32 win64 arm64 winarm64 fuzz: %: build/%/build.ninja
 	cmake --build --preset $* -j $(JOBS)
+
+# The Windows ARM64 build's compiler: the ziglang package in a virtual environment under build/.
+build/winarm64/build.ninja: build/ziglang/installed
+build/ziglang/installed:
+	@scripts/install-deps winarm64
 
 # A test skipped for anything but an instruction-set level the processor lacks fails the check.
 test-native test-native-asan: test-%: %
@@ -32,12 +38,18 @@ test-win32 test-win64: test-%: %
 	scripts/with-display ctest --preset $*
 	scripts/no-skips build/$*
 
+# The ARM64 Linux suites under qemu-user (NEON and plain kernels against the x86 builds' hashes);
+# the Windows ARM64 module read from its PE headers (nothing on this machine runs it).
+test-arm64 test-winarm64: test-%: %
+	ctest --preset $* -j $(JOBS)
+	scripts/no-skips build/$*
+
 # The libFuzzer targets (clang), each run briefly over its seed corpus; long runs: scripts/fuzz long.
 test-fuzz: fuzz
 	scripts/fuzz smoke
 
-# The installer (NSIS) and the zip, from both Windows builds.
-dist: win32 win64
+# The installer (NSIS) and the zip, from the three Windows builds.
+dist: win32 win64 winarm64
 	dist/package
 
 # Installs, runs and uninstalls the release in a fresh 64-bit wine prefix; runs the zip's plug-ins.
@@ -57,8 +69,8 @@ test-python: python native
 	  $(PYTHON) -m pytest -q -p no:cacheprovider python/tests
 
 check: deps
-	$(MAKE) native native-asan win32 win64 fuzz dist python
-	$(MAKE) test-native test-native-asan test-win32 test-win64 test-fuzz test-dist test-python test-install
+	$(MAKE) native native-asan win32 win64 arm64 winarm64 fuzz dist python
+	$(MAKE) test-native test-native-asan test-win32 test-win64 test-arm64 test-winarm64 test-fuzz test-dist test-python test-install
 
 # Only what the demo runs: varno and the plug-in (the native-demo preset: no tests, no benchmark,
 # no GIMP plug-in, the host side compiled as one unit per library).

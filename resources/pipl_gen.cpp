@@ -1,12 +1,12 @@
 // Build-time generator of the plug-in's PiPL and AETE bytes.
 //
-// Usage: pipl_gen wx86|8664 OUTDIR [--section]
+// Usage: pipl_gen wx86|8664|wa64 OUTDIR [--section]
 // Writes OUTDIR/pipl.bin and OUTDIR/aete.bin, which resources/plugin.rc embeds, and
 // OUTDIR/dialog_methods.h, the method buttons' texts from the edge parameter table, which
 // resources/dialog.rc uses. The first argument selects the code property: wx86 for the 32-bit
-// plug-in, 8664 for the 64-bit one. With --section it also writes OUTDIR/pipl_section.cpp, which
-// puts the PiPL into the ELF section ".pipl" of the native plug-in, where the host library looks
-// for it. Exits non-zero (and leaves no half-written file) when an argument or a write is wrong.
+// plug-in, 8664 for the x64 one, wa64 for the ARM64 one. With --section it also writes
+// OUTDIR/pipl_section.cpp, which puts the PiPL into the ELF section ".pipl" of the native plug-in,
+// where the host library looks for it. Exits non-zero (and leaves no half-written file) when an argument or a write is wrong.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -84,7 +84,7 @@ std::vector<uint8_t> SectionSource(const std::vector<uint8_t>& pipl) {
 int main(int argc, char** argv) {
     const bool section = argc == 4 && std::string_view(argv[3]) == "--section";
     if (argc != 3 && !section) {
-        std::fprintf(stderr, "usage: pipl_gen wx86|8664 OUTDIR [--section]\n");
+        std::fprintf(stderr, "usage: pipl_gen wx86|8664|wa64 OUTDIR [--section]\n");
         return 2;
     }
     std::string_view code = argv[1];
@@ -93,8 +93,10 @@ int main(int argc, char** argv) {
         architecture = PluginArchitecture::X86;
     } else if (code == "8664") {
         architecture = PluginArchitecture::X64;
+    } else if (code == "wa64") {
+        architecture = PluginArchitecture::Arm64;
     } else {
-        std::fprintf(stderr, "pipl_gen: unknown code property '%s' (wx86 or 8664)\n", argv[1]);
+        std::fprintf(stderr, "pipl_gen: unknown code property '%s' (wx86, 8664 or wa64)\n", argv[1]);
         return 2;
     }
     std::filesystem::path directory = argv[2];

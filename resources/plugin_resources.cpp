@@ -43,6 +43,7 @@ struct PiplProperty {
 
 constexpr std::string_view kCodeKey32 = "wx86";
 constexpr std::string_view kCodeKey64 = "8664";
+constexpr std::string_view kCodeKeyArm64 = "wa64";
 // Supported modes, the flags a host defines: first byte 0x40 grey | 0x10 RGB | 0x08 CMYK, second
 // byte 0x40 Lab. They enable 8-bit documents only; the enable expression below is what a current
 // host reads, and it adds the 16-bit documents.
@@ -203,7 +204,7 @@ constexpr bool PiplFits() {
                 break;
         }
     }
-    return IsCode(kScriptClass) && IsCode(kScriptEvent) && IsCode(kCodeKey64);
+    return IsCode(kScriptClass) && IsCode(kScriptEvent) && IsCode(kCodeKey64) && IsCode(kCodeKeyArm64);
 }
 static_assert(PiplFits(), "a PiPL property does not fit its declared length");
 
@@ -326,6 +327,7 @@ std::vector<uint8_t> BuildPiplResource(PluginArchitecture architecture) {
     for (const PiplProperty& property : kPiplProperties) {
         std::string_view key = property.key;
         if (property.payload == Payload::EntryPoint && architecture == PluginArchitecture::X64) key = kCodeKey64;
+        if (property.payload == Payload::EntryPoint && architecture == PluginArchitecture::Arm64) key = kCodeKeyArm64;
         WriteProperty(out, property, key);
     }
     return out.bytes;

@@ -23,7 +23,8 @@ file(COPY ${header_dir}/host_api_checks.h DESTINATION ${WORK})
 function(try_compile_header text out)
   file(WRITE ${WORK}/host_api.h "${text}")
   file(WRITE ${WORK}/probe.cpp "#include \"host_api.h\"\n")
-  execute_process(COMMAND ${COMPILER} -std=c++20 -fsyntax-only -Wno-multichar ${WORK}/probe.cpp
+  # Compiled to an object, not only checked: the Windows ARM64 compiler takes no -fsyntax-only.
+  execute_process(COMMAND ${COMPILER} -std=c++20 -c -o ${WORK}/probe.o -Wno-multichar ${WORK}/probe.cpp
                   RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
   set(${out} ${status} PARENT_SCOPE)
 endfunction()

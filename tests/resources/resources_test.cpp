@@ -94,17 +94,24 @@ TEST(PiplResource, MatchesTheWindowsLayoutFor32BitHosts) {
                             Text("MSB8")}));
 }
 
-TEST(PiplResource, SixtyFourBitPluginDiffersOnlyInTheCodeKey) {
+TEST(PiplResource, SixtyFourBitPluginsDifferOnlyInTheCodeKey) {
+    const struct {
+        PluginArchitecture architecture;
+        std::string codeKey;
+    } kCases[] = {{PluginArchitecture::X64, "8664"}, {PluginArchitecture::Arm64, "wa64"}};
     Bytes x86 = BuildPiplResource(PluginArchitecture::X86);
-    Bytes x64 = BuildPiplResource(PluginArchitecture::X64);
-    CheckPipl(x64, "8664");
-    ASSERT_EQ(x86.size(), x64.size());
-    std::vector<size_t> differing;
-    for (size_t i = 0; i < x86.size(); ++i) {
-        if (x86[i] != x64[i]) differing.push_back(i);
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.codeKey);
+        Bytes wide = BuildPiplResource(c.architecture);
+        CheckPipl(wide, c.codeKey);
+        ASSERT_EQ(x86.size(), wide.size());
+        for (size_t i = 0; i < x86.size(); ++i) {
+            if (i < 150 || i >= 154) {
+                EXPECT_EQ(x86[i], wide[i]) << "byte " << i;
+            }
+        }
+        EXPECT_EQ(Bytes(wide.begin() + 150, wide.begin() + 154), Text(Stored(c.codeKey)));
     }
-    EXPECT_EQ(differing, (std::vector<size_t>{150, 151, 152, 153}));
-    EXPECT_EQ(Bytes(x64.begin() + 150, x64.begin() + 154), Text("4668"));
 }
 
 TEST(PiplResource, ModeFlagsAreOnlyTheOnesHostsDefine) {
