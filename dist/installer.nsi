@@ -1,13 +1,13 @@
 ; The Varnocketile installer.
 ;
-; Installs the plug-in for 64-bit hosts, for 32-bit hosts, or both, each into a host's plug-ins
-; folder; creates the data folder that every user may write (the plug-in keeps its preferences
+; Installs the plug-in for 64-bit hosts (the ARM64 one on ARM64 Windows, the x64 one elsewhere),
+; for 32-bit hosts, or both, each into a host's plug-ins folder; creates the data folder that every user may write (the plug-in keeps its preferences
 ; there); points the plug-in at that folder through the install key, in both registry views,
 ; because the 32-bit plug-in reads the 32-bit view; and registers an uninstaller.
 ;
 ; Built by dist/package:
-;   makensis -DVERSION=1.2.3 -DDLL64=x64.8bs -DDLL32=x86.8bs -DLICENSE=LICENSE.txt
-;            -DOUTFILE=setup.exe dist/installer.nsi
+;   makensis -DVERSION=1.2.3 -DDLL64=x64.8bs -DDLL32=x86.8bs -DDLLA64=arm64.8bs
+;            -DLICENSE=LICENSE.txt -DOUTFILE=setup.exe dist/installer.nsi
 ;
 ; setup.exe /S installs both plug-ins into the default folders without asking.
 ; Uninstall.exe /S removes the plug-ins, the install key and itself and keeps the data folder;
@@ -24,6 +24,7 @@
 !insertmacro Require VERSION
 !insertmacro Require DLL64
 !insertmacro Require DLL32
+!insertmacro Require DLLA64
 !insertmacro Require LICENSE
 !insertmacro Require OUTFILE
 
@@ -146,9 +147,14 @@ SectionEnd
   WriteRegStr HKLM "${UNINSTALL_KEY}" "${VALUE}" "${DIR}\${PLUGIN_FILE}"
 !macroend
 
+; A native ARM64 host loads ARM64 plug-ins only.
 Section "Plug-in for 64-bit hosts" SecX64
   !insertmacro UseNativeRegistryView
-  !insertmacro InstallPlugin "${DLL64}" $Dir64 "Plugin64"
+  ${If} ${IsNativeARM64}
+    !insertmacro InstallPlugin "${DLLA64}" $Dir64 "Plugin64"
+  ${Else}
+    !insertmacro InstallPlugin "${DLL64}" $Dir64 "Plugin64"
+  ${EndIf}
 SectionEnd
 
 Section "Plug-in for 32-bit hosts (older)" SecX86
