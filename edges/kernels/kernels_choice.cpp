@@ -44,16 +44,16 @@ constexpr PatternKernels kPlainPatternKernels = {
     EdgeGreyRow,    RecolourInPlacePlain<kRecolourEdge>,
 };
 
-}  // namespace
-
 // The vector level every processor of this build's architecture has: SSE2 or NEON.
-static const GradientKernels* BaselineGradientKernels(void) {
+const GradientKernels* BaselineGradientKernels() {
     return Sse2GradientKernels() ? Sse2GradientKernels() : NeonGradientKernels();
 }
 
-static const PatternKernels* BaselinePatternKernels(void) {
+const PatternKernels* BaselinePatternKernels() {
     return Sse2PatternKernels() ? Sse2PatternKernels() : NeonPatternKernels();
 }
+
+}  // namespace
 
 const GradientKernels* ChooseGradientKernels(void) {
     const int32_t level = KernelLevel();
