@@ -131,7 +131,6 @@ bool ShowDialog(GimpProcedure* procedure, GimpProcedureConfig* config) {
     GtkWidget* dialog = gimp_procedure_dialog_new(procedure, config, "Edges (Varnocketile)");
     GimpProcedureDialog* procedureDialog = GIMP_PROCEDURE_DIALOG(dialog);
     gimp_procedure_dialog_get_widget(procedureDialog, "method", GIMP_TYPE_INT_RADIO_FRAME);
-    gimp_procedure_dialog_get_widget(procedureDialog, "operation", GIMP_TYPE_INT_RADIO_FRAME);
     GimpValueArray* variable = gimp_value_array_new(1);
     GValue nick = G_VALUE_INIT;
     g_value_init(&nick, G_TYPE_STRING);

@@ -1,7 +1,7 @@
-; The Script-Fu helpers of batch.scm for GIMP 3, under the same names, so that the same cases run
-; in both GIMPs. The selection is dumped through a grey image of the mask's own samples (GIMP 3
-; keeps every image's selection mask linear, at the image's bit depth), exported with
-; file-raw-export.
+; For GIMP 3, loaded after batch.scm: the helpers whose calls GIMP 3 changed, under the same names,
+; so that the same cases run in both GIMPs. The selection is dumped through a grey image of the
+; mask's own samples (GIMP 3 keeps every image's selection mask linear, at the image's bit depth),
+; exported with file-raw-export.
 
 (define PRECISION-U16-GAMMA PRECISION-U16-NON-LINEAR)
 (define PRECISION-U32-GAMMA PRECISION-U32-NON-LINEAR)
@@ -39,36 +39,3 @@
 (define (vt-interactive image out)
   (plug-in-varnocketile-select #:run-mode RUN-INTERACTIVE #:image image #:drawables (vector (vt-drawable image)))
   (vt-dump image out))
-
-(define (vt-all image stem)
-  (let loop ((method 3) (radius 1))
-    (if (<= method 7)
-        (begin
-          (gimp-selection-none image)
-          (vt-select image method radius
-                     (string-append stem "-" (number->string method) "-" (number->string radius) ".raw"))
-          (if (< radius 3) (loop method (+ radius 1)) (loop (+ method 1) 1))))))
-
-(define (vt-ellipse image x y width height out)
-  (gimp-context-set-feather TRUE)
-  (gimp-context-set-feather-radius 24 24)
-  (gimp-image-select-ellipse image CHANNEL-OP-REPLACE x y width height)
-  (gimp-context-set-feather FALSE)
-  (vt-dump image out))
-
-(define (vt-layered path width height x y)
-  (let* ((image (car (gimp-image-new width height RGB)))
-         (layer (car (gimp-file-load-layer RUN-NONINTERACTIVE image path))))
-    (gimp-image-insert-layer image layer 0 0)
-    (gimp-layer-set-offsets layer x y)
-    image))
-
-(define (vt-vary-alpha image)
-  (let* ((layer (vt-drawable image)))
-    (gimp-layer-add-alpha layer)
-    (gimp-layer-add-mask layer (car (gimp-layer-create-mask layer ADD-MASK-COPY)))
-    (gimp-layer-remove-mask layer MASK-APPLY)))
-
-(define (vt-case name thunk)
-  (if (not (catch #f (thunk) #t))
-      (gimp-message (string-append "case failed: " name))))

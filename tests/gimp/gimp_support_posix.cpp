@@ -59,12 +59,14 @@ std::string MakeProfile(const hosttest::DriveC& drive) {
 
 std::string GimpCommand(const hosttest::DriveC& drive, const std::string& script, const std::string& log,
                         bool display) {
-    const std::string helpers = std::string(VARNO_SOURCE_DIR) + (kGimp3 ? "/tests/gimp/batch3.scm" : "/tests/gimp/batch.scm");
+    // GIMP 3 takes batch.scm's helpers with those of batch3.scm in place of the ones it changed.
+    const std::string folder = std::string(VARNO_SOURCE_DIR) + "/tests/gimp/";
+    const std::string helpers = "(load \"" + folder + "batch.scm\")" + (kGimp3 ? " (load \"" + folder + "batch3.scm\")" : "");
     return "cd " + Quote(drive.Temp("")) + " && " + (kGimp3 ? "GIMP3_DIRECTORY=" : "GIMP2_DIRECTORY=") +
            Quote(drive.Temp("gimp-profile")) + " XDG_CACHE_HOME=" + Quote(drive.Temp("cache")) +
            (display ? " " : " env -u DISPLAY ") + "timeout 600 " + kGimp + " -i -d -f -s " +
            (kGimp3 ? "--quit " : "") + "--batch-interpreter=plug-in-script-fu-eval -b " +
-           Quote("(begin (load \"" + helpers + "\") (load \"" + script + "\"))") + (kGimp3 ? "" : " -b '(gimp-quit 0)'") +
+           Quote("(begin " + helpers + " (load \"" + script + "\"))") + (kGimp3 ? "" : " -b '(gimp-quit 0)'") +
            " >" + Quote(log) + " 2>&1";
 }
 
