@@ -1,4 +1,6 @@
 // varno select: one picture or a batch of them through the plug-in, as a host runs it.
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -7,12 +9,14 @@
 #include "cli/batch.h"
 #include "cli/interrupt.h"
 #include "cli/remembered.h"
+#include "cli/streams.h"
 #include "cli/varno.h"
 #include "host/actions.h"
 #include "images/images.h"
 #include "host/messages.h"
 #include "host/platform.h"
 #include "host/run.h"
+#include "params/edge_table.h"
 
 namespace varno {
 
@@ -24,10 +28,12 @@ constexpr int32_t kMostJobs = 64;
 
 struct SelectCommand {
     std::vector<std::string> inputs;
-    std::string output, selectionPath, playPath, recordPath;
+    std::string output, selectionPath, playPath, recordPath, threads;
     int32_t method = 0, radius = 0, jobs = 1;
+    SelectionCombine combine = SelectionCombine::kReplace;
     bool dialog = false, quiet = false;
     EncodeOptions encoding;
+    PictureType format = PictureType::kNone;  // of -o -
 };
 
 // One picture of the command: where it goes and, while in progress, its document.
@@ -44,10 +50,10 @@ bool EndsWithSeparator(const std::string& path) {
     return !path.empty() && (path.back() == '/' || path.back() == '\\');
 }
 
-// -o names a directory: one that exists, or any name ending in a separator.
+// -o names a directory: one that exists, or any name ending in a separator ("-" is standard output).
 bool IntoDirectory(const std::string& output) {
     std::error_code error;
-    return EndsWithSeparator(output) || fs::is_directory(output, error);
+    return EndsWithSeparator(output) || (!IsStandardStream(output) && fs::is_directory(output, error));
 }
 
 int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
@@ -55,7 +61,7 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string value;
-        if (!options || arg.empty() || arg[0] != '-') {
+        if (!options || arg.empty() || arg[0] != '-' || IsStandardStream(arg)) {
             command->inputs.push_back(arg);
         } else if (arg == "--") {
             options = false;
@@ -65,6 +71,8 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
             return taken;
         } else if (taken == 1) {
             continue;
+        } else if (const int format = TakeFormat(args, &i, &command->format); format != 0) {
+            if (format == 2) return format;
         } else if (arg == "-j") {
             char* end = nullptr;
             const long jobs = TakeValue(args, &i, &value) ? std::strtol(value.c_str(), &end, 10) : 0;
@@ -77,6 +85,14 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
             if (!TakeValue(args, &i, &command->playPath)) return UsageError("--play needs a file name");
         } else if (arg == "--record") {
             if (!TakeValue(args, &i, &command->recordPath)) return UsageError("--record needs a file name");
+        } else if (arg == "--combine") {
+            if (!TakeValue(args, &i, &value) || !SelectionCombineFromText(value.c_str(), &command->combine)) {
+                std::vector<std::string> modes(std::begin(kSelectionCombineNames), std::end(kSelectionCombineNames));
+                return UsageError("--combine takes " + Alternatives(modes) + (value.empty() ? "" : ", not '" + value + "'"));
+            }
+        } else if (arg == "--threads") {
+            if (!TakeValue(args, &i, &command->threads) || command->threads.empty())
+                return UsageError("--threads takes a number of threads");
         } else if (arg == "--dialog") {
             command->dialog = true;
         } else if (arg == "--smaller-png") {
@@ -84,11 +100,15 @@ int ParseSelect(const std::vector<std::string>& args, SelectCommand* command) {
         } else if (arg == "--quiet") {
             command->quiet = true;
         } else {
-            return UsageError("unknown option " + arg);
+            return UnknownWord("option", arg, {"-o", "-m", "-r", "-j", "--selection", "--combine", "--dialog", "--play", "--record",
+                                               "--format", "--threads", "--smaller-png", "--quiet", "--help"});
         }
     }
     const size_t count = command->inputs.size();
+    if (!command->playPath.empty() && (command->method != 0 || command->radius != 0))
+        return UsageError("--play cannot go with -m or -r: the action holds the method and the radius");
     if (count == 0) return UsageError("select needs an input picture");
+    if (const int status = CheckStreamUse(command->inputs, command->output, command->format); status != 0) return status;
     if (count > 1 && !command->selectionPath.empty()) return UsageError("--selection takes one input picture");
     if (count > 1 && !command->recordPath.empty()) return UsageError("--record takes one input picture");
     if (count > 1 && !command->output.empty() && !IntoDirectory(command->output))
@@ -121,8 +141,10 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
     const bool batch = command.inputs.size() > 1;
     const bool intoDirectory = !command.output.empty() && IntoDirectory(command.output);
     // The files the command names: what it reads, then what it writes.
+    // Standard input and output ("-", never in a batch) are no file another name could reach.
     std::vector<NamedFile> files;
-    for (const std::string& input : command.inputs) files.push_back({input, false, "the input picture"});
+    for (const std::string& input : command.inputs)
+        if (!IsStandardStream(input)) files.push_back({input, false, "the input picture"});
     if (!command.selectionPath.empty()) files.push_back({command.selectionPath, false, "the current selection"});
     if (!command.playPath.empty()) files.push_back({command.playPath, false, "the played action"});
     const size_t firstOutput = files.size();
@@ -136,7 +158,7 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
         } else {
             job.output = command.output;
         }
-        files.push_back({job.output, true, "the output", true});
+        if (!IsStandardStream(job.output)) files.push_back({job.output, true, "the output", true});
         jobs->push_back(std::move(job));
     }
     if (!command.recordPath.empty()) files.push_back({command.recordPath, true, "the recorded action"});
@@ -166,7 +188,10 @@ std::string PlanOutputs(const SelectCommand& command, std::vector<PictureJob>* j
         fs::create_directories(command.output, error);
         if (error) return "cannot create '" + command.output + "': " + error.message();
     }
-    if (!batch) return OutputRefusal(files);
+    if (!batch) {
+        const std::string refusal = StandardOutputRefusal(command.output);
+        return refusal.empty() ? OutputRefusal(files) : refusal;
+    }
     for (PictureJob& job : *jobs)
         if (std::string error = job.refusal.empty() ? CheckOutputPath(job.output) : std::string(); !error.empty())
             job.refusal = "cannot write '" + job.output + "': " + error;
@@ -196,21 +221,48 @@ std::string SelectionPlane(const Document& picture, const Document& document, st
     return {};
 }
 
+// Why the played action's method or radius is none the plug-in has (an integer key read as the
+// plug-in reads it: a real loses its fraction); empty when both are in the table or left out.
+std::string PlayedValueRefusal(const Descriptor& descriptor) {
+    const struct {
+        uint32_t key;
+        const char* what;
+        int32_t low, high;
+    } values[] = {{FourCC("EdgM"), "method", kEdgeMethodFirst, kEdgeMethodLast},
+                  {FourCC("edgR"), "radius", kEdgeRadiusMin, kEdgeRadiusMax}};
+    for (const auto& value : values) {
+        const DescriptorItem* item = descriptor.Find(value.key);
+        const bool real = item && (item->type == kDescFloat || item->type == kDescUnitFloat);
+        if (!item || (!real && item->type != kDescInteger && item->type != kDescEnumerated)) continue;
+        if (real ? item->real >= value.low && item->real < value.high + 1 : item->integer >= value.low && item->integer <= value.high)
+            continue;
+        char shown[32];
+        if (real) std::snprintf(shown, sizeof shown, "%g", item->real);
+        else std::snprintf(shown, sizeof shown, "%lld", static_cast<long long>(item->integer));
+        return std::string("its ") + value.what + " " + shown + " is not one of " + std::to_string(value.low) + ".." +
+               std::to_string(value.high);
+    }
+    return {};
+}
+
 // The action the plug-in is to play back, or none (its remembered settings apply); a lone method
-// or radius is completed before each run. Empty on success, else the reason.
-std::string PlayedAction(const SelectCommand& command, RunOptions* options) {
+// or radius is completed before each run. 0 on success, else the exit status after the line: 1
+// for an action that cannot be read, 2 for one holding a value the plug-in does not have.
+int PlayedAction(const SelectCommand& command, RunOptions* options) {
     if (!command.playPath.empty()) {
         std::vector<uint8_t> bytes;
         std::string error = ReadWholeFile(command.playPath, &bytes);
         if (error.empty()) error = ParseAction(std::string(bytes.begin(), bytes.end()), &options->descriptor);
-        if (!error.empty()) return "cannot play '" + command.playPath + "': " + error;
+        if (!error.empty()) return Failure("cannot play '" + command.playPath + "': " + error);
+        if (error = PlayedValueRefusal(options->descriptor); !error.empty())
+            return UsageError("cannot play '" + command.playPath + "': " + error);
         options->playDescriptor = true;
     }
     if (command.method != 0 || command.radius != 0) {
         PutEdgeChoice(&options->descriptor, command.method, command.radius);
         options->playDescriptor = true;
     }
-    return {};
+    return 0;
 }
 
 }  // namespace
@@ -218,12 +270,14 @@ std::string PlayedAction(const SelectCommand& command, RunOptions* options) {
 int Select(const std::vector<std::string>& args) {
     SelectCommand command;
     if (const int status = ParseSelect(args, &command); status != 0) return status;
+    if (std::string error = SetThreadCount(command.threads); !error.empty()) return UsageError(error);
+    RunOptions options;
+    if (const int status = PlayedAction(command, &options); status != 0) return status;
     std::vector<PictureJob> jobs;
     if (std::string error = PlanOutputs(command, &jobs); !error.empty()) return Failure(error);
     const bool batch = jobs.size() > 1;
 
-    RunOptions options;
-    if (std::string error = PlayedAction(command, &options); !error.empty()) return Failure(error);
+    options.combine = command.combine;
     options.playInfo = command.dialog ? kPlayDialogDisplay : kPlayDialogDontDisplay;
     options.interrupt = StopFlag();
     options.progressBar = !command.quiet && StderrIsTerminal();
@@ -240,6 +294,7 @@ int Select(const std::vector<std::string>& args) {
 
     std::mutex lock;
     size_t failed = 0;
+    std::atomic<bool> radiusWarned{false};
     RunReport recorded;
     // A picture that fails after its run takes back what the run did to the preferences and log.
     RunFiles runFiles;
@@ -256,9 +311,10 @@ int Select(const std::vector<std::string>& args) {
         PictureJob& job = jobs[i];
         if (!job.refusal.empty()) return fail("varno: " + job.refusal);
         std::vector<std::string> warnings;
-        if (std::string error = ReadImageFile(job.input, &job.document, &warnings); !error.empty())
-            return fail("varno: cannot read '" + job.input + "': " + error);
-        for (const std::string& warning : warnings) PrintLine(stderr, "varno: warning: '" + job.input + "': " + warning);
+        if (std::string error = ReadPicture(job.input, &job.document, &warnings); !error.empty())
+            return fail("varno: cannot read " + PlaceName(job.input, false) + ": " + error);
+        for (const std::string& warning : warnings)
+            PrintLine(stderr, "varno: warning: " + PlaceName(job.input, false) + ": " + warning);
         if (command.selectionPath.empty()) return true;
         Document picture;
         std::vector<uint8_t> plane;
@@ -276,6 +332,10 @@ int Select(const std::vector<std::string>& args) {
         job.run = runFiles.Before(StopAsked);
         RunOptions played = options;
         if (played.playDescriptor) CompleteEdgeChoice(&played.descriptor, job.run->notes.choice);
+        // Once for the command: the method a lone -r went with is known only now.
+        if (const DescriptorItem* method = played.descriptor.Find(FourCC("EdgM")); method && !radiusWarned.exchange(true))
+            if (std::string warning = RadiusWarning(int32_t(method->integer), command.radius); !warning.empty())
+                PrintLine(stderr, warning);
         if (!EnterPluginRun()) {
             runFiles.Failed(job.run);
             return false;
@@ -306,13 +366,11 @@ int Select(const std::vector<std::string>& args) {
     steps.finish = [&](size_t i) {
         PictureJob& job = jobs[i];
         const Document& document = job.document;
-        std::vector<uint8_t> bytes;
-        std::string error =
-            EncodeImage(job.output, document.width, document.height, 1, document.selection.data(), &bytes, command.encoding);
-        if (error.empty()) error = WriteFileAtomically(job.output, bytes);
+        const std::string error = WritePicture(job.output, command.format, document.width, document.height, 1,
+                                               document.selection.data(), command.encoding);
         job.document = Document();
         if (!error.empty()) {
-            fail("varno: cannot write '" + job.output + "': " + error, &job.run);
+            fail("varno: cannot write " + PlaceName(job.output, true) + ": " + error, &job.run);
             return;
         }
         if (!command.recordPath.empty()) {
@@ -328,17 +386,18 @@ int Select(const std::vector<std::string>& args) {
             }
         }
         runFiles.Succeeded(job.run);
-        if (!command.quiet) PrintLine(stdout, "varno: new selection written to " + job.output);
+        if (!command.quiet && !IsStandardStream(job.output))
+            PrintLine(stdout, "varno: new selection written to " + job.output);
     };
     // Running out of memory ends one picture, never the batch or the process.
     BatchSteps guarded;
-    auto outOfMemory = [&](size_t i) { return fail("varno: '" + jobs[i].input + "': out of memory"); };
+    auto outOfMemory = [&](size_t i) { return fail("varno: " + PlaceName(jobs[i].input, false) + ": out of memory"); };
     guarded.prepare = [&](size_t i) {
         try {
             return steps.prepare(i);
         } catch (const std::bad_alloc&) {
             jobs[i].document = Document();
-            return fail("varno: cannot read '" + jobs[i].input + "': out of memory");
+            return fail("varno: cannot read " + PlaceName(jobs[i].input, false) + ": out of memory");
         }
     };
     guarded.run = [&](size_t i) {

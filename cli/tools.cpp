@@ -8,6 +8,7 @@
 #include "buffers/colour.h"
 #include "buffers/image_buffer.h"
 #include "cli/interrupt.h"
+#include "cli/streams.h"
 #include "cli/varno.h"
 #include "edges/methods.h"
 #include "params/edge_table.h"
@@ -61,10 +62,11 @@ bool MethodPixels(const Document& document, int16_t* planes, std::vector<uint8_t
 }  // namespace
 
 int Edges(const std::vector<std::string>& args) {
-    std::string input, output;
-    int32_t method = kDefaultMethod, radius = kDefaultRadius;
+    std::string input, output, threads;
+    int32_t method = kDefaultMethod, radius = kDefaultRadius, givenRadius = 0;
     bool quiet = false;
     EncodeOptions encoding;
+    PictureType format = PictureType::kNone;  // of -o -
     bool options = true;  // until "--"
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -76,16 +78,21 @@ int Edges(const std::vector<std::string>& args) {
             input = arg;
         } else if (arg == "-o") {
             if (!TakeValue(args, &i, &output)) return UsageError("-o needs a file name");
-        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &radius); taken == 2) {
+        } else if (const int taken = TakeMethodOrRadius(args, &i, &method, &givenRadius); taken == 2) {
             return taken;
         } else if (taken == 1) {
             continue;
+        } else if (const int formatTaken = TakeFormat(args, &i, &format); formatTaken != 0) {
+            if (formatTaken == 2) return formatTaken;
+        } else if (arg == "--threads") {
+            if (!TakeValue(args, &i, &threads) || threads.empty()) return UsageError("--threads takes a number of threads");
         } else if (arg == "--smaller-png") {
             encoding.smaller = true;
         } else if (arg == "--quiet") {
             quiet = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            return UsageError("unknown option " + arg);
+        } else if (!arg.empty() && arg[0] == '-' && !IsStandardStream(arg)) {
+            return UnknownWord("option", arg,
+                               {"-o", "-m", "-r", "--format", "--threads", "--smaller-png", "--quiet", "--help"});
         } else if (input.empty()) {
             input = arg;
         } else {
@@ -94,20 +101,27 @@ int Edges(const std::vector<std::string>& args) {
     }
     if (input.empty()) return UsageError("edges needs an input picture");
     if (output.empty()) return UsageError("edges needs -o OUT.png");
+    if (const int status = CheckStreamUse({input}, output, format); status != 0) return status;
+    if (std::string error = SetThreadCount(threads); !error.empty()) return UsageError(error);
+    if (givenRadius != 0) radius = givenRadius;
     // Checked before the picture is read and the method runs.
-    const std::vector<NamedFile> files = {{input, false, "the input picture"}, {output, true, "the output", true}};
+    std::vector<NamedFile> files;
+    if (!IsStandardStream(input)) files.push_back({input, false, "the input picture"});
+    if (!IsStandardStream(output)) files.push_back({output, true, "the output", true});
     std::string refusal = SameFileRefusal(files);
+    if (refusal.empty()) refusal = StandardOutputRefusal(output);
     if (refusal.empty()) refusal = OutputRefusal(files);
     if (!refusal.empty()) return Failure(refusal);
+    if (std::string warning = RadiusWarning(method, givenRadius); !warning.empty()) PrintLine(stderr, warning);
 
     Document document;
-    if (std::string error = ReadImageFile(input, &document); !error.empty())
-        return Failure("cannot read '" + input + "': " + error);
+    if (std::string error = ReadPicture(input, &document); !error.empty())
+        return Failure("cannot read " + PlaceName(input, false) + ": " + error);
     int16_t planes = 0;
     std::vector<uint8_t> pixels;
     if (!MethodPixels(document, &planes, &pixels)) return ResultFailure(kErrUnsupportedMode);
     if (document.width > 32767 || document.height > 32767)
-        return Failure("'" + input + "' is larger than 32767 pixels on a side");
+        return Failure(PlaceName(input, false) + " is larger than 32767 pixels on a side");
     const int32_t width = document.width, height = document.height;
     const size_t rowBytes = size_t(width) * size_t(planes);
 
@@ -126,11 +140,9 @@ int Edges(const std::vector<std::string>& args) {
     if (image) DisposeImageBuffer(image);
     if (result != kNoErr) return ResultFailure(result);
 
-    std::vector<uint8_t> bytes;
-    std::string error = EncodeImage(output, width, height, planes, pixels.data(), &bytes, encoding);
-    if (error.empty()) error = WriteFileAtomically(output, bytes);
-    if (!error.empty()) return Failure("cannot write '" + output + "': " + error);
-    if (!quiet) std::printf("varno: edges written to %s\n", output.c_str());
+    if (std::string error = WritePicture(output, format, width, height, planes, pixels.data(), encoding); !error.empty())
+        return Failure("cannot write " + PlaceName(output, true) + ": " + error);
+    if (!quiet && !IsStandardStream(output)) std::printf("varno: edges written to %s\n", output.c_str());
     return 0;
 }
 
@@ -154,7 +166,7 @@ int Sample(const std::vector<std::string>& args) {
             if (*end != 0) return UsageError("--seed takes a number");
             seed = uint32_t(parsed);
         } else if (!arg.empty() && arg[0] == '-') {
-            return UsageError("unknown option " + arg);
+            return UnknownWord("option", arg, {"--size", "--seed", "--help"});
         } else if (output.empty()) {
             output = arg;
         } else {

@@ -8,8 +8,22 @@
 
 namespace varno {
 
-// "varno: MESSAGE" and the usage on stderr; returns 2, the exit code of a wrong command line.
+// "varno: MESSAGE; try varno COMMAND --help" on stderr; returns 2, the exit code of a wrong
+// command line.
 int UsageError(const std::string& message);
+// "a, b or c" of the texts.
+std::string Alternatives(const std::vector<std::string>& texts);
+// The word of `words` nearest to `word` by edit distance (letters in any case), when it is near
+// enough to be what was meant; else empty.
+std::string NearestWord(const std::string& word, const std::vector<std::string>& words);
+// "unknown WHAT 'WORD' (did you mean NEAREST?)" as a UsageError; returns 2.
+int UnknownWord(const std::string& what, const std::string& word, const std::vector<std::string>& words);
+// Checks VARNOCKETILE_THREADS, or sets it from --threads (`threads` non-empty) for the plug-in's
+// methods, before anything runs. Empty when it holds a thread count the methods take, else the
+// line refusing it.
+std::string SetThreadCount(const std::string& threads);
+// The warning that -r `radius` does nothing for `method`, which takes no radius; empty when it does.
+std::string RadiusWarning(int32_t method, int32_t radius);
 // "varno: MESSAGE" on stderr; returns 1.
 int Failure(const std::string& message);
 // A result code's line, "varno: user cancelled (-128)"; returns 1.

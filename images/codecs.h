@@ -106,13 +106,15 @@ uint64_t TiffMostExpansion(uint16_t compression, uint64_t rowBytes);
 std::string CheckDeflateData(const uint8_t* data, uint64_t size, uint64_t least, uint64_t most);
 
 // Encoders of 8-bit grey (channels 1) or interleaved RGB (channels 3) pixels, appending to `out`.
-// EncodeBmp is portable; PNG and JPEG are the platform part.
+// EncodeBmp is portable; PNG, JPEG and TIFF (Deflate-compressed) are the platform part.
 std::string EncodePng(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels, bool smaller,
                       std::vector<uint8_t>* out);
 std::string EncodeJpeg(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
                        std::vector<uint8_t>* out);
 std::string EncodeBmp(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
                       std::vector<uint8_t>* out);
+std::string EncodeTiff(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
+                       std::vector<uint8_t>* out);
 
 // The planes of a picture being decoded, `Sample` uint8_t or uint16_t. Rows are added as they are
 // decoded; each plane grows on its own (planar files deliver one channel after another) and stops at

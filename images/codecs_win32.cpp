@@ -1,5 +1,5 @@
 // The Windows builds' codecs: the Windows Imaging Component decodes PNG, JPEG and TIFF and encodes
-// PNG and JPEG; BMP goes through the host's own reader, as natively (the platform's BMP decoders
+// PNG, JPEG and TIFF (Deflate, WIC's ZIP compression); BMP goes through the host's own reader, as natively (the platform's BMP decoders
 // differ in the layouts they convert and let a palette index beyond the palette pass).
 //
 // A picture is decoded a strip of rows at a time into the document's planes, converted by WIC to
@@ -221,6 +221,7 @@ std::string Encode(const GUID& container, int32_t width, int32_t height, int32_t
     Com<IWICBitmapFrameEncode> frame;
     Com<IPropertyBag2> properties;
     const bool png = IsEqualGUID(container, GUID_ContainerFormatPng) != 0;
+    const bool tiff = IsEqualGUID(container, GUID_ContainerFormatTiff) != 0;
     result = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
     if (SUCCEEDED(result)) result = factory->CreateEncoder(container, nullptr, &encoder);
     if (SUCCEEDED(result)) result = encoder->Initialize(stream.p, WICBitmapEncoderNoCache);
@@ -234,6 +235,10 @@ std::string Encode(const GUID& container, int32_t width, int32_t height, int32_t
             option.pstrName = const_cast<LPOLESTR>(L"FilterOption");
             value.vt = VT_UI1;
             value.bVal = smaller ? WICPngFilterAdaptive : WICPngFilterSub;
+        } else if (tiff) {
+            option.pstrName = const_cast<LPOLESTR>(L"TiffCompressionMethod");
+            value.vt = VT_UI1;
+            value.bVal = WICTiffCompressionZIP;
         } else {
             option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
             value.vt = VT_R4;
@@ -262,7 +267,8 @@ std::string Encode(const GUID& container, int32_t width, int32_t height, int32_t
     if (SUCCEEDED(result)) result = encoder->Commit();
     ULARGE_INTEGER end = {};
     const LARGE_INTEGER zero = {};
-    if (SUCCEEDED(result)) result = stream->Seek(zero, STREAM_SEEK_CUR, &end);
+    // The end, not where the encoder stopped: a TIFF encoder goes back to patch what it wrote.
+    if (SUCCEEDED(result)) result = stream->Seek(zero, STREAM_SEEK_END, &end);
     HGLOBAL memory = nullptr;
     if (SUCCEEDED(result)) result = GetHGlobalFromStream(stream.p, &memory);
     if (FAILED(result)) return Failed("the picture could not be encoded", result);
@@ -298,6 +304,11 @@ std::string EncodePng(int32_t width, int32_t height, int32_t channels, const uin
 std::string EncodeJpeg(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
                        std::vector<uint8_t>* out) {
     return Encode(GUID_ContainerFormatJpeg, width, height, channels, pixels, false, out);
+}
+
+std::string EncodeTiff(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
+                       std::vector<uint8_t>* out) {
+    return Encode(GUID_ContainerFormatTiff, width, height, channels, pixels, false, out);
 }
 
 }  // namespace varno

@@ -1,5 +1,6 @@
-// Image files: the format by the file's first bytes, the limits every decoder keeps, the BMP
-// writer and the encoder by extension (outputs are written through output_files.h).
+// Image files: the format by the file's first bytes, the limits every decoder keeps, files and
+// standard input read, and the encoder by type or extension (outputs are written through
+// output_files.h).
 #include "images/images.h"
 
 #include <cerrno>
@@ -105,26 +106,19 @@ std::string CheckRegularFile(const std::string& path) {
 
 namespace {
 
-// The file's bytes; when `accept` is given, the first 16 bytes (or all, when fewer) must satisfy
-// it before the rest is read, else `refusal` is returned.
-std::string ReadFileBytes(const std::string& path, bool (*accept)(const uint8_t*, size_t), const char* refusal,
-                          std::vector<uint8_t>* bytes) {
-    if (std::string error = CheckRegularFile(path); !error.empty()) return error;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return errno == ENOENT ? "file not found" : std::strerror(errno);
+// The bytes of an open stream to its end (`size` of them expected, when known); when `accept` is
+// given, the first 16 bytes (or all, when fewer) must satisfy it before the rest is read, else
+// `refusal` is returned.
+std::string ReadStreamBytes(std::FILE* file, std::uintmax_t size, bool known, bool (*accept)(const uint8_t*, size_t),
+                            const char* refusal, std::vector<uint8_t>* bytes) {
     uint8_t head[16];
     const size_t headSize = std::fread(head, 1, sizeof head, file);
-    const bool unreadable = std::ferror(file) != 0;
-    if (unreadable || (accept && !accept(head, headSize))) {
-        std::fclose(file);
-        return unreadable ? "read error" : refusal;
-    }
+    if (std::ferror(file)) return "read error";
+    if (accept && !accept(head, headSize)) return refusal;
     std::vector<uint8_t> data;
-    // One block of the file's size (when it has one), not a chain of ever larger copies.
-    std::error_code unknown;
-    const std::uintmax_t size = std::filesystem::file_size(path, unknown);
     try {
-        if (!unknown && size < std::uintmax_t(SIZE_MAX)) {
+        // One block of the file's size (when it has one), not a chain of ever larger copies.
+        if (known && size < std::uintmax_t(SIZE_MAX)) {
             data.reserve(size_t(size));
             AdviseLargeBlock(data.data(), data.capacity());
         }
@@ -133,14 +127,23 @@ std::string ReadFileBytes(const std::string& path, bool (*accept)(const uint8_t*
         size_t got;
         while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) data.insert(data.end(), chunk, chunk + got);
     } catch (const std::bad_alloc&) {
-        std::fclose(file);
         return "out of memory";
     }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return "read error";
+    if (std::ferror(file)) return "read error";
     *bytes = std::move(data);
     return {};
+}
+
+std::string ReadFileBytes(const std::string& path, bool (*accept)(const uint8_t*, size_t), const char* refusal,
+                          std::vector<uint8_t>* bytes) {
+    if (std::string error = CheckRegularFile(path); !error.empty()) return error;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return errno == ENOENT ? "file not found" : std::strerror(errno);
+    std::error_code unknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, unknown);
+    std::string error = ReadStreamBytes(file, size, !unknown, accept, refusal, bytes);
+    std::fclose(file);
+    return error;
 }
 
 bool KnownImage(const uint8_t* head, size_t size) { return SniffFormat(head, size) != ImageFormat::kUnknown; }
@@ -151,11 +154,11 @@ std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) 
     return ReadFileBytes(path, nullptr, nullptr, bytes);
 }
 
-std::string ReadImageFile(const std::string& path, Document* document, std::vector<std::string>* warnings) {
-    std::vector<uint8_t> bytes;
-    if (std::string error = ReadFileBytes(path, KnownImage, "not an image varno can read (PNG, JPEG, BMP or TIFF)", &bytes);
-        !error.empty())
-        return error;
+namespace {
+
+constexpr const char* kNoPicture = "not an image varno can read (PNG, JPEG, BMP or TIFF)";
+
+std::string DecodeRead(const std::vector<uint8_t>& bytes, Document* document, std::vector<std::string>* warnings) {
     DecoderNotes notes;
     ReadLimits limits;
     limits.notes = &notes;
@@ -169,26 +172,59 @@ std::string ReadImageFile(const std::string& path, Document* document, std::vect
     return error;
 }
 
-std::string CheckOutputType(const std::string& path) {
+}  // namespace
+
+std::string ReadImageFile(const std::string& path, Document* document, std::vector<std::string>* warnings) {
+    std::vector<uint8_t> bytes;
+    if (std::string error = ReadFileBytes(path, KnownImage, kNoPicture, &bytes); !error.empty()) return error;
+    return DecodeRead(bytes, document, warnings);
+}
+
+std::string ReadImageStandardInput(Document* document, std::vector<std::string>* warnings) {
+    if (!StandardStreamOpen(stdin)) return "it is closed";
+    PrepareStandardStream(stdin);
+    std::vector<uint8_t> bytes;
+    if (std::string error = ReadStreamBytes(stdin, 0, false, KnownImage, kNoPicture, &bytes); !error.empty()) return error;
+    return DecodeRead(bytes, document, warnings);
+}
+
+PictureType PictureTypeNamed(const std::string& name) {
+    const std::string word = Lower(name);
+    if (word == "png") return PictureType::kPng;
+    if (word == "bmp") return PictureType::kBmp;
+    if (word == "jpg" || word == "jpeg") return PictureType::kJpeg;
+    if (word == "tif" || word == "tiff") return PictureType::kTiff;
+    return PictureType::kNone;
+}
+
+PictureType PictureTypeOfPath(const std::string& path) {
     const std::string extension = Extension(path);
-    if (extension == ".png" || extension == ".bmp" || extension == ".jpg" || extension == ".jpeg") return {};
-    return "unknown picture type '" + extension + "' (use .png, .bmp or .jpg)";
+    return extension.empty() ? PictureType::kNone : PictureTypeNamed(extension.substr(1));
+}
+
+std::string CheckOutputType(const std::string& path) {
+    if (PictureTypeOfPath(path) != PictureType::kNone) return {};
+    return "unknown picture type '" + Extension(path) + "' (use .png, .tif, .bmp or .jpg)";
 }
 
 std::string EncodeImage(const std::string& path, int32_t width, int32_t height, int32_t channels,
                         const uint8_t* pixels, std::vector<uint8_t>* bytes, const EncodeOptions& options) {
+    if (std::string error = CheckOutputType(path); !error.empty()) return error;
+    return EncodePicture(PictureTypeOfPath(path), width, height, channels, pixels, bytes, options);
+}
+
+std::string EncodePicture(PictureType type, int32_t width, int32_t height, int32_t channels, const uint8_t* pixels,
+                          std::vector<uint8_t>* bytes, const EncodeOptions& options) {
     if (channels != 1 && channels != 3) return "only grey and RGB pictures are written";
     if (width < 1 || height < 1 || width > kMaxDocumentSide || height > kMaxDocumentSide) return "bad picture size";
-    if (std::string error = CheckOutputType(path); !error.empty()) return error;
-    const std::string extension = Extension(path);
     std::vector<uint8_t> out;
     std::string error;
-    if (extension == ".png") {
-        error = EncodePng(width, height, channels, pixels, options.smaller, &out);
-    } else if (extension == ".bmp") {
-        error = EncodeBmp(width, height, channels, pixels, &out);
-    } else if (extension == ".jpg" || extension == ".jpeg") {
-        error = EncodeJpeg(width, height, channels, pixels, &out);
+    switch (type) {
+        case PictureType::kPng: error = EncodePng(width, height, channels, pixels, options.smaller, &out); break;
+        case PictureType::kBmp: error = EncodeBmp(width, height, channels, pixels, &out); break;
+        case PictureType::kJpeg: error = EncodeJpeg(width, height, channels, pixels, &out); break;
+        case PictureType::kTiff: error = EncodeTiff(width, height, channels, pixels, &out); break;
+        default: error = "no picture type to write";
     }
     if (!error.empty()) return error;
     *bytes = std::move(out);

@@ -166,6 +166,20 @@ std::string WriteFileAtomically(const std::string& path, const std::vector<uint8
     return CommitOutput(&output);
 }
 
+std::string WriteStandardOutput(const std::vector<uint8_t>& bytes) {
+    {
+        Registry& registry = TheRegistry();
+        std::lock_guard<std::mutex> guard(registry.lock);
+        if (registry.stopped) return kInterrupted;
+    }
+    if (!StandardStreamOpen(stdout)) return "it is closed";
+    PrepareStandardStream(stdout);
+    errno = 0;
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    if (std::fflush(stdout) == 0 && written && !std::ferror(stdout)) return {};
+    return errno ? std::strerror(errno) : "write error";
+}
+
 int32_t StopOutputs(void) {
     Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.lock);

@@ -51,6 +51,11 @@ std::string LinkTarget(const std::string& path);
 // Begin, write everything, commit.
 std::string WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// All of `bytes` to standard output, flushed (binary mode on Windows). Empty on success, else the
+// reason ("interrupted" after StopOutputs, as for a file). What went out before a failure cannot be
+// taken back: the caller reports the failure, so that no reader takes it for a whole picture.
+std::string WriteStandardOutput(const std::vector<uint8_t>& bytes);
+
 // Removes every registered temporary file, including those still being written, and refuses all
 // later outputs. Returns how many were removed.
 int32_t StopOutputs(void);

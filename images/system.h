@@ -1,10 +1,11 @@
 // What the host side needs from the operating system besides loading a plug-in, one implementation
-// per platform (system_posix.cpp, system_win32.cpp): terminals, process ids, large blocks, renames,
-// file identities and name limits.
+// per platform (system_posix.cpp, system_win32.cpp): terminals, standard streams, process ids, large
+// blocks, renames, file identities and name limits.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace varno {
@@ -32,6 +33,12 @@ struct NameLimits {
 NameLimits FileNameLimits(const std::string& directory);
 // The system's text for the error of the call that just failed (GetLastError, errno).
 std::string LastSystemError(void);
+// Whether standard input or output (`stream`) is open: a program started with one closed would
+// otherwise take that descriptor for the next file it opens.
+bool StandardStreamOpen(std::FILE* stream);
+// Standard input or output made ready for picture bytes: binary mode on Windows; natively, for
+// standard output, a reader that went away makes writes fail (EPIPE) instead of ending the program.
+void PrepareStandardStream(std::FILE* stream);
 // Sets (value non-null) or removes an environment variable of this process.
 void SetEnvironment(const char* name, const char* value);
 

@@ -1,5 +1,7 @@
 // The host side's operating-system facilities on POSIX.
+#include <fcntl.h>
 #include <malloc.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +17,12 @@
 namespace varno {
 
 bool StderrIsTerminal(void) { return isatty(STDERR_FILENO) != 0; }
+
+bool StandardStreamOpen(std::FILE* stream) { return fcntl(fileno(stream), F_GETFD) != -1; }
+
+void PrepareStandardStream(std::FILE* stream) {
+    if (stream == stdout) signal(SIGPIPE, SIG_IGN);
+}
 
 int32_t ProcessId(void) { return int32_t(getpid()); }
 

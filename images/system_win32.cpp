@@ -1,5 +1,6 @@
 // The host side's operating-system facilities on Windows.
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 #include <process.h>
 
@@ -26,6 +27,14 @@ std::string LastErrorText(DWORD error) {
 
 
 bool StderrIsTerminal(void) { return _isatty(_fileno(stderr)) != 0; }
+
+bool StandardStreamOpen(std::FILE* stream) {
+    const int fd = _fileno(stream);
+    return fd >= 0 && _get_osfhandle(fd) != -1 && _get_osfhandle(fd) != -2;
+}
+
+// Text mode would turn every byte 10 into 13 10 (and stop reading at a byte 26).
+void PrepareStandardStream(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
 int32_t ProcessId(void) { return int32_t(_getpid()); }
 

@@ -17,6 +17,9 @@
 // rows across the picture would take more than the budget is decoded once without keeping it
 // before its rows are sized. Orientation is not applied: rows come out in the order they are
 // stored, as from every other reader.
+//
+// Written: 8-bit grey or RGB, Deflate-compressed strips of about 64 KiB of rows each, through
+// libtiff into memory (zlib as the codec, so the bytes do not depend on libtiff's build).
 #include <tiffio.h>
 
 #include <algorithm>
@@ -486,6 +489,97 @@ std::string DecodeTiff(const uint8_t* bytes, size_t size, const ReadLimits& limi
     } catch (const std::bad_alloc&) {
         return "out of memory";
     }
+}
+
+namespace {
+
+// The file a TIFF is written to: bytes in memory that libtiff extends and patches in place.
+struct GrowingFile {
+    std::vector<uint8_t>* bytes = nullptr;
+    uint64_t at = 0;
+    std::string error;
+};
+
+tmsize_t WriteGrowing(thandle_t handle, void* data, tmsize_t count) {
+    GrowingFile* file = static_cast<GrowingFile*>(handle);
+    if (count < 0 || file->at > SIZE_MAX - uint64_t(count)) return -1;
+    const size_t end = size_t(file->at) + size_t(count);
+    try {
+        if (file->bytes->size() < end) file->bytes->resize(end);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    if (count) std::memcpy(file->bytes->data() + file->at, data, size_t(count));
+    file->at = end;
+    return count;
+}
+
+tmsize_t ReadGrowing(thandle_t handle, void* out, tmsize_t count) {
+    GrowingFile* file = static_cast<GrowingFile*>(handle);
+    const uint64_t size = file->bytes->size();
+    const uint64_t n = count < 0 ? 0 : std::min<uint64_t>(uint64_t(count), file->at < size ? size - file->at : 0);
+    if (n) std::memcpy(out, file->bytes->data() + file->at, size_t(n));
+    file->at += n;
+    return tmsize_t(n);
+}
+
+toff_t SeekGrowing(thandle_t handle, toff_t offset, int whence) {
+    GrowingFile* file = static_cast<GrowingFile*>(handle);
+    const uint64_t base = whence == SEEK_CUR ? file->at : whence == SEEK_END ? file->bytes->size() : 0;
+    if (offset > UINT64_MAX - base) return toff_t(-1);
+    file->at = base + offset;
+    return file->at;
+}
+
+toff_t SizeGrowing(thandle_t handle) { return static_cast<GrowingFile*>(handle)->bytes->size(); }
+int NoMap(thandle_t, void**, toff_t*) { return 0; }
+
+int OnWriteMessage(TIFF*, void* user, const char* module, const char* format, va_list arguments) {
+    GrowingFile* file = static_cast<GrowingFile*>(user);
+    if (file->error.empty()) file->error = MessageLine(module, format, arguments);
+    return 1;
+}
+
+bool WriteTiffRows(TIFF* tiff, int32_t width, int32_t height, int32_t channels, const uint8_t* pixels) {
+    const size_t rowBytes = size_t(width) * size_t(channels);
+    const uint32_t rowsPerStrip = uint32_t(std::max<size_t>(1, std::min<size_t>(size_t(height), 65536 / rowBytes)));
+    if (!TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width)) || !TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height)) ||
+        !TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8)) ||
+        !TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(channels)) ||
+        !TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(channels == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB)) ||
+        !TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG)) ||
+        !TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_ADOBE_DEFLATE)) ||
+        !TIFFSetField(tiff, TIFFTAG_DEFLATE_SUBCODEC, DEFLATE_SUBCODEC_ZLIB) ||
+        !TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip))
+        return false;
+    for (uint32_t strip = 0, row = 0; row < uint32_t(height); ++strip, row += rowsPerStrip) {
+        const size_t rows = std::min<size_t>(rowsPerStrip, size_t(height) - row);
+        if (TIFFWriteEncodedStrip(tiff, strip, const_cast<uint8_t*>(pixels + row * rowBytes), tmsize_t(rows * rowBytes)) < 0)
+            return false;
+    }
+    return TIFFWriteDirectory(tiff) != 0;
+}
+
+}  // namespace
+
+std::string EncodeTiff(int32_t width, int32_t height, int32_t channels, const uint8_t* pixels, std::vector<uint8_t>* out) {
+    std::vector<uint8_t> bytes;
+    GrowingFile file;
+    file.bytes = &bytes;
+    std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
+    if (!options) return "out of memory";
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), OnWriteMessage, &file);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), OnWriteMessage, &file);
+    // "m": nothing is mapped; the file is written from its start.
+    TIFF* tiff = TIFFClientOpenExt(kFileName, "wm", &file, ReadGrowing, WriteGrowing, SeekGrowing, CloseProc, SizeGrowing,
+                                   NoMap, UnmapProc, options.get());
+    if (!tiff) return "the TIFF could not be encoded: " + (file.error.empty() ? std::string("out of memory") : file.error);
+    const bool written = WriteTiffRows(tiff, width, height, channels, pixels);
+    TIFFClose(tiff);  // writes what is still pending
+    if (!written || !file.error.empty())
+        return "the TIFF could not be encoded: " + (file.error.empty() ? std::string("out of memory") : file.error);
+    out->insert(out->end(), bytes.begin(), bytes.end());
+    return {};
 }
 
 }  // namespace varno

@@ -9,9 +9,12 @@
 
 namespace {
 
-bool SameText(const char* a, const char* b) {
-    while (*a != 0 && *a == *b) ++a, ++b;
-    return *a == *b;
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// Equal but for the case of ASCII letters.
+bool SameTextAnyCase(const char* a, const char* b) {
+    while (*a != 0 && Lower(*a) == Lower(*b)) ++a, ++b;
+    return Lower(*a) == Lower(*b);
 }
 
 // A single digit from `low` to `high`; 0 for anything else.
@@ -44,7 +47,7 @@ const EdgeMethodEntry* FindEdgeMethod(int32_t number) {
 int32_t EdgeMethodFromText(const char* text) {
     if (!text) return 0;
     for (const EdgeMethodEntry& entry : kEdgeMethods)
-        if (SameText(text, entry.shortName)) return entry.number;
+        if (SameTextAnyCase(text, entry.shortName) || SameTextAnyCase(text, entry.name)) return entry.number;
     return Digit(text, kEdgeMethodFirst, kEdgeMethodLast);
 }
 

@@ -50,9 +50,13 @@ static_assert(TableIsConsecutive(), "the methods are numbered one after another"
 constexpr bool IsEdgeMethod(int32_t method) { return method >= kEdgeMethodFirst && method <= kEdgeMethodLast; }
 constexpr bool IsEdgeRadius(int32_t radius) { return radius >= kEdgeRadiusMin && radius <= kEdgeRadiusMax; }
 
+// Whether `method` uses the radius: Variable width alone; the others take none.
+constexpr bool EdgeMethodTakesRadius(int32_t method) { return method == kMethodVariableWidth; }
+
 // The entry of method `number`; null when it is none of the five.
 const EdgeMethodEntry* FindEdgeMethod(int32_t number);
-// A method given by its short name or its number written as one digit; 0 when it is neither.
+// A method given by its short name, its name ("Fine detail": the label the menus and the dialog
+// show), either in any case, or its number written as one digit; 0 when it is none of these.
 int32_t EdgeMethodFromText(const char* text);
 // A radius written as one digit of the range; 0 when it is not one.
 int32_t EdgeRadiusFromText(const char* text);

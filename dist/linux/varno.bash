@@ -1,5 +1,6 @@
-# bash completion for varno: its commands, each command's options, the method names of -m, the
-# radii of -r, and picture files where a file is expected.
+# bash completion for varno: its commands, each command's options, the method names of -m (short
+# names, numbers and the dialog's names), the radii of -r, the modes of --combine, and picture
+# files where a file is expected.
 _varno() {
     local cur prev words cword
     if declare -F _init_completion >/dev/null; then
@@ -18,12 +19,22 @@ _varno() {
 
     case $prev in
         -m)
-            mapfile -t COMPREPLY < <(compgen -W 'traditional skinny smoother fine variable 3 4 5 6 7' -- "$cur")
+            local IFS=$'\n' name
+            COMPREPLY=()
+            while IFS= read -r name; do
+                COMPREPLY+=("$(printf '%q' "$name")")
+            done < <(compgen -W $'traditional\nskinny\nsmoother\nfine\nvariable\n3\n4\n5\n6\n7\nTraditional\nSkinny lines\nSmoother\nFine detail\nVariable width' -- "$cur")
+            return ;;
+        --combine)
+            mapfile -t COMPREPLY < <(compgen -W 'replace add subtract intersect' -- "$cur")
             return ;;
         -r)
             mapfile -t COMPREPLY < <(compgen -W '1 2 3' -- "$cur")
             return ;;
-        -j | --seed | --size)
+        -j | --seed | --size | --threads)
+            return ;;
+        --format)
+            mapfile -t COMPREPLY < <(compgen -W 'png tiff bmp jpeg' -- "$cur")
             return ;;
         -o | --selection | --play | --record)
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
@@ -33,9 +44,9 @@ _varno() {
 
     local options
     case ${words[1]} in
-        select) options='-o -m -r -j --selection --dialog --play --record --smaller-png --quiet --' ;;
-        edges) options='-o -m -r --smaller-png --quiet --' ;;
-        sample) options='--size --seed' ;;
+        select) options='-o -m -r -j --selection --combine --dialog --play --record --format --threads --smaller-png --quiet --help --' ;;
+        edges) options='-o -m -r --format --threads --smaller-png --quiet --help --' ;;
+        sample) options='--size --seed --help' ;;
         *) return ;;
     esac
     if [[ $cur == -* ]]; then

@@ -15,8 +15,8 @@ int32_t ModeFor(const std::string& name, int32_t channels, bool sixteen) {
         mode = channels == 1 ? 1 : channels == 3 ? 3 : 0;
         if (mode == 0)
             throw py::value_error(channels == 4 ? std::string("an HxWx4 image is CMYK only with mode='cmyk'")
-                                                : "an image is HxW (grey), HxWx3 (RGB) or HxWx4 (CMYK), not HxWx" +
-                                                      std::to_string(channels));
+                                                : "an image is HxW (grey) or HxWx3 (RGB), HxWx2 or HxWx4 with alpha, "
+                                                  "not HxWx" + std::to_string(channels));
     } else if (name == "grey" || name == "gray") {
         mode = channels == 1 ? 1 : 0;
     } else if (name == "rgb") {

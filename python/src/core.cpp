@@ -10,10 +10,12 @@
 
 #include "base/progress.h"
 #include "base/results.h"
+#include "base/workers.h"
 #include "buffers/colour.h"
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
 #include "host/actions.h"
+#include "host/combine.h"
 #include "host/run.h"
 #include "images/images.h"
 #include "params/edge_table.h"
@@ -59,11 +61,14 @@ std::unique_lock<std::mutex> TakePictureLock() {
 int32_t Stopped(void* stop) { return static_cast<const std::atomic<int>*>(stop)->load() != 0 ? 1 : 0; }
 
 // One run of the plug-in on a document, playing back `method` and `radius` with the dialog
-// suppressed, as `varno select -m METHOD -r RADIUS` does. 0 on success (the new selection is then
-// the document's), else the code with its text in `line`. A preferences file another program holds
-// gives a RuntimeWarning, as varno's warning.
-int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std::string* line, NotedRun* files) {
+// suppressed, as `varno select -m METHOD -r RADIUS` does, on `threads` threads (0: as the
+// environment says). 0 on success (the new selection, combined with the current one as `combine`
+// says, is then the document's), else the code with its text in `line`. A preferences file another
+// program holds gives a RuntimeWarning, as varno's warning.
+int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std::string* line, NotedRun* files,
+                  varno::SelectionCombine combine = varno::SelectionCombine::kReplace, int32_t threads = 0) {
     varno::RunOptions options;
+    options.combine = combine;
     varno::PutEdgeChoice(&options.descriptor, method, radius);
     options.playDescriptor = true;
     varno::RunReport report;
@@ -78,7 +83,7 @@ int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std
             varno::RunPlugin(plugin, document, options, &report);
             lastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (report.aboutResult == 0 && report.result == 0) NoteFilesAfterRun(&files->notes), files->ran = true;
-        });
+        }, threads);
     } catch (...) {
         files->TakeBack();
         throw;
@@ -98,7 +103,11 @@ int16_t RunSelect(varno::Document* document, int32_t method, int32_t radius, std
 }
 
 py::array Select(py::array image, int32_t method, int32_t radius, const py::object& selection,
-                 const std::string& mode) {
+                 const std::string& mode, const std::string& combineName, int32_t threads) {
+    varno::SelectionCombine combine;
+    if (!varno::SelectionCombineFromText(combineName.c_str(), &combine))
+        throw py::value_error("combine must be one of replace, add, subtract, intersect, not '" + combineName + "'");
+    if (threads == 0) CheckThreadsSetting();
     const ImageLayout layout = CheckImage(&image, mode);
     ImageLayout selectionLayout;
     if (!selection.is_none()) selectionLayout = CheckSelection(py::cast<py::array>(selection), layout);
@@ -112,7 +121,8 @@ py::array Select(py::array image, int32_t method, int32_t radius, const py::obje
     std::string line;
     const std::unique_lock<std::mutex> picture = TakePictureLock();
     NotedRun files;
-    if (const int16_t code = RunSelect(&document, method, radius, &line, &files); code != 0) RaiseError(line, code);
+    if (const int16_t code = RunSelect(&document, method, radius, &line, &files, combine, threads); code != 0)
+        RaiseError(line, code);
     return PlaneArray(std::move(document.selection), document.height, document.width);
 }
 
@@ -166,7 +176,8 @@ void MethodPixels(const varno::Document& document, uint8_t* pixels) {
     }
 }
 
-py::array Edges(py::array image, int32_t method, int32_t radius, const std::string& mode) {
+py::array Edges(py::array image, int32_t method, int32_t radius, const std::string& mode, int32_t threads) {
+    if (threads == 0) CheckThreadsSetting();
     const ImageLayout layout = CheckImage(&image, mode);
     const int32_t planes = layout.channels == 1 ? 1 : 3;
     py::array_t<uint8_t> result = planes == 1 ? py::array_t<uint8_t>({layout.height, layout.width})
@@ -192,24 +203,26 @@ py::array Edges(py::array image, int32_t method, int32_t radius, const std::stri
             for (int32_t row = 0; row < layout.height; ++row)
                 ReadBufferRow(buffer, 0, row, int32_t(rowBytes), pixels + size_t(row) * rowBytes);
         if (buffer) DisposeImageBuffer(buffer);
-    });
+    }, threads);
     if (code != kNoErr) RaiseError(ResultText(code), code);
     return result;
 }
 
-py::tuple Read(const std::string& path) {
+py::tuple Read(const py::object& name) {
+    const std::string path = py::cast<std::string>(name);
     varno::Document document;
     std::string error;
     {
         py::gil_scoped_release release;
         error = varno::ReadImageFile(path, &document);
     }
-    if (!error.empty()) RaiseError("cannot read '" + path + "': " + error);
+    if (!error.empty()) RaiseFileError("read", path, error, name);
     const std::string mode = ModeName(document.mode);
     return py::make_tuple(DocumentArray(std::move(document)), mode);
 }
 
-void Write(const std::string& path, py::array image) {
+void Write(const py::object& name, py::array image) {
+    const std::string path = py::cast<std::string>(name);
     const ImageLayout layout = CheckImage(&image, "");
     if (layout.sampleBytes != 1) throw py::type_error("write takes 8-bit pictures (dtype uint8)");
     const py::array_t<uint8_t, py::array::c_style | py::array::forcecast> packed(image);
@@ -221,7 +234,7 @@ void Write(const std::string& path, py::array image) {
         error = varno::EncodeImage(path, layout.width, layout.height, layout.channels, pixels, &bytes);
         if (error.empty()) error = varno::WriteFileAtomically(path, bytes);
     }
-    if (!error.empty()) RaiseError("cannot write '" + path + "': " + error);
+    if (!error.empty()) RaiseFileError("write", path, error, name);
 }
 
 }  // namespace
@@ -231,8 +244,9 @@ void Write(const std::string& path, py::array image) {
 PYBIND11_MODULE(_core, m) {
     using namespace varnopy;
     m.doc() = "The extension behind varnocketile; use the package's functions.";
-    m.def("select", &Select, py::arg("image"), py::arg("method"), py::arg("radius"), py::arg("selection"), py::arg("mode"));
-    m.def("edges", &Edges, py::arg("image"), py::arg("method"), py::arg("radius"), py::arg("mode"));
+    m.def("select", &Select, py::arg("image"), py::arg("method"), py::arg("radius"), py::arg("selection"),
+          py::arg("mode"), py::arg("combine"), py::arg("threads"));
+    m.def("edges", &Edges, py::arg("image"), py::arg("method"), py::arg("radius"), py::arg("mode"), py::arg("threads"));
     m.def("select_file", &SelectFile, py::arg("input"), py::arg("output"), py::arg("method"), py::arg("radius"));
     m.def("read", &Read, py::arg("path"));
     m.def("write", &Write, py::arg("path"), py::arg("image"));
@@ -243,6 +257,11 @@ PYBIND11_MODULE(_core, m) {
     m.attr("METHOD_NAMES") = py::tuple(names);
     m.attr("METHOD_RANGE") = py::make_tuple(int(kEdgeMethodFirst), int(kEdgeMethodLast));
     m.attr("RADIUS_RANGE") = py::make_tuple(int(kEdgeRadiusMin), int(kEdgeRadiusMax));
+    m.attr("THREADS_RANGE") = py::make_tuple(1, int(kMaxThreads));
+    py::list combineNames;
+    for (const char* name : varno::kSelectionCombineNames) combineNames.append(name);
+    m.attr("COMBINE_NAMES") = py::tuple(combineNames);
+    m.attr("VERSION") = VARNO_VERSION;  // the project's, as varno --version prints it
     m.def("plugin_loads", &PluginLoads);
     m.def("last_run_seconds", [] { return lastRunSeconds; });
 }

@@ -1,15 +1,20 @@
 """varnocketile against varno: the same selections and pictures, the documented errors, Ctrl-C, and
 batches here and on a cluster of two worker processes."""
 
+import ast
+import ctypes
+import errno
 import fcntl
 import os
 import shutil
 import signal
 import threading
 import traceback
+from pathlib import Path
 
 import numpy
 import pytest
+from skimage.util import img_as_ubyte
 
 import varnocketile as v
 from conftest import PHOTOS, varno
@@ -60,11 +65,22 @@ def run_log_lines(drive):
 
 GOOD = numpy.zeros((8, 8, 3), numpy.uint8)
 BAD_CALLS = [
-    (lambda: v.select(GOOD.astype(numpy.float32)), TypeError),
+    (lambda: v.select(GOOD.astype(numpy.int16)), TypeError),
     (lambda: v.select(GOOD.astype(">i2")), TypeError),
     (lambda: v.select(GOOD.tolist()), TypeError),
     (lambda: v.select(GOOD[None]), ValueError),
-    (lambda: v.select(GOOD[:, :, :2]), ValueError),
+    (lambda: v.select(numpy.zeros((8, 8, 6), numpy.uint8)), ValueError),
+    (lambda: v.select(GOOD + 1j), TypeError),
+    (lambda: v.select(numpy.zeros((8, 8), [("r", "u1"), ("g", "u2")])), TypeError),
+    (lambda: v.select(GOOD + 1.01), ValueError),
+    (lambda: v.select(GOOD - 0.1), ValueError),
+    (lambda: v.select(GOOD * numpy.nan), ValueError),
+    (lambda: v.select(GOOD, "fine", 2, GOOD[:, :, 0]), TypeError),
+    (lambda: v.select(GOOD, combine="xor"), ValueError),
+    (lambda: v.select(GOOD, combine=1), TypeError),
+    (lambda: v.select(GOOD, threads=0), ValueError),
+    (lambda: v.edges(GOOD, threads=65), ValueError),
+    (lambda: v.select(GOOD, threads=2.0), TypeError),
     (lambda: v.select(GOOD, mode="cmyk"), ValueError),
     (lambda: v.select(GOOD[:0]), ValueError),
     (lambda: v.select(numpy.broadcast_to(numpy.uint8(0), (2, 32768))), ValueError),
@@ -92,19 +108,122 @@ def test_bad_arrays_are_refused_before_the_module_runs(drive):
 def test_bad_files(photos, tmp_path):
     damaged = tmp_path / "damaged.png"
     damaged.write_bytes(photos["rgb"].read_bytes()[:20000])
-    for path in (damaged, tmp_path / "missing.png", PHOTOS / "README.txt"):
+    for path in (damaged, PHOTOS / "README.txt"):
         line = varno("select", path, "-o", tmp_path / "x.png", check=False).stderr.strip()
         with pytest.raises(v.VarnocketileError) as error:
             v.read(path)
         assert (str(error.value), error.value.code) == (line.removeprefix("varno: "), None)
-    with pytest.raises(v.VarnocketileError, match="cannot write"):
-        v.write(tmp_path / "no" / "such.png", GOOD)
     # A NUL ends a name for the system: refused as open() refuses it, nothing read or made.
     for call in (lambda: v.read(f"{photos['rgb']}\0.txt"), lambda: v.write(tmp_path / "x.png\0.bmp", GOOD),
                  lambda: v.select_files([f"{photos['rgb']}\0"], tmp_path / "out", progress=False)):
         with pytest.raises(ValueError, match="embedded null byte"):
             call()
     assert not (tmp_path / "x.png").exists() and not (tmp_path / "out").exists()
+
+
+def _opening_error(path):
+    """The OSError class and errno Python's own open() meets writing `path`."""
+    try:
+        open(path, "wb").close()
+    except OSError as error:
+        return type(error), error.errno
+    raise AssertionError(f"{path} could be written")
+
+
+FILE_ERRORS = [  # (call given the scratch directory and the path it names, error, errno)
+    (lambda d, path: v.read(path / "missing.png"), FileNotFoundError, errno.ENOENT),
+    (lambda d, path: v.read(path), IsADirectoryError, errno.EISDIR),
+    (lambda d, path: v.write(path / "no" / "such.png", GOOD), FileNotFoundError, errno.ENOENT),
+    (lambda d, path: v.write(os.fsencode(d / "dir.png"), GOOD), IsADirectoryError, errno.EISDIR),
+    # Refused even to root where /sys is writable (PermissionError), read-only elsewhere.
+    (lambda d, path: v.write("/sys/varnocketile.png", GOOD), *_opening_error("/sys/varnocketile.png")),
+]
+
+
+@pytest.mark.parametrize("call, error, code", FILE_ERRORS)
+def test_file_errors_are_the_systems(tmp_path, call, error, code):
+    (tmp_path / "dir.png").mkdir()
+    with pytest.raises(error) as raised:
+        call(tmp_path, tmp_path)
+    assert raised.value.errno == code and os.fsdecode(raised.value.filename).startswith(("/sys/", str(tmp_path)))
+
+
+@pytest.fixture(scope="module")
+def pictures(photos):
+    grey, rgb, rgb16 = (v.read(photos[n])[:160, :200] for n in ("grey", "rgb", "rgb16"))
+    noise = numpy.random.default_rng(2).random(grey.shape)
+    return {"grey": grey, "rgb": rgb, "rgb16": rgb16, "noise": noise, "mask": (grey > 100) * numpy.uint8(255)}
+
+
+SAME_SELECTIONS = [  # (image, selection) given, and the (image, selection) to select the same as
+    (lambda p: (p["noise"].tolist(), None), lambda p: (img_as_ubyte(p["noise"]), None)),
+    (lambda p: (p["noise"].astype(">f4"), None), lambda p: (img_as_ubyte(p["noise"].astype("f4")), None)),
+    (lambda p: (p["rgb"] / numpy.float16(255), None), lambda p: (img_as_ubyte(p["rgb"] / numpy.float16(255)), None)),
+    (lambda p: (p["grey"] > 99, p["mask"] > 0), lambda p: ((p["grey"] > 99) * numpy.uint8(255), p["mask"])),
+    (lambda p: (memoryview(p["grey"]), p["mask"] / 255), lambda p: (p["grey"], p["mask"])),
+    (lambda p: (numpy.dstack([p["rgb"], p["grey"]]), None), lambda p: (p["rgb"], None)),
+    (lambda p: (numpy.dstack([p["rgb16"][:, :, 0]] * 2)[:, ::-1], None), lambda p: (p["rgb16"][:, ::-1, 0], None)),
+    (lambda p: (p["rgb16"].astype(">u2").view([("r", ">u2"), ("g", ">u2"), ("b", ">u2")])[:, :, 0], None),
+     lambda p: (p["rgb16"], None)),
+]
+
+
+@pytest.mark.parametrize("given, same", SAME_SELECTIONS)
+def test_array_likes(pictures, given, same):
+    (image, selection), (expected, current) = given(pictures), same(pictures)
+    assert numpy.array_equal(v.select(image, "fine", selection=selection),
+                             v.select(expected, "fine", selection=current))
+
+
+@pytest.mark.parametrize("combine, combined", [
+    ("replace", lambda old, new: new), ("add", numpy.maximum), ("intersect", numpy.minimum),
+    ("subtract", lambda old, new: numpy.minimum(old, 255 - new))])
+def test_combine(pictures, combine, combined):
+    new = v.select(pictures["rgb"], selection=pictures["mask"])
+    assert numpy.array_equal(v.select(pictures["rgb"], selection=pictures["mask"], combine=combine),
+                             combined(pictures["mask"], new))
+
+
+def c_environment():
+    getenv = ctypes.CDLL(None).getenv
+    getenv.restype = ctypes.c_char_p
+    return getenv(b"VARNOCKETILE_THREADS")
+
+
+@pytest.mark.parametrize("setting, threads, made", [
+    (None, 1, 1), (None, 3, 4), ("2", None, 3), ("5", 2, 3), ("x", 1, 1), ("x", None, ValueError),
+    ("0", None, ValueError), ("", None, None)])
+def test_threads(photos, monkeypatch, setting, threads, made):
+    """`made`: the threads a run makes (its own and the methods' workers), counted while it runs."""
+    if setting is not None:
+        monkeypatch.setenv("VARNOCKETILE_THREADS", setting)
+    big, most, done = numpy.tile(v.read(photos["rgb"]), (3, 3, 1)), [0], threading.Event()
+    count = lambda: len(os.listdir("/proc/self/task"))
+    def watch():
+        while not done.wait(0.0002):
+            most[0] = max(most[0], count())
+    watcher = threading.Thread(target=watch)
+    watcher.start()
+    before = count()
+    try:
+        if made is not ValueError:
+            v.select(big, "skinny", threads=threads)
+        for call in (v.select, v.edges) if made is ValueError else ():
+            with pytest.raises(ValueError, match="VARNOCKETILE_THREADS"):
+                call(big, "skinny", threads=threads)
+    finally:
+        done.set()
+        watcher.join()
+    assert c_environment() == (None if setting is None else setting.encode())
+    assert made in (None, ValueError) or most[0] - before == made
+
+
+def test_version_and_stub_names():
+    stub = ast.parse((Path(v.__file__).parent / "__init__.pyi").read_text())
+    literals = {node.targets[0].id: ast.literal_eval(node.value.slice) for node in stub.body
+                if isinstance(node, ast.Assign) and isinstance(node.value, ast.Subscript)}
+    assert (literals["MethodName"], literals["CombineName"]) == (v.METHOD_NAMES, v.COMBINE_NAMES)
+    assert v.__version__ == varno("--version").stdout.split()[1]
 
 
 def interrupted_select(image):

@@ -61,9 +61,11 @@ TEST(VarnoBatch, EachPictureSucceedsOrFailsOnItsOwn) {
                                                    "varno: new selection written to " + out + "p2-selection.png"};
         EXPECT_EQ(Lines(outcome.out), expectedOut) << jobs;
         const std::set<std::string> errors = Lines(outcome.err);
-        EXPECT_EQ(errors.size(), 6u) << outcome.err;
+        EXPECT_EQ(errors.size(), 7u) << outcome.err;
+        EXPECT_EQ(outcome.err.find("has no effect"), outcome.err.rfind("has no effect")) << "once for the batch";
         for (const std::string& line :
-             {"varno: cannot read '" + junk + "': not an image varno can read (PNG, JPEG, BMP or TIFF)",
+             {std::string("varno: warning: -r 1 has no effect: the method is Fine detail, and only Variable width takes a radius"),
+              "varno: cannot read '" + junk + "': not an image varno can read (PNG, JPEG, BMP or TIFF)",
               "varno: '" + twin + "': its selection '" + out + "p1-selection.png' is the selection of '" + good1 + "' too",
               "varno: '" + linked + "': its selection '" + out + "linked-selection.png' would replace the picture '" + good1 + "'",
               std::string("varno: 5 of 7 pictures failed")})

@@ -19,8 +19,9 @@ TEST(EdgeTable, MethodAndRadiusValues) {
     } cases[] = {
         {"traditional", 3, 0}, {"skinny", 4, 0}, {"smoother", 5, 0}, {"fine", 6, 0}, {"variable", 7, 0},
         {"3", 3, 3},           {"7", 7, 0},      {"1", 0, 1},        {"2", 0, 2},    {"8", 0, 0},
-        {"0", 0, 0},           {"", 0, 0},       {"Smoother", 0, 0}, {"33", 0, 0},   {"-1", 0, 0},
-        {"skinnyx", 0, 0},     {"skinn", 0, 0},  {"4 ", 0, 0},
+        {"0", 0, 0},           {"", 0, 0},       {"Smoother", 5, 0}, {"33", 0, 0},   {"-1", 0, 0},
+        {"skinnyx", 0, 0},     {"skinn", 0, 0},  {"4 ", 0, 0},       {"FINE detail", 6, 0}, {"Skinny Lines", 4, 0},
+        {"VARIABLE", 7, 0},    {"Variable width", 7, 0}, {"Variable width:", 0, 0}, {"Fine  detail", 0, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EdgeMethodFromText(c.text), c.method) << c.text;
