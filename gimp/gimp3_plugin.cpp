@@ -134,7 +134,7 @@ bool ShowDialog(GimpProcedure* procedure, GimpProcedureConfig* config) {
     GimpValueArray* variable = gimp_value_array_new(1);
     GValue nick = G_VALUE_INIT;
     g_value_init(&nick, G_TYPE_STRING);
-    g_value_set_string(&nick, kEdgeMethods[kEdgeMethodCount - 1].shortName);
+    g_value_set_string(&nick, FindEdgeMethod(kMethodVariableWidth)->shortName);
     gimp_value_array_append(variable, &nick);
     g_value_unset(&nick);
     gimp_procedure_dialog_set_sensitive_if_in(procedureDialog, "radius", nullptr, "method", variable, TRUE);
