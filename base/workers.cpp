@@ -18,6 +18,19 @@ struct Countdown {
 };
 Countdown threadFailure;
 uint32_t threadRequests;
+int64_t bandedNanoseconds;
+
+// The pool lent to one thread, and that thread (read by any thread, so both atomically).
+struct Lending {
+    WorkerPool* pool;
+    uint64_t thread;
+};
+Lending lending;
+
+WorkerPool* LentPool() {
+    if (__atomic_load_n(&lending.thread, __ATOMIC_ACQUIRE) != PlatformThreadId()) return nullptr;
+    return __atomic_load_n(&lending.pool, __ATOMIC_RELAXED);
+}
 
 bool ThreadStartFails() {
     ++threadRequests;
@@ -95,14 +108,40 @@ void StopWorkerPool(WorkerPool* pool) {
     *pool = WorkerPool{};
 }
 
+void LendWorkerPool(WorkerPool* pool) {
+    StartWorkerPool(pool, ThreadCount());
+    if (pool->workers == 0) return;  // nothing to lend: each job runs as it would without it
+    __atomic_store_n(&lending.pool, pool, __ATOMIC_RELAXED);
+    __atomic_store_n(&lending.thread, PlatformThreadId(), __ATOMIC_RELEASE);
+}
+
+void TakeBackWorkerPool(WorkerPool* pool) {
+    if (__atomic_load_n(&lending.pool, __ATOMIC_RELAXED) == pool) {
+        __atomic_store_n(&lending.thread, uint64_t(0), __ATOMIC_RELEASE);
+        __atomic_store_n(&lending.pool, static_cast<WorkerPool*>(nullptr), __ATOMIC_RELAXED);
+    }
+    StopWorkerPool(pool);
+}
+
 int32_t StartBandWorkers(WorkerPool* pool, int32_t maxBands, uint32_t bandBytes, uint8_t** blocks) {
-    int32_t wanted = ThreadCount();
+    WorkerPool* lent = LentPool();
+    int32_t wanted = lent ? lent->workers : ThreadCount();
     if (wanted > maxBands) wanted = maxBands;
     int32_t allocated = 0;
     for (; wanted >= 2 && allocated < wanted; ++allocated) {
         if (bandBytes == 0) continue;
         blocks[allocated] = static_cast<uint8_t*>(AllocateMemoryBlock(bandBytes));
         if (!blocks[allocated]) break;
+    }
+    if (lent) {
+        if (allocated < 2) {
+            for (int32_t i = 0; i < allocated; ++i) FreeMemoryBlock(blocks[i]), blocks[i] = nullptr;
+            allocated = 0;
+        }
+        *pool = WorkerPool{};
+        pool->lent = lent;
+        pool->workers = allocated;
+        return allocated;
     }
     StartWorkerPool(pool, allocated);
     for (int32_t i = pool->workers; i < allocated; ++i) {
@@ -113,7 +152,8 @@ int32_t StartBandWorkers(WorkerPool* pool, int32_t maxBands, uint32_t bandBytes,
 }
 
 void StopBandWorkers(WorkerPool* pool, uint8_t** blocks) {
-    StopWorkerPool(pool);
+    if (pool->lent) *pool = WorkerPool{};
+    else StopWorkerPool(pool);
     for (int32_t i = 0; i < kMaxThreads; ++i) {
         FreeMemoryBlock(blocks[i]);
         blocks[i] = nullptr;
@@ -139,8 +179,11 @@ bool NextBandRow(BandControl* control) {
     return true;
 }
 
-int16_t RunBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progress, bool report, int32_t firstStep,
-                 int32_t steps) {
+namespace {
+
+// RunBands without the account of its time.
+int16_t RunJobBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progress, bool report, int32_t firstStep,
+                    int32_t steps) {
     if (!pool || pool->workers == 0) {
         BandControl control{nullptr, progress, report, firstStep, steps, false};
         for (int32_t band = 0; band < job.bands && !control.stopped; ++band) job.work(job.arg, band, &control);
@@ -181,6 +224,19 @@ int16_t RunBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progr
     PlatformUnlock(pool->sync);
     return stopped ? kErrUserCancelled : kNoErr;
 }
+
+}  // namespace
+
+int16_t RunBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progress, bool report, int32_t firstStep,
+                 int32_t steps) {
+    const int64_t start = PlatformNanoseconds();
+    if (pool && pool->lent && pool->workers > 0) pool = pool->lent;
+    const int16_t result = RunJobBands(pool, job, progress, report, firstStep, steps);
+    __atomic_add_fetch(&bandedNanoseconds, PlatformNanoseconds() - start, __ATOMIC_RELAXED);
+    return result;
+}
+
+int64_t BandedNanoseconds(void) { return __atomic_load_n(&bandedNanoseconds, __ATOMIC_RELAXED); }
 
 void FailThreadsAfter(int32_t countdown, bool sticky) { threadFailure = {countdown, sticky}; }
 int32_t CountThreadRequests(void) { return int32_t(threadRequests); }

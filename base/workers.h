@@ -55,12 +55,20 @@ struct WorkerPool {
     int32_t stop;       // set by the caller when the host asked to stop (atomic)
     int32_t quit;
     bool reporting;  // the caller reports this job's rows: wake it now and then
+    WorkerPool* lent;  // the pool lent to this computation's thread, which runs its jobs instead
 };
 
 // Starts `wanted` workers (at most kMaxThreads): none for wanted < 2, fewer when a thread or the
 // pool's memory is refused. The pool must be stopped with StopWorkerPool whatever happened.
 void StartWorkerPool(WorkerPool* pool, int32_t wanted);
 void StopWorkerPool(WorkerPool* pool);
+
+// One pool for a computation of many passes: LendWorkerPool starts ThreadCount() workers, and
+// every StartBandWorkers call made on the calling thread until TakeBackWorkerPool takes its
+// workers from that pool instead of starting and joining threads of its own. Calls on other
+// threads are not affected. TakeBackWorkerPool joins the workers. Not nested.
+void LendWorkerPool(WorkerPool* pool);
+void TakeBackWorkerPool(WorkerPool* pool);
 
 // Starts the workers for a job of at most `maxBands` bands, each with a zero-filled scratch block
 // of `bandBytes` in blocks[band] (blocks: kMaxThreads entries, none on entry): as many as
@@ -71,11 +79,19 @@ int32_t StartBandWorkers(WorkerPool* pool, int32_t maxBands, uint32_t bandBytes,
 void StopBandWorkers(WorkerPool* pool, uint8_t** blocks);
 
 // Runs bands 0 .. job.bands - 1 of a pass of `steps` progress steps starting at `firstStep`, one
-// step per row begun: on the workers when there are any (job.bands must not exceed them), else
-// one after the other here. 0, or -128 when the progress pair asked to stop (reported only when
+// step per row begun: on the workers when there are any (each takes the next band as it comes
+// free), else one after the other here. 0, or -128 when the progress pair asked to stop (reported only when
 // `report`); the bands may then be part done.
 int16_t RunBands(WorkerPool* pool, const BandJob& job, const ProgressPair* progress, bool report, int32_t firstStep,
                  int32_t steps);
+
+// Bands for a pass whose bands need no blocks of their own: several a worker (one without
+// workers), at most one a row, so that workers take them as they come free and one that started
+// late or was held up takes fewer.
+inline int32_t SpreadBands(int32_t workers, int32_t rows) {
+    const int32_t bands = workers < 1 ? 1 : 4 * workers;
+    return rows < bands ? (rows < 1 ? 1 : rows) : bands;
+}
 
 // Before each row of a band: false when the band is to stop at once.
 bool NextBandRow(BandControl* control);
@@ -90,3 +106,7 @@ inline int32_t BandStart(int32_t band, int32_t bands, int32_t rows) {
 // started, so that a test can make each fail in turn.
 void FailThreadsAfter(int32_t countdown, bool sticky);
 int32_t CountThreadRequests(void);
+// Benchmark aid: the wall time, in nanoseconds, that RunBands has taken since the program started
+// (bands run on workers or, without them, on the calling thread). The rest of a computation's own
+// time is its serial part.
+int64_t BandedNanoseconds(void);

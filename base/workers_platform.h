@@ -24,3 +24,7 @@ void PlatformWakeAll(WorkerSync* sync, int32_t which);
 // `value` (false when unset or longer than `capacity` - 1).
 int32_t PlatformProcessorCount(void);
 bool PlatformEnvironment(const char* name, char* value, int32_t capacity);
+// The calling thread's identity.
+uint64_t PlatformThreadId(void);
+// A monotonic clock in nanoseconds, for the benchmark's account of banded time.
+int64_t PlatformNanoseconds(void);

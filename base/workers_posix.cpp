@@ -1,6 +1,7 @@
 // POSIX threads under the worker pool; the processors come from the process's affinity mask.
 #include <pthread.h>
 #include <sched.h>
+#include <time.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -95,3 +96,11 @@ bool PlatformEnvironment(const char* name, char* value, int32_t capacity) {
     std::strcpy(value, found);
     return true;
 }
+
+int64_t PlatformNanoseconds(void) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+uint64_t PlatformThreadId(void) { return uint64_t(pthread_self()); }

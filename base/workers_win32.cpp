@@ -65,3 +65,12 @@ bool PlatformEnvironment(const char* name, char* value, int32_t capacity) {
     const DWORD length = GetEnvironmentVariableA(name, value, DWORD(capacity));
     return length > 0 && length < DWORD(capacity);
 }
+
+int64_t PlatformNanoseconds(void) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return int64_t(double(now.QuadPart) * 1e9 / double(frequency.QuadPart));
+}
+
+uint64_t PlatformThreadId(void) { return GetCurrentThreadId(); }

@@ -77,11 +77,11 @@ public:
                 if (run.run_type == Run::RT_Iteration) {
                     Book().AddRepetition(name, seconds);
                     for (const auto& [key, counter] : run.counters)
-                        if (key == kWholeSeconds || key == kPeakBytes) Book().AddFigure(name, key, counter.value);
+                        if (IsExecuteFigure(key)) Book().AddFigure(name, key, counter.value);
                 } else if (run.aggregate_name == "median") {
                     Book().SetMedian(name, seconds);
                     for (const auto& [key, counter] : run.counters)
-                        if (key == kWholeSeconds || key == kPeakBytes) Book().SetFigureMedian(name, key, counter.value);
+                        if (IsExecuteFigure(key)) Book().SetFigureMedian(name, key, counter.value);
                 }
             }
         }

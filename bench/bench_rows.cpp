@@ -122,9 +122,6 @@ std::vector<ThreadsRow> RegisterThreadRows(Picture* p, bool grey) {
         row.label = Label(execute) + (grey ? ", grey" : ", RGB");
         row.execute = std::string(execute.key) + "/" + kind;
         row.threaded = std::string(execute.key) + "_threads/" + kind;
-        for (const Row& alone : kRows)
-            if (!alone.execute && alone.method == execute.method && (alone.radius == execute.radius || alone.radius == 0))
-                row.alone = std::string(alone.key) + "/" + kind;
         const varno::Document* document = grey ? &p->greyDocument : &p->rgbDocument;
         const BenchPicture* picture = &p->picture;
         const std::string name = row.threaded;

@@ -55,9 +55,15 @@ struct ResultBook {
     std::map<std::string, double> figureMedians;
 };
 
-// Figure keys of a whole Execute run: the whole call in seconds and the peak memory in bytes.
+// Figure keys of a whole Execute run: the whole call, the time inside the host's pixel callbacks
+// and the time of the plug-in's passes in bands, in seconds, and the peak memory in bytes.
 constexpr const char* kWholeSeconds = "whole_s";
+constexpr const char* kHostSeconds = "host_s";
+constexpr const char* kBandedSeconds = "banded_s";
 constexpr const char* kPeakBytes = "peak_bytes";
+inline bool IsExecuteFigure(const std::string& key) {
+    return key == kWholeSeconds || key == kHostSeconds || key == kBandedSeconds || key == kPeakBytes;
+}
 
 struct TableRow {
     std::string label;      // what was timed, e.g. "Traditional, RGB"

@@ -4,12 +4,12 @@
 // Contract: RememberThreadsSetting keeps VARNOCKETILE_THREADS as the program was started with it;
 // UseThreads(false) sets it to 1 for the runs that follow, UseThreads(true) back to that setting
 // (unset: every processor of the process), which ThreadsInUse counts. FormatThreadsTable prints,
-// per row, the plug-in's own share of an Execute run on one thread and on all of them, their
-// ratio against the goal (kThreadsGoal), the serial share s = (Execute on one thread - the method
-// alone on one thread) / Execute on one thread, which counts reading the document, the mask and
-// the write-back as serial, the speed-ups s predicts at 8 and 16 threads by Amdahl's law
-// (1 / (s + (1 - s) / n)), the peer at one thread and at its default count, and the ratio of the
-// run on all threads to the peer at its default count against the row's goal (0: none).
+// per row, the time inside the host's pixel callbacks and the plug-in's own share of an Execute run
+// on one thread and on all of them, each split into its serial part and its passes in bands; the
+// ratio of the own shares against the goal (kThreadsGoal); the serial share s = serial / own on one
+// thread and the speed-ups it predicts at 8 and 16 threads by Amdahl's law (1 / (s + (1 - s) / n));
+// the peer at one thread and at its default count, and the ratio of the run on all threads to the
+// peer at its default count against the row's goal (0: none).
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,6 @@ int32_t ThreadsInUse();
 
 struct ThreadsRow {
     std::string label;
-    std::string alone;      // the method alone, one thread
     std::string execute;    // Execute, one thread
     std::string threaded;   // Execute, all threads
     std::string peer;       // the peer, one thread (may be empty)

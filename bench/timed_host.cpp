@@ -5,6 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include "base/workers.h"
+
 namespace varnobench {
 
 namespace {
@@ -80,9 +82,11 @@ void PIAPI TimedEntry(int16_t selector, void* record, intptr_t* data, int16_t* r
         if (ports->readPixelsProc) ports->readPixelsProc = TimedRead;
         if (ports->writeBasePixelsProc) ports->writeBasePixelsProc = TimedWrite;
     }
+    const int64_t bandedBefore = BandedNanoseconds();
     const Clock::time_point start = Clock::now();
     plugin(selector, record, data, result);
     last.seconds = Since(start);
+    last.bandedSeconds = double(BandedNanoseconds() - bandedBefore) * 1e-9;
     if (ports) *ports = hostPorts;
     const int64_t peak = StatusBytes("VmHWM:");
     if (peakKnown && before >= 0 && peak >= before) last.peakBytes = peak - before;

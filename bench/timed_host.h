@@ -20,6 +20,7 @@ namespace varnobench {
 struct ExecuteTiming {
     double seconds = 0.0;          // the whole Execute call
     double callbackSeconds = 0.0;  // inside the host's pixel callbacks
+    double bandedSeconds = 0.0;    // in the plug-in's passes run in bands (the rest of its own share is serial)
     int64_t callbacks = 0;
     int64_t peakBytes = -1;        // resident memory taken on during the call
 };

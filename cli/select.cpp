@@ -331,6 +331,8 @@ int Select(const std::vector<std::string>& args) {
         // held by another program, the plug-in runs with the defaults, and varno says so.
         job.run = runFiles.Before(StopAsked);
         RunOptions played = options;
+        played.barFrom = double(i) / double(jobs.size());
+        played.barTo = double(i + 1) / double(jobs.size());
         if (played.playDescriptor) CompleteEdgeChoice(&played.descriptor, job.run->notes.choice);
         // Once for the command: the method a lone -r went with is known only now.
         if (const DescriptorItem* method = played.descriptor.Find(FourCC("EdgM")); method && !radiusWarned.exchange(true))

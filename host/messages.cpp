@@ -90,6 +90,23 @@ void DrawProgressBar(int32_t done, int32_t total, int32_t* shown) {
     std::fflush(stderr);
 }
 
+double AdvanceBar(ForwardBar* bar, int32_t done, int32_t total) {
+    if (total <= 0) return bar->position;
+    done = std::clamp(done, 0, total);
+    const double fraction = double(done) / total;
+    if (total != bar->total || done < bar->done) {
+        bar->passStart = bar->position;
+        bar->passFirst = fraction;
+    }
+    bar->done = done;
+    bar->total = total;
+    if (bar->passFirst < 1) {
+        const double moved = (1 - bar->passStart) * (fraction - bar->passFirst) / (1 - bar->passFirst);
+        bar->position = std::clamp(bar->passStart + moved, bar->position, 1.0);
+    }
+    return bar->position;
+}
+
 void ClearProgressBar(int32_t* shown) {
     if (*shown < 0) return;
     *shown = -1;

@@ -20,6 +20,18 @@ std::string ResultLine(int16_t code, const std::string& reported = {});
 // functions below may be called from several threads.
 void DrawProgressBar(int32_t done, int32_t total, int32_t* shown);
 void ClearProgressBar(int32_t* shown);
+// Where a bar stands for a run whose reports come in passes, each counted from its own start
+// (a new total, or fewer done than before, begins a pass). The bar only moves forward: a pass
+// takes it from where it stood towards the end in proportion to how far the pass's own count has
+// come from its first report, so a run that counts once from 0 to its total is shown as reported.
+struct ForwardBar {
+    double position = 0;   // 0..1
+    double passStart = 0;  // the position when the current pass began
+    double passFirst = 0;  // the current pass's first reported fraction
+    int32_t done = 0, total = -1;
+};
+// Takes one report and gives the bar's new position.
+double AdvanceBar(ForwardBar* bar, int32_t done, int32_t total);
 // Text drawn before the bar from its next drawing on ("file 3/10 "); empty for none.
 void SetProgressLabel(const std::string& label);
 // One line on `stream` (stdout or stderr) that does not run into the bar: the bar is erased first

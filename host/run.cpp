@@ -57,6 +57,7 @@ struct Session {
     SelectionRecord record = {};
 
     int32_t barShown = -1;
+    ForwardBar bar;
 };
 
 Session* active;
@@ -237,11 +238,19 @@ Boolean PIAPI TestAbort(void) {
     return options.abortAfter > 0 && calls >= options.abortAfter ? 1 : 0;
 }
 
+// The run's bar at `position` of its part of the whole bar, in tenths of a percent.
+void DrawBarAt(Session* s, double position) {
+    const RunOptions& options = *s->options;
+    const double at = position >= 1 ? options.barTo
+                                    : std::min(options.barTo, options.barFrom + (options.barTo - options.barFrom) * position);
+    DrawProgressBar(int32_t(std::clamp(at, 0.0, 1.0) * 1000), 1000, &s->barShown);
+}
+
 void PIAPI Progress(int32_t done, int32_t total) {
     if (!active) return;
     ++active->report->progressCalls;
     if (done < 0 || total < 0 || done > total) active->report->progressWithinTotal = false;
-    if (active->options->progressBar) DrawProgressBar(done, total, &active->barShown);
+    if (active->options->progressBar) DrawBarAt(active, AdvanceBar(&active->bar, done, total));
     if (active->options->progress) active->options->progress(done, total);
 }
 
@@ -394,6 +403,7 @@ int16_t RunPlugin(PluginInstance* plugin, Document* document, const RunOptions& 
         plugin->entry(kSelectorExecute, &s->record, &plugin->data, &result);
         report->executed = true;
     }
+    if (options.progressBar && report->executed && result == 0) DrawBarAt(s, 1);
     ClearProgressBar(&s->barShown);
     EndCallbackFaults();
     active = outer;

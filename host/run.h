@@ -64,7 +64,9 @@ struct RunOptions {
     bool descriptorSuites = true;  // false: the record has no descriptorParameters
     int32_t abortAfter = 0;        // abortProc answers stop from its abortAfter-th call on (0: never)
     const std::atomic<int>* interrupt = nullptr;  // non-zero: abortProc answers stop
-    bool progressBar = false;      // draw a bar on stderr
+    bool progressBar = false;      // draw a bar on stderr, only ever forward, at its end on success
+    // The part of the bar the run fills (0..1): a batch gives each picture its share of one bar.
+    double barFrom = 0, barTo = 1;
     // Called with every report of progressProc, as the plug-in made it (a host's own bar).
     std::function<void(int32_t done, int32_t total)> progress;
     PartialDelivery partial;

@@ -4,6 +4,7 @@
 // of them on every path before it returns the result.
 #include "plugin/execute.h"
 
+#include "base/workers.h"
 #include "buffers/image_buffer.h"
 #include "edges/methods.h"
 #include "plugin/dispatch.h"
@@ -155,6 +156,7 @@ int16_t ChooseRunAndHandBack(PersistentBlock* block, SelectionRecord* host, cons
 // the mask goes back to the host. A read the host refuses ends the run with its code.
 int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry, RowBuffers* rows) {
     const int32_t width = geometry.width, height = geometry.height;
+    TouchImagePages(block->maskImage);
     int16_t result = ReadSelection(host, host->documentInfo->selection, rows, block->maskImage, width, height);
     if (result != kNoErr) return result;
     const ReadChannelDesc* channels = DocumentChannels(host->documentInfo);
@@ -163,6 +165,7 @@ int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry
 
     result = CreateBackingBuffer(width, height, planes, &block->workingImage);
     if (result != kNoErr) return result;
+    TouchImagePages(block->workingImage);
     result = ReadDocument(host, channels, geometry.imageMode, rows, block->workingImage, width, height);
     if (result != kNoErr) return result;
     return ChooseRunAndHandBack(block, host, geometry, planes, rows);
@@ -180,6 +183,9 @@ int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
     int16_t result = CheckHost(host, &geometry);
     if (result != kNoErr) return result;
 
+    // Every pass of the run, the dialog's previews included, takes its workers from one pool.
+    WorkerPool pool;
+    LendWorkerPool(&pool);
     RowBuffers rows = {};
     if (!AllocateRowBuffers(&rows, geometry.width)) result = kErrOutOfMemory;
     if (result == kNoErr)
@@ -190,6 +196,7 @@ int16_t Execute(PersistentBlock* block, SelectionRecord* host) {
     if (block->workingImage) DisposeImageBuffer(block->workingImage);
     if (block->maskImage) DisposeImageBuffer(block->maskImage);
     FreeRowBuffers(&rows);
+    TakeBackWorkerPool(&pool);
     block->choice = nullptr;
     block->workingImage = block->maskImage = nullptr;
     return result;

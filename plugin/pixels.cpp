@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "buffers/colour.h"
+#include "base/workers.h"
 #include "buffers/image_buffer.h"
-#include "edges/kernels/gradient.h"
 #include "plugin/plugin.h"
 
 namespace {
@@ -25,12 +25,6 @@ OSErr RequestRowInto(const SelectionRecord* host, const ReadChannelDesc* channel
     return host->channelPortProcs->readPixelsProc(channel->port, &scaling, &area, desc, wrote);
 }
 
-// Requests row r of a channel into row buffer `index`.
-OSErr RequestRow(const SelectionRecord* host, const ReadChannelDesc* channel, RowBuffers* rows, int32_t index,
-                 int32_t r, int32_t width, VRect* wrote) {
-    return RequestRowInto(host, channel, &rows->desc[index], r, width, wrote);
-}
-
 // Row buffer `index`'s description with its data moved to `row`: the host then delivers straight
 // into an image buffer's row, which holds the same width x 8-bit samples.
 PixelMemoryDesc DescriptionOfRow(const RowBuffers* rows, int32_t index, uint8_t* row) {
@@ -39,16 +33,45 @@ PixelMemoryDesc DescriptionOfRow(const RowBuffers* rows, int32_t index, uint8_t*
     return desc;
 }
 
-// Fills the columns of row r that the host did not deliver: all of them when the wrote rectangle
-// is not this row. The host's edges are clamped to the row, whatever it reported.
+// The columns [*left, *right) of row r that the host reports delivered: none when the wrote
+// rectangle is not this row. The host's edges are clamped to the row, whatever it reported.
+void DeliveredSpan(const VRect& wrote, int32_t r, int32_t width, int32_t* left, int32_t* right) {
+    *left = *right = width;
+    if (wrote.top != r) return;
+    *left = wrote.left < 0 ? 0 : (wrote.left > width ? width : wrote.left);
+    *right = wrote.right < 0 ? 0 : (wrote.right > width ? width : wrote.right);
+}
+
+// Fills the columns of row r that the host did not deliver.
 void FillUndelivered(uint8_t* row, const VRect& wrote, int32_t r, int32_t width, uint8_t fill) {
-    int32_t left = width, right = width;
-    if (wrote.top == r) {
-        left = wrote.left < 0 ? 0 : (wrote.left > width ? width : wrote.left);
-        right = wrote.right < 0 ? 0 : (wrote.right > width ? width : wrote.right);
-    }
+    int32_t left, right;
+    DeliveredSpan(wrote, r, width, &left, &right);
     for (int32_t x = 0; x < left; ++x) row[x] = fill;
     for (int32_t x = right; x < width; ++x) row[x] = fill;
+}
+
+// Columns [from, to) of one plane, `step` bytes a pixel, as they were in `before`, or 0.
+void KeepUndelivered(uint8_t* out, const uint8_t* before, int32_t step, int32_t from, int32_t to) {
+    for (int32_t x = from; x < to; ++x) out[step * x] = before ? before[step * x] : 0;
+}
+
+// Requests the `count` planes of row r straight into `out`, `step` bytes a pixel, plane i at byte
+// i of each pixel: the host lays the samples out as they are used, so no pass of the plug-in's
+// own has to interleave them. A column the host leaves out of a plane keeps what that plane held
+// there in the row before (`before`, laid out alike; none for the first row: 0), as a plane read
+// into a row buffer of its own keeps what the buffer held.
+OSErr RequestPlanesInto(const SelectionRecord* host, const ReadChannelDesc* const* planes, int32_t count,
+                        int32_t step, uint8_t* out, const uint8_t* before, int32_t r, int32_t width) {
+    for (int32_t i = 0; i < count; ++i) {
+        PixelMemoryDesc desc = {out, 8 * step * width, 8 * step, 8 * i, 8};
+        VRect wrote;
+        if (OSErr error = RequestRowInto(host, planes[i], &desc, r, width, &wrote)) return error;
+        int32_t left, right;
+        DeliveredSpan(wrote, r, width, &left, &right);
+        KeepUndelivered(out + i, before ? before + i : nullptr, step, 0, left);
+        KeepUndelivered(out + i, before ? before + i : nullptr, step, right, width);
+    }
+    return kNoErr;
 }
 
 struct ModeChannels {
@@ -75,7 +98,115 @@ ModeChannels ChannelsForMode(int32_t imageMode) {
     }
 }
 
+struct PageJob {
+    ImageBuffer* image;
+    int32_t rowBytes;
+    int32_t height;
+    int32_t bands;
+    int32_t fill;  // the value of every byte, or -1: touch the pages only
+};
+
+// One write to every page of the band's rows (the bytes are zero already and stay so), or every
+// byte set to the fill value.
+void PageBand(void* arg, int32_t band, BandControl* control) {
+    const PageJob& job = *static_cast<const PageJob*>(arg);
+    constexpr int32_t kPage = 4096;
+    for (int32_t r = BandStart(band, job.bands, job.height), end = BandStart(band + 1, job.bands, job.height); r < end;
+         ++r) {
+        if (!NextBandRow(control)) return;
+        uint8_t* row = BufferRow(job.image, r);
+        if (!row) continue;
+        if (job.fill >= 0) {
+            std::memset(row, job.fill, size_t(job.rowBytes));
+            continue;
+        }
+        volatile uint8_t* touched = row;
+        for (int32_t x = 0; x < job.rowBytes; x += kPage) touched[x] = 0;
+        touched[job.rowBytes - 1] = 0;
+    }
+}
+
+// PageBand over the whole image, in bands on the workers (on the calling thread without them).
+void RunPageJob(ImageBuffer* image, int32_t fill) {
+    BufferShape shape = {0, 0, 0};
+    GetBufferShape(image, &shape);
+    if (shape.width < 1 || shape.height < 1) return;
+    PageJob job = {image, shape.width * shape.planes, shape.height, 0, fill};
+    WorkerPool pool;
+    uint8_t* blocks[kMaxThreads] = {};
+    job.bands = SpreadBands(StartBandWorkers(&pool, shape.height, 0, blocks), shape.height);
+    RunBands(&pool, {PageBand, &job, job.bands}, nullptr, false, 0, shape.height);
+    StopBandWorkers(&pool, blocks);
+}
+
+// CMYK and Lab: the rows of a chunk arrive with their planes side by side (4 bytes a pixel) in a
+// staging block, in the order and with the calls a row-by-row read makes; the chunk's rows are
+// then converted to RGB in bands on the workers while the host's thread waits for them.
+constexpr int32_t kChunkRows = 64;
+
+struct ConvertJob {
+    const uint8_t* staged;  // the chunk's rows, 4 * width bytes each
+    ImageBuffer* image;
+    int32_t firstRow;
+    int32_t rows;
+    int32_t width;
+    int32_t bands;
+    bool cmyk;
+};
+
+void ConvertBand(void* arg, int32_t band, BandControl* control) {
+    const ConvertJob& job = *static_cast<const ConvertJob*>(arg);
+    for (int32_t r = BandStart(band, job.bands, job.rows), end = BandStart(band + 1, job.bands, job.rows); r < end; ++r) {
+        if (!NextBandRow(control)) return;
+        const uint8_t* in = job.staged + size_t(r) * size_t(4 * job.width);
+        uint8_t* out = BufferRow(job.image, job.firstRow + r);
+        if (!out) continue;
+        if (job.cmyk) {
+            for (int32_t x = 0; x < job.width; ++x, in += 4) ConvertCmykPixel(in[0], in[1], in[2], in[3], out + 3 * x);
+        } else {
+            for (int32_t x = 0; x < job.width; ++x, in += 4) ConvertLabPixel(in[0], in[1], in[2], out + 3 * x);
+        }
+    }
+}
+
+int16_t ReadAndConvert(const SelectionRecord* host, const ReadChannelDesc* const* planes, int32_t count,
+                       ImageBuffer* image, int32_t width, int32_t height) {
+    const size_t rowBytes = size_t(4 * width);
+    // One row more than a chunk: the last row of a chunk stays as the "row before" of the next.
+    uint8_t* staging = static_cast<uint8_t*>(AllocateMemoryBlock(uint32_t(rowBytes * (kChunkRows + 1))));
+    if (!staging) return kErrOutOfMemory;
+    ConvertJob job = {staging + rowBytes, image, 0, 0, width, 0, count == 4};
+    WorkerPool pool;
+    uint8_t* blocks[kMaxThreads] = {};
+    job.bands = SpreadBands(StartBandWorkers(&pool, kChunkRows, 0, blocks), kChunkRows);
+    int16_t result = kNoErr;
+    const uint8_t* before = nullptr;
+    for (int32_t first = 0; first < height && result == kNoErr; first += kChunkRows) {
+        job.firstRow = first;
+        job.rows = height - first < kChunkRows ? height - first : kChunkRows;
+        for (int32_t k = 0; k < job.rows && result == kNoErr; ++k) {
+            const int32_t r = first + k;
+            Progress(host, height + r, 12 * height);
+            uint8_t* staged = staging + rowBytes * size_t(1 + k);
+            if (!BufferRow(image, r)) {
+                if (before) std::memcpy(staged, before, rowBytes);
+            } else {
+                result = RequestPlanesInto(host, planes, count, 4, staged, before, r, width);
+            }
+            before = staged;
+        }
+        if (result == kNoErr) result = RunBands(&pool, {ConvertBand, &job, job.bands}, nullptr, false, 0, job.rows);
+        std::memcpy(staging, before, rowBytes);
+        before = staging;
+    }
+    StopBandWorkers(&pool, blocks);
+    FreeMemoryBlock(staging);
+    return result;
+}
+
 }  // namespace
+
+void TouchImagePages(ImageBuffer* image) { RunPageJob(image, -1); }
 
 int16_t PlanesForImageMode(int32_t imageMode) {
     int32_t count = ChannelsForMode(imageMode).count;
@@ -94,18 +225,20 @@ bool HasChannelsForMode(const ReadChannelDesc* list, int32_t imageMode) {
 // The selection arrives straight in the mask's rows: the host writes each row where it stays.
 int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
                       ImageBuffer* mask, int32_t width, int32_t height) {
+    if (!selection || !selection->port) {
+        // Nothing to ask the host but its progress, row by row as ever; the rows are set in bands.
+        for (int32_t r = 0; r < height; ++r) Progress(host, r, 12 * height);
+        RunPageJob(mask, 255);
+        return kNoErr;
+    }
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, r, 12 * height);
         uint8_t* row = BufferRow(mask, r);
         if (!row) continue;
-        if (selection && selection->port) {
-            PixelMemoryDesc desc = DescriptionOfRow(rows, 0, row);
-            VRect wrote;
-            if (OSErr error = RequestRowInto(host, selection, &desc, r, width, &wrote)) return error;
-            FillUndelivered(row, wrote, r, width, 0);
-        } else {
-            std::memset(row, 255, size_t(width));
-        }
+        PixelMemoryDesc desc = DescriptionOfRow(rows, 0, row);
+        VRect wrote;
+        if (OSErr error = RequestRowInto(host, selection, &desc, r, width, &wrote)) return error;
+        FillUndelivered(row, wrote, r, width, 0);
     }
     return kNoErr;
 }
@@ -117,31 +250,22 @@ int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, i
     const ModeChannels channels = ChannelsForMode(imageMode);
     const ReadChannelDesc* source[4] = {};
     for (int32_t i = 0; i < channels.count; ++i) source[i] = FindChannel(list, channels.type[i]);
-    uint8_t* const* b = rows->row;
-    const GradientKernels* kernels = ChooseGradientKernels();
+    if (channels.type[0] == kChannelCyan || channels.type[0] == kChannelL)
+        return ReadAndConvert(host, source, channels.count, image, width, height);
 
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, height + r, 12 * height);
         uint8_t* out = BufferRow(image, r);
         if (!out) continue;
-        if (channels.count == 1) {
-            PixelMemoryDesc desc = DescriptionOfRow(rows, 0, out);
-            VRect wrote;
-            if (OSErr error = RequestRowInto(host, source[0], &desc, r, width, &wrote)) return error;
-            FillUndelivered(out, wrote, r, width, 255);
+        if (channels.count == 3) {
+            const uint8_t* above = r > 0 ? BufferRow(image, r - 1) : nullptr;
+            if (OSErr error = RequestPlanesInto(host, source, 3, 3, out, above, r, width)) return error;
             continue;
         }
-        for (int32_t i = 0; i < channels.count; ++i) {
-            VRect wrote;
-            if (OSErr error = RequestRow(host, source[i], rows, i, r, width, &wrote)) return error;
-        }
-        if (channels.count == 4) {
-            for (int32_t x = 0; x < width; ++x) ConvertCmykPixel(b[0][x], b[1][x], b[2][x], b[3][x], out + 3 * x);
-        } else if (channels.type[0] == kChannelL) {
-            for (int32_t x = 0; x < width; ++x) ConvertLabPixel(b[0][x], b[1][x], b[2][x], out + 3 * x);
-        } else {
-            kernels->joinRow(b[0], b[1], b[2], width, out);
-        }
+        PixelMemoryDesc desc = DescriptionOfRow(rows, 0, out);
+        VRect wrote;
+        if (OSErr error = RequestRowInto(host, source[0], &desc, r, width, &wrote)) return error;
+        FillUndelivered(out, wrote, r, width, 255);
     }
     return kNoErr;
 }

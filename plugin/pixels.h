@@ -23,10 +23,16 @@ struct RowBuffers {
 // the mode is not read.
 int16_t PlanesForImageMode(int32_t imageMode);
 
+// Writes once to every memory page of a fresh image's rows in bands on the worker threads, so the
+// system's first touch of each page (finding and zeroing it) is not paid row by row on the host's
+// thread while the host delivers. Changes no byte.
+void TouchImagePages(ImageBuffer* image);
+
 // Whether `list` holds every channel that `imageMode` reads.
 bool HasChannelsForMode(const ReadChannelDesc* list, int32_t imageMode);
 
-// Without a selection channel every mask row is 255 (all selected). 0, or the host's code.
+// Without a selection channel every mask row is 255 (all selected), set in bands on the workers
+// after the rows' progress is reported. 0, or the host's code.
 int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* selection, RowBuffers* rows,
                    ImageBuffer* mask, int32_t width, int32_t height);
 

@@ -49,8 +49,7 @@ int16_t ConvertIntoMask(const ImageBuffer* image, ImageBuffer* mask, int32_t wid
     MaskJob job = {image, mask, ChooseGradientKernels(), width, height, shape.planes, 0};
     WorkerPool pool;
     uint8_t* blocks[kMaxThreads] = {};
-    job.bands = StartBandWorkers(&pool, height, 0, blocks);
-    if (job.bands == 0) job.bands = 1;
+    job.bands = SpreadBands(StartBandWorkers(&pool, height, 0, blocks), height);
     const int16_t result = RunBands(&pool, {MaskBand, &job, job.bands}, nullptr, false, 0, height);
     StopBandWorkers(&pool, blocks);
     return result;

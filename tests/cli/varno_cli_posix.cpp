@@ -331,7 +331,7 @@ TEST(VarnoProgram, SmallerPngHoldsTheSameSelection) {
 TEST(VarnoProgram, StandardInputAndOutputCarryTheFilesBytes) {
     DriveC drive;
     const std::string in = Quote(drive.Temp("in.png")), tif = Quote(drive.Temp("in.tif")), f = drive.Temp("f");
-    const std::string choice = " -m fine -r 1";
+    const std::string choice = " -m fine";
     ASSERT_EQ(Varno(drive, "sample " + in + " --size 90x60").status, 0);
     ASSERT_EQ(Varno(drive, "select " + in + " -o " + tif + choice).status, 0);
     struct Case {
