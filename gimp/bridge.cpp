@@ -128,10 +128,13 @@ GimpRunOutcome RunGimpSelection(Document* document, const GimpChoice* play, cons
         options.playDescriptor = true;
     }
     options.interrupt = stop;
+    // The plug-in counts each of its passes from the pass's own start: GIMP's bar is carried on
+    // through them, so that it only moves forward.
     int32_t shown = -1;
-    options.progress = [&shown, &show](int32_t done, int32_t total) {
+    ForwardBar bar;
+    options.progress = [&shown, &bar, &show](int32_t done, int32_t total) {
         if (total <= 0) return;
-        const int32_t step = int32_t(int64_t(std::clamp(done, 0, total)) * 256 / total);
+        const int32_t step = int32_t(AdvanceBar(&bar, done, total) * 256);
         if (step == shown) return;
         shown = step;
         show.progress(step / 256.0);
