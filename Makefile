@@ -6,7 +6,7 @@
 PRESETS := native native-asan win32 win64 arm64 winarm64
 JOBS ?= $(shell nproc)
 
-.PHONY: all native native-demo native-asan win32 win64 arm64 winarm64 fuzz dist check deps demo bench install-gimp install deb test-install clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
+.PHONY: all native native-demo native-asan win32 win64 arm64 winarm64 fuzz dist check deps demo bench install-gimp test-gimp3 install deb test-install clean $(addprefix test-,$(PRESETS)) test-fuzz test-dist python test-python
 
 all: native
 
@@ -70,7 +70,17 @@ test-python: python native
 
 check: deps
 	$(MAKE) native native-asan win32 win64 arm64 winarm64 fuzz dist python
-	$(MAKE) test-native test-native-asan test-win32 test-win64 test-arm64 test-winarm64 test-fuzz test-dist test-python test-install
+	$(MAKE) test-native test-native-asan test-win32 test-win64 test-arm64 test-winarm64 test-fuzz test-dist test-python test-install test-gimp3
+
+# The GIMP 3 plug-in, built and tested in the Debian 13 root of scripts/gimp3-root (made when
+# missing; a root that cannot be made fails the target): the batch cases of the GIMP suite in
+# gimp-console-3.0 and the dialog on a virtual display, in build/gimp3.
+test-gimp3:
+	@scripts/install-deps gimp3
+	scripts/gimp3-root make
+	VARNO_JOBS=$(JOBS) scripts/gimp3-root run sh -c 'set -e; cmake -S . -B build/gimp3 -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null; \
+	  cmake --build build/gimp3 -j "$$VARNO_JOBS" --target test_gimp; \
+	  ctest --test-dir build/gimp3 -R "^(gimp|gimp_dialog)$$" --output-on-failure; scripts/no-skips build/gimp3'
 
 # Only what the demo runs: varno and the plug-in (the native-demo preset: no tests, no benchmark,
 # no GIMP plug-in, the host side compiled as one unit per library).
@@ -79,12 +89,13 @@ demo:
 	$(MAKE) native-demo
 	scripts/demo build/native-demo/varno
 
-# The GIMP plug-in into ${XDG_CONFIG_HOME:-$HOME/.config}/GIMP/2.10/plug-ins/varnocketile/. The
-# configuration runs again so that GIMP's development files, when just installed, are found.
+# The GIMP plug-in of each GIMP that is installed (2.10, or 3 where the system has its development
+# files) into the profile GIMP has made, else GIMP's system plug-ins folder (scripts/install-gimp).
+# The configuration runs again so that GIMP's development files, when just installed, are found.
 install-gimp:
 	@scripts/install-deps gimp
 	cmake --preset native >/dev/null
-	cmake --build --preset native -j $(JOBS) --target gimp_plugin
+	cmake --build --preset native -j $(JOBS) --target gimp_plugins
 	scripts/install-gimp
 
 # varno, its module, manual page and bash completion into $(DESTDIR)$(PREFIX), from the native

@@ -1,6 +1,7 @@
-// The GIMP plug-in's side of the host library, in terms free of GIMP's own types: the document
-// built from a drawable's samples, where a drawable lies on its image, and the method and radius
-// a run uses and remembers.
+// The GIMP plug-ins' side of the host library, in terms free of GIMP's own types, shared by the
+// GIMP 2.10 and the GIMP 3 plug-in: the procedure's texts, the document built from a drawable's
+// samples, where a drawable lies on its image, the method and radius a run uses and remembers, and
+// the run of the module itself.
 //
 // Contract: samples arrive interleaved, row after row, 1 (grey) or 3 (RGB) per pixel, as bytes or
 // as 16-bit values in the machine's order; they make an 8-bit (modes 1, 3) or a 16-bit (modes 10,
@@ -10,7 +11,9 @@
 // alone when the input cannot be used.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +56,34 @@ bool ChoiceFromDescriptor(const Descriptor& descriptor, GimpChoice* choice);
 // default (ReadRememberedChoice, params/edge_table.h). Reads the file only; a missing file stays
 // missing.
 GimpChoice RememberedChoice(void);
+
+// The procedure's texts: its one-line blurb, its help, its method and radius arguments
+// ("Traditional (3), Skinny lines (4), ...": the methods of the table by name and number).
+extern const char* const kGimpBlurb;
+extern const char* const kGimpHelp;
+std::string GimpMethodsText(void);
+std::string GimpRadiusText(void);
+// Why a non-interactive call's choice is refused (for a choice ValidChoice refuses).
+std::string GimpChoiceRefusal(const GimpChoice& choice);
+
+// What the GIMP plug-in shows of a run: messages and the progress bar.
+struct GimpRunShow {
+    std::function<void(const std::string& text)> message;
+    std::function<void(void)> progressStart;
+    std::function<void(double fraction)> progress;  // in steps GIMP can draw, each once
+    std::function<void(void)> progressEnd;          // before the image changes
+};
+struct GimpRunOutcome {
+    enum Status { kSuccess, kCancel, kError } status = kSuccess;
+    std::string message;  // why the run failed
+    bool choiceUsed = false;
+    GimpChoice used = {};  // the choice the module recorded, for GIMP to keep
+};
+// One run of the module (the one DefaultPluginPath names) on `document`, playing `play` with its
+// dialog suppressed (null plays nothing: the module's preferences decide). `stop` non-zero asks
+// the module to stop. On success the document holds the new selection; otherwise it is unchanged.
+GimpRunOutcome RunGimpSelection(Document* document, const GimpChoice* play, const std::atomic<int>* stop,
+                                const GimpRunShow& show);
 
 // The text a failed run shows: the meaning of the plug-in's result code, or the text reported
 // with it (the plug-in's own for -30904, the host's when it did not call the plug-in).

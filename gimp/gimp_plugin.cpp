@@ -22,11 +22,7 @@
 
 #include "gimp/bridge.h"
 #include "gimp/dialog.h"
-#include "host/actions.h"
-#include "host/platform.h"
-#include "host/run.h"
 #include "params/edge_table.h"
-#include "params/run_files.h"
 
 namespace {
 
@@ -119,28 +115,12 @@ void ReplaceSelection(gint32 image, gint32 drawable, const Document& document) {
     gimp_image_undo_group_end(image);
 }
 
-// GIMP's bar follows the module's progress reports, in steps GIMP can draw.
-struct ProgressShown {
-    int32_t step = -1;
-};
-
-void ShowProgress(ProgressShown* shown, int32_t done, int32_t total) {
-    if (total <= 0) return;
-    const int32_t step = int32_t(int64_t(std::clamp(done, 0, total)) * 256 / total);
-    if (step == shown->step) return;
-    shown->step = step;
-    gimp_progress_update(step / 256.0);
-}
-
 struct Outcome {
     GimpPDBStatusType status = GIMP_PDB_SUCCESS;
     std::string message;
 };
 
 Outcome Failed(GimpPDBStatusType status, std::string message) { return {status, std::move(message)}; }
-
-// "low..high".
-std::string Range(int32_t low, int32_t high) { return std::to_string(low) + ".." + std::to_string(high); }
 
 // One run of the module on the drawable; `play` null plays nothing.
 Outcome SelectEdges(gint32 image, gint32 drawable, const GimpChoice* play) {
@@ -149,46 +129,17 @@ Outcome SelectEdges(gint32 image, gint32 drawable, const GimpChoice* play) {
     if (!ReadDocument(image, drawable, &document, &error)) return Failed(GIMP_PDB_EXECUTION_ERROR, error);
     ReadSelection(image, drawable, &document);
 
-    PluginModule module;
-    if (std::string failed = OpenPluginModule(DefaultPluginPath(), &module); !failed.empty())
-        return Failed(GIMP_PDB_EXECUTION_ERROR, "Varnocketile cannot load its module: " + failed);
-    if (!module.warning.empty()) g_message("Varnocketile: %s", module.warning.c_str());
-    // The slot a host keeps for the module while it is loaded.
-    static PluginInstance plugin;
-    plugin.entry = reinterpret_cast<PluginEntryProc>(module.entry);
-    plugin.pipl = module.pipl;
-
-    RunOptions options;
-    options.playInfo = kPlayDialogDontDisplay;
-    if (play) {
-        PutEdgeChoice(&options.descriptor, play->method, play->radius);
-        options.playDescriptor = true;
-    }
-    options.interrupt = &stopRequested;
-    ProgressShown shown;
-    options.progress = [&shown](int32_t done, int32_t total) { ShowProgress(&shown, done, total); };
-    gimp_progress_init("Selecting edges (Varnocketile)");
-    // Taken as the plug-in will take it: when another program holds it, the run goes on with the
-    // defaults and the user is told.
-    RunFileNotes files;
-    NoteFilesBeforeRun(&files, [](void*) -> int32_t { return stopRequested.load() != 0 ? 1 : 0; }, nullptr);
-    const bool busy = files.busy;
-    ReleaseRunFileNotes(&files);
-    RunReport report;
-    RunPlugin(&plugin, &document, options, &report);
-    ClosePluginModule(&module);
-    // The bar (and its cancel button) goes before the image changes: from here on the run completes.
-    gimp_progress_end();
-
-    const int16_t code = report.aboutResult != 0 ? report.aboutResult : report.result;
-    if (code == -128) return Failed(GIMP_PDB_CANCEL, GimpFailureText(code, {}));
-    if (code != 0) return Failed(GIMP_PDB_EXECUTION_ERROR, GimpFailureText(code, report.errorString));
+    GimpRunShow show;
+    show.message = [](const std::string& text) { g_message("%s", text.c_str()); };
+    show.progressStart = [] { gimp_progress_init("Selecting edges (Varnocketile)"); };
+    show.progress = [](double fraction) { gimp_progress_update(fraction); };
+    show.progressEnd = [] { gimp_progress_end(); };
+    const GimpRunOutcome outcome = RunGimpSelection(&document, play, &stopRequested, show);
+    if (outcome.status == GimpRunOutcome::kCancel) return Failed(GIMP_PDB_CANCEL, outcome.message);
+    if (outcome.status != GimpRunOutcome::kSuccess) return Failed(GIMP_PDB_EXECUTION_ERROR, outcome.message);
 
     ReplaceSelection(image, drawable, document);
-    // A run that went on without what it remembers (another program held it) says so.
-    if (busy) g_message("%s", kDefaultsUsedWarning);
-    GimpChoice used;
-    if (ChoiceFromDescriptor(report.descriptor, &used)) gimp_set_data(kGimpProcedure, &used, sizeof used);
+    if (outcome.choiceUsed) gimp_set_data(kGimpProcedure, &outcome.used, sizeof outcome.used);
     return {};
 }
 
@@ -215,10 +166,7 @@ Outcome Run(gint nparams, const GimpParam* param) {
             if (nparams != 5) return Failed(GIMP_PDB_CALLING_ERROR, "plug-in-varnocketile-select takes 5 arguments");
             choice = {param[3].data.d_int32, param[4].data.d_int32};
             if (!ValidChoice(choice))
-                return Failed(GIMP_PDB_CALLING_ERROR, "method must be " + Range(kEdgeMethodFirst, kEdgeMethodLast) +
-                                                          " and radius " + Range(kEdgeRadiusMin, kEdgeRadiusMax) +
-                                                          ", not " + std::to_string(choice.method) + " and " +
-                                                          std::to_string(choice.radius));
+                return Failed(GIMP_PDB_CALLING_ERROR, GimpChoiceRefusal(choice));
             return SelectEdges(image, drawable, &choice);
         case GIMP_RUN_WITH_LAST_VALS:
             return SelectEdges(image, drawable, StoredChoice(&choice) ? &choice : nullptr);
@@ -232,14 +180,7 @@ Outcome Run(gint nparams, const GimpParam* param) {
 }
 
 void Query(void) {
-    // "Traditional (3), Skinny lines (4), ...": the methods of the table by name and number.
-    static const std::string methods = [] {
-        std::string text;
-        for (const EdgeMethodEntry& entry : kEdgeMethods)
-            text += (text.empty() ? "" : ", ") + std::string(entry.name) + " (" + std::to_string(entry.number) + ")";
-        return text;
-    }();
-    static const std::string radius = "Edge radius " + Range(kEdgeRadiusMin, kEdgeRadiusMax) + ": the width of Variable width";
+    static const std::string methods = GimpMethodsText(), radius = GimpRadiusText();
     static const GimpParamDef arguments[] = {
         {GIMP_PDB_INT32, const_cast<gchar*>("run-mode"),
          const_cast<gchar*>("The run mode { RUN-INTERACTIVE (0), RUN-NONINTERACTIVE (1), RUN-WITH-LAST-VALS (2) }")},
@@ -248,12 +189,7 @@ void Query(void) {
         {GIMP_PDB_INT32, const_cast<gchar*>("method"), const_cast<gchar*>(methods.c_str())},
         {GIMP_PDB_INT32, const_cast<gchar*>("radius"), const_cast<gchar*>(radius.c_str())},
     };
-    gimp_install_procedure(kGimpProcedure, "Select the edges of the drawable",
-                           "Finds the edges of the drawable with one of five methods and makes them the image's "
-                           "selection: dark edges in the method's picture become selected pixels, flat areas stay "
-                           "unselected. The drawable's alpha is ignored; the image's selection before the run is "
-                           "replaced over the whole image.",
-                           "the Varnocketile Team", "the Varnocketile Team", "2026", "Edges (Varnocketile)...",
+    gimp_install_procedure(kGimpProcedure, kGimpBlurb, kGimpHelp, "the Varnocketile Team", "the Varnocketile Team", "2026", "Edges (Varnocketile)...",
                            "RGB*, GRAY*, INDEXED*", GIMP_PLUGIN, G_N_ELEMENTS(arguments), 0, arguments, nullptr);
     gimp_plugin_menu_register(kGimpProcedure, "<Image>/Select");
 }

@@ -190,3 +190,52 @@ TEST(GimpDialog, CancelKeepsTheSelectionAndOkRunsTheChoice) {
 }
 
 }  // namespace
+
+namespace {
+
+// GIMP 3's dialog (GIMP's own procedure dialog) on a virtual display: shown, Variable width with
+// radius 1 chosen by keys, OK; the selection is varno's for that choice, and GIMP plays the same
+// choice in the next run with last values. Its screenshot is docs/gimp3-dialog.png.
+TEST(GimpDialog3, ShownChosenAndAccepted) {
+    if (const std::string why = gimptest::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    const std::string astronaut = gimptest::Photograph("astronaut.png"), coffee = gimptest::Photograph("coffee.png");
+    ASSERT_TRUE(std::getenv("DISPLAY") && !astronaut.empty() && !coffee.empty()) << "no display or no photographs";
+    hosttest::DriveC drive;
+    gimptest::MakeProfile(drive);
+    const std::string accepted = drive.Temp("accepted.raw"), last = drive.Temp("last.raw"), log = drive.Temp("gimp.log");
+    const std::string script = "(vt-interactive (vt-load \"" + astronaut + "\") \"" + accepted + "\")"
+                               "(vt-last (vt-load \"" + coffee + "\") \"" + last + "\")\n";
+    hosttest::WriteBytes(drive.Temp("dialog.scm"), std::vector<uint8_t>(script.begin(), script.end()));
+    const std::string command = gimptest::GimpCommand(drive, drive.Temp("dialog.scm"), log, true);
+    const pid_t gimp = fork();
+    ASSERT_GE(gimp, 0);
+    if (gimp == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const std::string window = WaitForDialog(drive);
+    EXPECT_FALSE(window.empty()) << "the dialog did not show";
+    if (!window.empty()) {
+        Pause(1000);
+        Keys(window, "alt+v Tab ctrl+a 1 Tab");
+        Pause(1000);
+        Screenshot(window, std::string(VARNO_BINARY_DIR) + "/gimp3-dialog.png");
+        Keys(window, "alt+o");
+    }
+    int status = -1;
+    for (int waited = 0; waited < 240 && waitpid(gimp, &status, WNOHANG) == 0; ++waited) Pause(500);
+    if (waitpid(gimp, &status, WNOHANG) == 0) {
+        kill(gimp, SIGKILL);
+        waitpid(gimp, &status, 0);
+    }
+    const std::vector<uint8_t> logBytes = hosttest::ReadBytes(log);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::string(logBytes.begin(), logBytes.end());
+    Plane chosen, again;
+    std::string error;
+    ASSERT_TRUE(gimptest::ReadDump(accepted, 512, 512, Samples::kU8, &chosen, &error)) << error;
+    EXPECT_TRUE(chosen.bytes == gimptest::VarnoSelection(drive, astronaut, 7, 1).bytes);
+    ASSERT_TRUE(gimptest::ReadDump(last, 600, 400, Samples::kU8, &again, &error)) << error;
+    EXPECT_TRUE(again.bytes == gimptest::VarnoSelection(drive, coffee, 7, 1).bytes);
+}
+
+}  // namespace

@@ -11,14 +11,17 @@
 
 namespace gimptest {
 
-// Why GIMP cannot run the plug-in here (no plug-in built, no gimp-console-2.10), or empty.
+// The GIMP the plug-in of this build is for: 2.10, or 3 in the Debian 13 root (scripts/gimp3-root).
+inline constexpr bool kGimp3 = VARNO_GIMP_MAJOR == 3;
+
+// Why GIMP cannot run the plug-in here (no plug-in built, no gimp-console of its version), or empty.
 std::string Unavailable();
 // A photograph that ships with Debian's python3-skimage; empty when it is not installed.
 std::string Photograph(const std::string& name);
 
 // A GIMP profile of its own in the drive's temporary directory, with the plug-in installed.
 std::string MakeProfile(const hosttest::DriveC& drive);
-// The shell command that runs gimp-console-2.10 on that profile with the Script-Fu file `script`
+// The shell command that runs gimp-console (2.10 or 3.0) on that profile with the Script-Fu file `script`
 // (loaded after the helpers), output into `log`, and quits. Without `display` the plug-in gets no
 // X display, so nothing can wait for a user.
 std::string GimpCommand(const hosttest::DriveC& drive, const std::string& script, const std::string& log,

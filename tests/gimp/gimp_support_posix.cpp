@@ -14,7 +14,7 @@ namespace gimptest {
 
 namespace {
 
-const char* const kGimp = "gimp-console-2.10";
+const char* const kGimp = kGimp3 ? "gimp-console-3.0" : "gimp-console-2.10";
 const char* const kPhotographs = "/usr/lib/python3/dist-packages/skimage/data/";
 
 int Shell(const std::string& command) {
@@ -36,7 +36,7 @@ std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
 std::string Unavailable() {
     if (std::string(VARNO_GIMP_FOLDER).empty())
-        return "the GIMP plug-in is not built (no libgimp2.0-dev, or a sanitizer build)";
+        return "the GIMP plug-in is not built (no GIMP development files, or a sanitizer build)";
     if (Shell(std::string("command -v ") + kGimp + " >/dev/null 2>&1") != 0) return std::string(kGimp) + " is not installed";
     return {};
 }
@@ -59,12 +59,15 @@ std::string MakeProfile(const hosttest::DriveC& drive) {
 
 std::string GimpCommand(const hosttest::DriveC& drive, const std::string& script, const std::string& log,
                         bool display) {
-    const std::string helpers = std::string(VARNO_SOURCE_DIR) + "/tests/gimp/batch.scm";
-    return "cd " + Quote(drive.Temp("")) + " && GIMP2_DIRECTORY=" + Quote(drive.Temp("gimp-profile")) +
-           " XDG_CACHE_HOME=" + Quote(drive.Temp("cache")) + (display ? " " : " env -u DISPLAY ") + "timeout 600 " + kGimp +
-           " -i -d -f -s --batch-interpreter=plug-in-script-fu-eval -b " +
-           Quote("(begin (load \"" + helpers + "\") (load \"" + script + "\"))") + " -b '(gimp-quit 0)' >" +
-           Quote(log) + " 2>&1";
+    // GIMP 3 takes batch.scm's helpers with those of batch3.scm in place of the ones it changed.
+    const std::string folder = std::string(VARNO_SOURCE_DIR) + "/tests/gimp/";
+    const std::string helpers = "(load \"" + folder + "batch.scm\")" + (kGimp3 ? " (load \"" + folder + "batch3.scm\")" : "");
+    return "cd " + Quote(drive.Temp("")) + " && " + (kGimp3 ? "GIMP3_DIRECTORY=" : "GIMP2_DIRECTORY=") +
+           Quote(drive.Temp("gimp-profile")) + " XDG_CACHE_HOME=" + Quote(drive.Temp("cache")) +
+           (display ? " " : " env -u DISPLAY ") + "timeout 600 " + kGimp + " -i -d -f -s " +
+           (kGimp3 ? "--quit " : "") + "--batch-interpreter=plug-in-script-fu-eval -b " +
+           Quote("(begin " + helpers + " (load \"" + script + "\"))") + (kGimp3 ? "" : " -b '(gimp-quit 0)'") +
+           " >" + Quote(log) + " 2>&1";
 }
 
 Plane VarnoSelection(const hosttest::DriveC& drive, const std::string& input, int32_t method, int32_t radius,
