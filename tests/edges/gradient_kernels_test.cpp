@@ -154,7 +154,7 @@ Image RunMethod(const MethodUnderTest& m, const Image& in) {
     int16_t code = -1;
     if (m.method == kMethodTraditional) code = FindEdgesTraditional(buffer, &fake.progress, 0);
     if (m.method == kMethodSmoother) code = FindEdgesSmoother(buffer, &fake.progress, 0);
-    if (m.method == kMethodVariableWidth) code = FindEdgesVariableWidth(buffer, &fake.progress, m.reach + 2, 0);
+    if (m.method == kMethodVariableWidth) code = FindEdgesVariableWidth(buffer, &fake.progress, m.reach, 0);
     EXPECT_EQ(code, 0);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);

@@ -35,7 +35,7 @@ const MethodCase kMethods[] = {
 void PrintTo(const MethodCase& m, std::ostream* os) { *os << m.name; }
 
 int16_t RunMethod(const MethodCase& m, ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
-    return RunEdgeMethod(m.method, float(m.reach), image, progress, flag);
+    return RunEdgeMethod(m.method, m.reach, image, progress, flag);
 }
 
 Image Reference(const MethodCase& m, const Image& in) {

@@ -14,7 +14,7 @@ using namespace edgetest;
 Image RunVariable(const Image& in, int32_t lineWidth, int32_t flag, int16_t* code, FakeRun* fake) {
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
-    *code = FindEdgesVariableWidth(buffer, &fake->progress, lineWidth, flag);
+    *code = FindEdgesVariableWidth(buffer, &fake->progress, lineWidth - 2, flag);
     Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     return out;
@@ -150,7 +150,7 @@ TEST(VariableWidth, StopInTheSecondPassKeepsTheRowsAlreadyWritten) {
             FakeRun fake(stopAt);
             ImageBuffer* buffer = MakeBuffer(in);
             const LiveResources before = CountLiveResources();
-            EXPECT_EQ(FindEdgesVariableWidth(buffer, &fake.progress, lineWidth, 1), kErrUserCancelled);
+            EXPECT_EQ(FindEdgesVariableWidth(buffer, &fake.progress, lineWidth - 2, 1), kErrUserCancelled);
             const LiveResources after = CountLiveResources();
             EXPECT_EQ(after.memoryBlocks, before.memoryBlocks);
             EXPECT_EQ(after.mappings, before.mappings);
