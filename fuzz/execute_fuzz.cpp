@@ -46,12 +46,19 @@ Host* host;
 OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect* writeRect,
                        const PixelMemoryDesc* destination, VRect* wroteRect) {
     CHECK(port && scaling && writeRect && destination && destination->data && wroteRect && port->channel != -2);
-    CHECK(destination->depth == 8 && destination->colBits == 8 && destination->rowBits >= 8 * (writeRect->right - writeRect->left));
+    const int32_t step = destination->colBits / 8, offset = destination->bitOffset / 8;
+    CHECK(destination->depth == 8 && destination->colBits % 8 == 0 && step >= 1 && destination->bitOffset % 8 == 0 &&
+          offset >= 0 && offset < step && destination->rowBits >= destination->colBits * (writeRect->right - writeRect->left));
     FuzzedDataProvider& in = *host->input;
-    const OSErr result = in.ConsumeIntegralInRange<uint8_t>(0, 15) == 0 ? in.ConsumeIntegral<int16_t>() : 0;
+    // A host may serve one packed plane only and refuse any other layout.
+    const bool packed = step == 1 && offset == 0;
+    OSErr result = in.ConsumeIntegralInRange<uint8_t>(0, 15) == 0 ? in.ConsumeIntegral<int16_t>() : 0;
+    if (result == 0 && !packed && in.ConsumeIntegralInRange<uint8_t>(0, 3) == 0) result = -30912;
     host->reads.push_back({*writeRect, result});
     if (result != 0) {
-        if (host->firstReadError == 0) host->firstReadError = result;
+        // A refused layout is asked again plane by plane; any other failure ends the run with it.
+        const bool layoutRefused = !packed && result <= -30911 && result >= -30913;
+        if (!layoutRefused && host->firstReadError == 0) host->firstReadError = result;
         return result;
     }
     // Mostly the whole request; sometimes part of it, or a rectangle that is not the request.
@@ -62,9 +69,10 @@ OSErr PIAPI ReadPixels(PIChannelPort port, const PSScaling* scaling, const VRect
         wrote.right = in.ConsumeIntegralInRange<int32_t>(-3, host->width + 3);
     }
     const int32_t left = std::max(wrote.left, writeRect->left), right = std::min(wrote.right, writeRect->right);
-    uint8_t* row = static_cast<uint8_t*>(destination->data);
+    uint8_t* row = static_cast<uint8_t*>(destination->data) + offset;
     const uint8_t seed = in.ConsumeIntegral<uint8_t>();
-    for (int32_t x = left; x < right; ++x) row[x - writeRect->left] = uint8_t(seed + 37 * x + 11 * port->channel);
+    for (int32_t x = left; x < right; ++x)
+        row[size_t(x - writeRect->left) * size_t(step)] = uint8_t(seed + 37 * x + 11 * port->channel);
     *wroteRect = wrote;
     return 0;
 }

@@ -55,19 +55,44 @@ void KeepUndelivered(uint8_t* out, const uint8_t* before, int32_t step, int32_t 
     for (int32_t x = from; x < to; ++x) out[step * x] = before ? before[step * x] : 0;
 }
 
-// Requests the `count` planes of row r straight into `out`, `step` bytes a pixel, plane i at byte
-// i of each pixel: the host lays the samples out as they are used, so no pass of the plug-in's
-// own has to interleave them. A column the host leaves out of a plane keeps what that plane held
-// there in the row before (`before`, laid out alike; none for the first row: 0), as a plane read
-// into a row buffer of its own keeps what the buffer held.
-OSErr RequestPlanesInto(const SelectionRecord* host, const ReadChannelDesc* const* planes, int32_t count,
-                        int32_t step, uint8_t* out, const uint8_t* before, int32_t r, int32_t width) {
-    for (int32_t i = 0; i < count; ++i) {
-        PixelMemoryDesc desc = {out, 8 * step * width, 8 * step, 8 * i, 8};
+// How the planes of a colour row are asked for: straight into place, `step` bytes a pixel, plane i
+// at byte i of each pixel, so that the host lays the samples out as they are used and no pass of
+// the plug-in's own has to interleave them. A host that refuses that layout (a row, column or
+// offset it does not serve) is asked from then on for one plane at a time into a row buffer, whose
+// delivered samples are then put in place.
+struct PlaneRequest {
+    const SelectionRecord* host;
+    const ReadChannelDesc* const* planes;
+    int32_t count;
+    int32_t step;
+    uint8_t* buffer;  // a row buffer of at least width bytes, for plane-by-plane requests
+    bool planar;
+};
+
+bool LayoutRefused(OSErr error) { return error <= -30911 && error >= -30913; }
+
+// The planes of row r into `out`. A column the host leaves out of a plane keeps what that plane
+// held there in the row before (`before`, laid out alike; none for the first row: 0), as a plane
+// read into a row buffer of its own keeps what the buffer held.
+OSErr RequestPlanesInto(PlaneRequest* request, uint8_t* out, const uint8_t* before, int32_t r, int32_t width) {
+    const int32_t step = request->step;
+    for (int32_t i = 0; i < request->count; ++i) {
         VRect wrote;
-        if (OSErr error = RequestRowInto(host, planes[i], &desc, r, width, &wrote)) return error;
+        if (!request->planar) {
+            PixelMemoryDesc desc = {out, 8 * step * width, 8 * step, 8 * i, 8};
+            const OSErr error = RequestRowInto(request->host, request->planes[i], &desc, r, width, &wrote);
+            if (LayoutRefused(error)) request->planar = true;
+            else if (error != kNoErr) return error;
+        }
         int32_t left, right;
-        DeliveredSpan(wrote, r, width, &left, &right);
+        if (request->planar) {
+            PixelMemoryDesc desc = {request->buffer, 8 * width, 8, 0, 8};
+            if (OSErr error = RequestRowInto(request->host, request->planes[i], &desc, r, width, &wrote)) return error;
+            DeliveredSpan(wrote, r, width, &left, &right);
+            for (int32_t x = left; x < right; ++x) out[step * x + i] = request->buffer[x];
+        } else {
+            DeliveredSpan(wrote, r, width, &left, &right);
+        }
         KeepUndelivered(out + i, before ? before + i : nullptr, step, 0, left);
         KeepUndelivered(out + i, before ? before + i : nullptr, step, right, width);
     }
@@ -169,13 +194,13 @@ void ConvertBand(void* arg, int32_t band, BandControl* control) {
     }
 }
 
-int16_t ReadAndConvert(const SelectionRecord* host, const ReadChannelDesc* const* planes, int32_t count,
-                       ImageBuffer* image, int32_t width, int32_t height) {
+int16_t ReadAndConvert(PlaneRequest* request, ImageBuffer* image, int32_t width, int32_t height) {
+    const SelectionRecord* host = request->host;
     const size_t rowBytes = size_t(4 * width);
     // One row more than a chunk: the last row of a chunk stays as the "row before" of the next.
     uint8_t* staging = static_cast<uint8_t*>(AllocateMemoryBlock(uint32_t(rowBytes * (kChunkRows + 1))));
     if (!staging) return kErrOutOfMemory;
-    ConvertJob job = {staging + rowBytes, image, 0, 0, width, 0, count == 4};
+    ConvertJob job = {staging + rowBytes, image, 0, 0, width, 0, request->count == 4};
     WorkerPool pool;
     uint8_t* blocks[kMaxThreads] = {};
     job.bands = SpreadBands(StartBandWorkers(&pool, kChunkRows, 0, blocks), kChunkRows);
@@ -191,7 +216,7 @@ int16_t ReadAndConvert(const SelectionRecord* host, const ReadChannelDesc* const
             if (!BufferRow(image, r)) {
                 if (before) std::memcpy(staged, before, rowBytes);
             } else {
-                result = RequestPlanesInto(host, planes, count, 4, staged, before, r, width);
+                result = RequestPlanesInto(request, staged, before, r, width);
             }
             before = staged;
         }
@@ -250,8 +275,11 @@ int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, i
     const ModeChannels channels = ChannelsForMode(imageMode);
     const ReadChannelDesc* source[4] = {};
     for (int32_t i = 0; i < channels.count; ++i) source[i] = FindChannel(list, channels.type[i]);
-    if (channels.type[0] == kChannelCyan || channels.type[0] == kChannelL)
-        return ReadAndConvert(host, source, channels.count, image, width, height);
+    PlaneRequest request = {host, source, channels.count, channels.count == 3 ? 3 : 1, rows->row[0], false};
+    if (channels.type[0] == kChannelCyan || channels.type[0] == kChannelL) {
+        request.step = 4;
+        return ReadAndConvert(&request, image, width, height);
+    }
 
     for (int32_t r = 0; r < height; ++r) {
         Progress(host, height + r, 12 * height);
@@ -259,7 +287,7 @@ int16_t ReadDocument(const SelectionRecord* host, const ReadChannelDesc* list, i
         if (!out) continue;
         if (channels.count == 3) {
             const uint8_t* above = r > 0 ? BufferRow(image, r - 1) : nullptr;
-            if (OSErr error = RequestPlanesInto(host, source, 3, 3, out, above, r, width)) return error;
+            if (OSErr error = RequestPlanesInto(&request, out, above, r, width)) return error;
             continue;
         }
         PixelMemoryDesc desc = DescriptionOfRow(rows, 0, out);

@@ -21,8 +21,11 @@ struct Plane {
     int32_t delivered = 1 << 30;
 };
 
+bool servesColumnLayouts = true;  // false: a host that takes only one plane packed in a row
+
 OSErr PIAPI ReadPlane(PIChannelPort port, const PSScaling*, const VRect* area, const PixelMemoryDesc* memory,
                       VRect* wrote) {
+    if (!servesColumnLayouts && (memory->colBits != 8 || memory->bitOffset != 0)) return -30912;
     const Plane* plane = reinterpret_cast<const Plane*>(port);
     const int32_t right = area->right < plane->delivered ? area->right : plane->delivered;
     auto* out = static_cast<uint8_t*>(memory->data) + memory->bitOffset / 8;
@@ -72,23 +75,27 @@ struct FakeHost {
 const int32_t kWidths[] = {1, 2, 7, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100};
 
 TEST(InPlace, ColourRowsAreInterleavedIntoTheImageAtEveryWidth) {
-    for (int32_t width : kWidths) {
-        const int32_t height = 3;
-        FakeHost host(width, height, 3);
-        host.planes[1].delivered = width / 2;  // green's right half never arrives: it stays 0
-        ImageBuffer* image = nullptr;
-        ASSERT_EQ(CreateImageBuffer("Proxy", width, height, 3, &image), 0);
-        ReadDocument(&host.record, host.channels, kModeRGB, &host.rows, image, width, height);
-        for (int32_t y = 0; y < height; ++y) {
-            const uint8_t* row = BufferRow(image, y);
-            for (int32_t i = 0; i < 3 * width; ++i) {
-                const bool lost = i % 3 == 1 && i / 3 >= width / 2;
-                ASSERT_EQ(row[i], lost ? 0 : host.planes[i % 3].samples[size_t(y) * width + i / 3])
-                    << width << " " << y << " " << i;
+    for (bool serves : {true, false}) {
+        servesColumnLayouts = serves;
+        for (int32_t width : kWidths) {
+            const int32_t height = 3;
+            FakeHost host(width, height, 3);
+            host.planes[1].delivered = width / 2;  // green's right half never arrives: it stays 0
+            ImageBuffer* image = nullptr;
+            ASSERT_EQ(CreateImageBuffer("Proxy", width, height, 3, &image), 0);
+            ReadDocument(&host.record, host.channels, kModeRGB, &host.rows, image, width, height);
+            for (int32_t y = 0; y < height; ++y) {
+                const uint8_t* row = BufferRow(image, y);
+                for (int32_t i = 0; i < 3 * width; ++i) {
+                    const bool lost = i % 3 == 1 && i / 3 >= width / 2;
+                    ASSERT_EQ(row[i], lost ? 0 : host.planes[i % 3].samples[size_t(y) * width + i / 3])
+                        << width << " " << y << " " << i << " " << serves;
+                }
             }
+            DisposeImageBuffer(image);
         }
-        DisposeImageBuffer(image);
     }
+    servesColumnLayouts = true;
 }
 
 TEST(InPlace, UndeliveredColumnsAreWhiteInGreyDocumentsAndUnselectedInTheSelection) {
