@@ -93,7 +93,7 @@ void TimeMethod(benchmark::State& state, const BenchPicture* picture, const Meth
     for (auto _ : state) {
         LoadPicture(image, pixels, picture->width, picture->height, planes);
         const auto start = std::chrono::steady_clock::now();
-        const int16_t result = RunEdgeMethod(c.method, float(c.radius), image, &progress, 1);
+        const int16_t result = RunEdgeMethod(c.method, c.radius, image, &progress, 1);
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(Seconds(start, end));
         if (result != kNoErr) {

@@ -132,7 +132,7 @@ int Edges(const std::vector<std::string>& args) {
         for (int32_t row = 0; row < height; ++row) WriteBufferRow(image, 0, row, int32_t(rowBytes), &pixels[size_t(row) * rowBytes]);
         edgesShowBar = !quiet && StderrIsTerminal();
         const ProgressPair progress = {EdgesProgress, EdgesAbort, nullptr};
-        result = RunEdgeMethod(method, float(radius), image, &progress, 1);
+        result = RunEdgeMethod(method, radius, image, &progress, 1);
         ClearProgressBar(&edgesBar);
     }
     if (result == kNoErr)

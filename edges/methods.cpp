@@ -3,7 +3,7 @@
 
 #include "base/results.h"
 
-int16_t RunEdgeMethod(int32_t method, float radius, ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
+int16_t RunEdgeMethod(int32_t method, int32_t radius, ImageBuffer* image, const ProgressPair* progress, int32_t flag) {
     switch (method) {
         case kMethodTraditional:
             return FindEdgesTraditional(image, progress, flag);
@@ -14,7 +14,7 @@ int16_t RunEdgeMethod(int32_t method, float radius, ImageBuffer* image, const Pr
         case kMethodFineDetail:
             return FindEdgesFineDetail(image, progress, flag);
         case kMethodVariableWidth:
-            return FindEdgesVariableWidth(image, progress, int32_t(radius + 2.5f), flag);
+            return FindEdgesVariableWidth(image, progress, radius, flag);
         default:
             return kNoErr;
     }

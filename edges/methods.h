@@ -5,10 +5,11 @@
 // are white (255) and edges dark (down to 0). When the low byte of `flag` is non-zero the method
 // reports its steps to `progress` and asks it whether to stop once per row of every pass (a null
 // pair reports nothing and never stops); when it is zero (the preview) it does neither. Returns 0
-// when done (an image with no rows or columns is left as it is), -128 when asked to stop, -30700
-// for a layout other than 1 or 3 planes (or a line width other than 3 to 5), and -108 (or the
-// buffer layer's code) when its scratch image or row blocks could not be made, the image then
-// untouched; every scratch image and block is released on every path.
+// when done (an image with no rows or columns is left as it is, at once and with no host call),
+// -128 when asked to stop, -30700 for a layout other than 1 or 3 planes (or a radius other than 1
+// to 3), and -108 (or the buffer layer's code) when its scratch image or row blocks could not be
+// made, the image then untouched; every scratch image and block is released on every path. Traditional,
+// Skinny lines, Smoother and Fine detail share one skeleton (bands.h), which keeps them to it.
 #pragma once
 
 #include <cstdint>
@@ -29,11 +30,10 @@ int16_t FindEdgesTraditional(ImageBuffer* image, const ProgressPair* progress, i
 int16_t FindEdgesSkinnyLines(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
 int16_t FindEdgesSmoother(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
 int16_t FindEdgesFineDetail(ImageBuffer* image, const ProgressPair* progress, int32_t flag);
-// lineWidth n = 3, 4 or 5 gives the operator's reach n - 2.
-int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress, int32_t lineWidth, int32_t flag);
+// radius 1, 2 or 3: the lines' width and the operator's reach follow from it.
+int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress, int32_t radius, int32_t flag);
 
 // Runs `method` on `image` (the preview, the dispatch and the tools share this); a method value
-// outside 3..7 runs nothing and returns 0. Variable width gets the
-// line width of the rounded radius + 2.
-int16_t RunEdgeMethod(int32_t method, float radius, ImageBuffer* image, const ProgressPair* progress, int32_t flag);
+// outside 3..7 runs nothing and returns 0. The radius (1 .. 3) reaches Variable width alone.
+int16_t RunEdgeMethod(int32_t method, int32_t radius, ImageBuffer* image, const ProgressPair* progress, int32_t flag);
 

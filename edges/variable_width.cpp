@@ -33,6 +33,7 @@
 #include "base/results.h"
 #include "base/workers.h"
 #include "buffers/image_buffer.h"
+#include "edges/bands.h"
 #include "edges/kernels/gradient.h"
 #include "edges/methods.h"
 
@@ -210,17 +211,19 @@ int16_t RunVariableWidth(VariableWidth& v, WorkerPool* pool, const ProgressPair*
 
 }  // namespace
 
-int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress, int32_t lineWidth, int32_t flag) {
-    if (lineWidth < 3 || lineWidth > 5) return kErrBadParameters;
+int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress, int32_t radius, int32_t flag) {
+    if (radius < 1 || radius > kMaxReach) return kErrBadParameters;
     BufferShape shape{};
-    GetBufferShape(image, &shape);
-    if (shape.width < 0 || shape.height < 0) return kNoErr;
-    if (shape.planes != 1 && shape.planes != 3) return kErrBadParameters;
+    int16_t result = kNoErr;
+    if (!MethodImage(image, &shape, &result)) return result;
 
     VariableWidth v{};
     v.image = image;
     v.shape = shape;
     v.op.kernels = ChooseGradientKernels();
+    // The radius asks for lines radius + 2.5 pixels wide, rounded down (3 .. 5), which the operator
+    // draws by reaching width - 2 pixels from the centre.
+    const int32_t lineWidth = int32_t(float(radius) + 2.5f);
     v.op.reach = lineWidth - 2;
     v.op.layout = LayoutFor(shape.width);
     const uint32_t blockBytes = v.op.layout.blockBytes;
@@ -231,7 +234,7 @@ int16_t FindEdgesVariableWidth(ImageBuffer* image, const ProgressPair* progress,
         allocated = allocated && row != nullptr;
     }
 
-    int16_t result = allocated ? kNoErr : kErrOutOfMemory;
+    result = allocated ? kNoErr : kErrOutOfMemory;
     if (allocated && shape.height > 3) {
         // Every band has 14 blocks, each at a multiple of 64 bytes.
         const uint32_t stride = (blockBytes + 63u) & ~63u;

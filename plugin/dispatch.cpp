@@ -13,18 +13,18 @@
 int16_t DispatchEdgeMethod(ImageBuffer* image, RunState* run, PluginHandle* choice, ParameterSet* set) {
     const EdgeChoice* picked = static_cast<const EdgeChoice*>(choice->data);
     int32_t method = picked->method;
-    float radius = float(picked->radius);
+    int32_t radius = picked->radius;
     // Outside the five no method would run and the document itself would become the selection.
-    if (radius == 0.0f || !IsEdgeMethod(method)) {
+    if (radius == 0 || !IsEdgeMethod(method)) {
         method = kDefaultMethod;
-        radius = float(kDefaultRadius);
+        radius = kDefaultRadius;
     }
-    if (radius < float(kEdgeRadiusMin) || radius > float(kEdgeRadiusMax)) radius = float(kDefaultRadius);
+    if (!IsEdgeRadius(radius)) radius = kDefaultRadius;
 
     SetIntegerParameter(set, 0, method);
-    SetIntegerParameter(set, 1, int32_t(radius + 0.5f));
+    SetIntegerParameter(set, 1, radius);
     SetSettingReal(run->settings, kSettingMethod, float(method));
-    SetSettingReal(run->settings, kSettingRadius, radius);
+    SetSettingReal(run->settings, kSettingRadius, float(radius));
 
     const ProgressPair progress = RunProgress(run);
     int16_t result = RunEdgeMethod(method, radius, image, &progress, 1);

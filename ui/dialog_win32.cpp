@@ -86,10 +86,7 @@ void TakeWidthFromSlider(HWND dialog) {
 
 // The width the preview runs with: the one the run will use, which replaces a width outside
 // the radius range with the default.
-float PreviewRadius() {
-    if (!IsEdgeRadius(state.radius)) return static_cast<float>(kDefaultRadius);
-    return static_cast<float>(state.radius);
-}
+int32_t PreviewRadius() { return IsEdgeRadius(state.radius) ? state.radius : kDefaultRadius; }
 
 void ReleaseDialogResources() {
     if (state.proxy != nullptr) DisposeImageBuffer(state.proxy);

@@ -197,7 +197,7 @@ py::array Edges(py::array image, int32_t method, int32_t radius, const std::stri
             for (int32_t row = 0; row < layout.height; ++row)
                 WriteBufferRow(buffer, 0, row, int32_t(rowBytes), pixels + size_t(row) * rowBytes);
             const ProgressPair progress = {nullptr, StopAsked, const_cast<std::atomic<int>*>(stop)};
-            code = RunEdgeMethod(method, float(radius), buffer, &progress, 1);
+            code = RunEdgeMethod(method, radius, buffer, &progress, 1);
         }
         if (code == kNoErr)
             for (int32_t row = 0; row < layout.height; ++row)

@@ -230,7 +230,7 @@ TEST(VarnoProgram, EdgesWritesTheMethodsOwnPicture) {
         for (int32_t c = 0; c < 150; ++c) row[size_t(c)] = source.channels8[size_t(c % 3)][size_t(r * 50 + c / 3)];
         WriteBufferRow(image, 0, r, 150, row.data());
     }
-    ASSERT_EQ(RunEdgeMethod(7, 3.0f, image, nullptr, 0), 0);
+    ASSERT_EQ(RunEdgeMethod(7, 3, image, nullptr, 0), 0);
     for (int32_t r = 0; r < 30; ++r) {
         ReadBufferRow(image, 0, r, 150, row.data());
         for (int32_t c = 0; c < 150; ++c)

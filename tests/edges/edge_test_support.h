@@ -4,6 +4,8 @@
 // bytes) and an FNV-1a hash for comparing outputs across builds.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "buffers/image_buffer.h"
+#include "edges/methods.h"
 #include "plugin/plugin.h"
 
 #if defined(_WIN32)
@@ -81,6 +84,14 @@ inline ImageBuffer* MakeBuffer(const Image& image, const char* name = "EdgeTest"
     for (int32_t y = 0; y < image.height; ++y)
         WriteBufferRow(buffer, 0, y, rowBytes, image.bytes.data() + size_t(y) * size_t(rowBytes));
     return buffer;
+}
+
+// Pixels given left to right (planes values each), repeated down `height` rows.
+inline Image Columns(const std::vector<uint8_t>& values, int32_t planes, int32_t height) {
+    Image image = Blank(int32_t(values.size()) / planes, height, planes);
+    for (int32_t y = 0; y < height; ++y)
+        for (size_t i = 0; i < values.size(); ++i) image.bytes[size_t(y) * values.size() + i] = values[i];
+    return image;
 }
 
 inline Image ReadBack(const ImageBuffer* buffer) {
@@ -154,6 +165,22 @@ struct FakeRun {
         return steps;
     }
 };
+
+// Runs method `method` (Variable width with `radius`) on a buffer made from `in` and reads the
+// result back; `host` sees the calls, or a fake host of its own when none is given.
+inline Image Apply(int32_t method, int32_t radius, const Image& in, int32_t flag, int16_t* code,
+                   FakeRun* host = nullptr) {
+    if (!host) {
+        FakeRun local;
+        return Apply(method, radius, in, flag, code, &local);
+    }
+    ImageBuffer* buffer = MakeBuffer(in);
+    EXPECT_NE(buffer, nullptr);
+    *code = RunEdgeMethod(method, radius, buffer, &host->progress, flag);
+    Image out = ReadBack(buffer);
+    DisposeImageBuffer(buffer);
+    return out;
+}
 
 // ---- generated images -------------------------------------------------------------------------
 

@@ -1,6 +1,6 @@
-// Fine detail: the worked examples (flat areas, steps, a single pixel, colour pixels), the step
-// table behind the edge value, and the 3 x height progress count. What it shares with Skinny
-// lines is in method_contract_test.cpp.
+// Fine detail: the worked examples (steps, a single pixel, colour pixels) and the step table behind
+// the edge value. What it shares with the other methods (flat areas, the 3 x height progress
+// count) is in method_contract_test.cpp.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -16,54 +16,6 @@ namespace {
 
 using namespace edgetest;
 
-// Runs the method on a buffer made from `in` and reads the result back; `host` (the current fake
-// host) sees the calls, or a fake host of its own when none is given.
-Image RunFine(const Image& in, int32_t flag, int16_t* code, FakeRun* host = nullptr) {
-    if (!host) {
-        FakeRun local;
-        return RunFine(in, flag, code, &local);
-    }
-    ImageBuffer* buffer = MakeBuffer(in);
-    EXPECT_NE(buffer, nullptr);
-    *code = FindEdgesFineDetail(buffer, &host->progress, flag);
-    Image out = ReadBack(buffer);
-    DisposeImageBuffer(buffer);
-    return out;
-}
-
-// Pixels given left to right (planes values each), repeated down `height` rows.
-Image Columns(const std::vector<uint8_t>& values, int32_t planes, int32_t height) {
-    Image image = Blank(int32_t(values.size()) / planes, height, planes);
-    for (int32_t y = 0; y < height; ++y)
-        for (size_t i = 0; i < values.size(); ++i) image.bytes[size_t(y) * values.size() + i] = values[i];
-    return image;
-}
-
-TEST(FineDetail, FlatAreasBecomeWhiteAndKeepTheirColour) {
-    struct Case {
-        int32_t width, height, planes;
-        uint8_t level[3];
-        uint8_t expected[3];
-    } cases[] = {
-        {1, 1, 1, {0}, {255}},
-        {6, 5, 1, {0}, {255}},
-        {6, 5, 1, {128}, {255}},
-        {3, 1, 1, {255}, {255}},
-        {5, 4, 3, {200, 100, 50}, {255, 238, 189}},
-        {4, 4, 3, {90, 90, 90}, {255, 255, 255}},
-        {1, 6, 3, {0, 0, 255}, {170, 170, 255}},  // u = 0, t = -255: red and green 255 - 85
-    };
-    for (const Case& c : cases) {
-        Image in = Blank(c.width, c.height, c.planes);
-        for (size_t i = 0; i < in.bytes.size(); ++i) in.bytes[i] = c.level[i % size_t(c.planes)];
-        int16_t code = -1;
-        const Image out = RunFine(in, 0, &code);
-        EXPECT_EQ(code, 0);
-        for (size_t i = 0; i < out.bytes.size(); ++i)
-            ASSERT_EQ(out.bytes[i], c.expected[i % size_t(c.planes)]) << c.width << "x" << c.height << " byte " << i;
-    }
-}
-
 TEST(FineDetail, VerticalStepsScoreByContrastRatioNotHeight) {
     // Dark on the left: the dark side's share is 0.3331 (black), the bright side's 0.1880 (v = 223).
     struct Case {
@@ -73,7 +25,7 @@ TEST(FineDetail, VerticalStepsScoreByContrastRatioNotHeight) {
     for (const Case& c : cases) {
         const Image in = Columns({c.low, c.low, c.low, c.high, c.high, c.high}, 1, 5);
         int16_t code = -1;
-        const Image out = RunFine(in, 1, &code);
+        const Image out = Apply(kMethodFineDetail, 0, in, 1, &code);
         ASSERT_EQ(code, 0);
         for (int32_t y = 0; y < in.height; ++y) {
             const uint8_t expected[6] = {255, 255, c.darkSide, c.brightSide, 255, 255};
@@ -88,7 +40,7 @@ TEST(FineDetail, HorizontalStepMatchesTheVerticalOne) {
     for (int32_t y = 0; y < in.height; ++y)
         for (int32_t x = 0; x < in.width; ++x) in.at(x, y) = y < 3 ? 0 : 10;
     int16_t code = -1;
-    const Image out = RunFine(in, 0, &code);
+    const Image out = Apply(kMethodFineDetail, 0, in, 0, &code);
     ASSERT_EQ(code, 0);
     for (int32_t x = 0; x < in.width; ++x) {
         EXPECT_EQ(out.at(x, 2), 0);
@@ -100,7 +52,7 @@ TEST(FineDetail, SinglePixelOnBlack) {
     Image in = Blank(7, 7, 1);
     in.at(3, 3) = 10;
     int16_t code = -1;
-    const Image out = RunFine(in, 0, &code);
+    const Image out = Apply(kMethodFineDetail, 0, in, 0, &code);
     ASSERT_EQ(code, 0);
     EXPECT_EQ(out.at(3, 3), 255);  // its own pattern is no edge: Q = 0
     EXPECT_EQ(out.at(3, 2), 34);   // the pixel above
@@ -114,7 +66,7 @@ TEST(FineDetail, ColourPixelTakesTheEdgeBrightness) {
     // so it becomes (238, 138, 89); the flat colour further left becomes (255, 238, 189).
     const Image in = Columns({200, 100, 50, 200, 100, 50, 200, 100, 50, 150, 150, 150, 150, 150, 150}, 3, 4);
     int16_t code = -1;
-    const Image out = RunFine(in, 1, &code);
+    const Image out = Apply(kMethodFineDetail, 0, in, 1, &code);
     ASSERT_EQ(code, 0);
     for (int32_t y = 0; y < in.height; ++y) {
         const uint8_t left[3] = {255, 238, 189}, edge[3] = {238, 138, 89};
@@ -214,25 +166,6 @@ TEST(FineDetail, EstimateTableSettlesOnlyWhatTheRatioDecides) {
     // The samples crowd around the steps and edges; over all floats far fewer stay open.
     EXPECT_LT(double(open), 0.5 * double(tried));
     EXPECT_GT(open, 0);
-}
-
-TEST(FineDetail, ProgressRunsOverThreePassesOfRows) {
-    const int32_t heights[] = {1, 2, 9};
-    for (int32_t h : heights) {
-        for (int32_t flag : {1, 0x2FF}) {
-            FakeRun fake;
-            int16_t code = -1;
-            RunFine(PhotoLike(5, h, 1, 4), flag, &code, &fake);
-            EXPECT_EQ(code, 0);
-            std::vector<std::pair<int32_t, int32_t>> expected;
-            for (int32_t k = 0; k < 3 * h; ++k) expected.emplace_back(k, 3 * h);
-            EXPECT_EQ(fake.Steps(), expected) << h;
-            EXPECT_EQ(fake.log.progress.front(), std::make_pair(3 * h, 18 * h));
-            ASSERT_EQ(fake.log.events.size(), 2 * expected.size());
-            for (size_t i = 0; i < fake.log.events.size(); ++i)
-                EXPECT_EQ(fake.log.events[i], i % 2 == 0 ? "P" : "A");
-        }
-    }
 }
 
 }  // namespace

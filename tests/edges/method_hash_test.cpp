@@ -20,7 +20,7 @@ uint64_t HashOfMethod(int32_t method, int32_t lineWidth, int32_t planes, uint32_
     ImageBuffer* buffer = MakeBuffer(in);
     EXPECT_NE(buffer, nullptr);
     FakeRun fake;
-    EXPECT_EQ(RunEdgeMethod(method, float(lineWidth - 2), buffer, &fake.progress, 1), 0);
+    EXPECT_EQ(RunEdgeMethod(method, lineWidth - 2, buffer, &fake.progress, 1), 0);
     const Image out = ReadBack(buffer);
     DisposeImageBuffer(buffer);
     EXPECT_NE(out.bytes, in.bytes);

@@ -1,5 +1,5 @@
-// Running a method by its number: each number reaches its method (Variable width with the line
-// width of its radius), and a run without a progress pair computes the same bytes as one whose
+// Running a method by its number: each number reaches its method (Variable width with its
+// radius), and a run without a progress pair computes the same bytes as one whose
 // host watches, with progress asked for.
 #include <gtest/gtest.h>
 
@@ -14,16 +14,15 @@ using namespace edgetest;
 
 struct NumberCase {
     int32_t method;
-    float radius;
-    int16_t (*direct)(ImageBuffer*, const ProgressPair*, int32_t);
-    int32_t lineWidth;  // Variable width only
+    int32_t radius;
+    int16_t (*direct)(ImageBuffer*, const ProgressPair*, int32_t);  // none: Variable width
 };
 
 const NumberCase kNumbers[] = {
-    {kMethodTraditional, 2, FindEdgesTraditional, 0}, {kMethodSkinnyLines, 2, FindEdgesSkinnyLines, 0},
-    {kMethodSmoother, 2, FindEdgesSmoother, 0},       {kMethodFineDetail, 2, FindEdgesFineDetail, 0},
-    {kMethodVariableWidth, 1, nullptr, 3},            {kMethodVariableWidth, 2, nullptr, 4},
-    {kMethodVariableWidth, 3, nullptr, 5},
+    {kMethodTraditional, 2, FindEdgesTraditional}, {kMethodSkinnyLines, 2, FindEdgesSkinnyLines},
+    {kMethodSmoother, 2, FindEdgesSmoother},       {kMethodFineDetail, 2, FindEdgesFineDetail},
+    {kMethodVariableWidth, 1, nullptr},            {kMethodVariableWidth, 2, nullptr},
+    {kMethodVariableWidth, 3, nullptr},
 };
 
 Image Applied(const Image& in, const std::function<int16_t(ImageBuffer*)>& method) {
@@ -43,7 +42,7 @@ TEST(RunEdgeMethod, EachNumberRunsItsMethodAndNeedsNoProgressPair) {
         const Image byNumber = Applied(in, [&](ImageBuffer* b) { return RunEdgeMethod(c.method, c.radius, b, &watched.progress, 1); });
         EXPECT_FALSE(watched.Steps().empty());
         const Image direct = Applied(in, [&](ImageBuffer* b) {
-            return c.direct ? c.direct(b, nullptr, 0) : FindEdgesVariableWidth(b, nullptr, c.lineWidth, 0);
+            return c.direct ? c.direct(b, nullptr, 0) : FindEdgesVariableWidth(b, nullptr, c.radius, 0);
         });
         EXPECT_EQ(byNumber.bytes, direct.bytes);
         EXPECT_NE(byNumber.bytes, in.bytes);

@@ -1,6 +1,6 @@
-// Skinny lines: the worked examples (flat areas, the 0/50/100 ramp, steps of 14 and 15, colour
-// lines), the thinning rules on hand-made gradient pictures, and the 13 x height progress count.
-// What it shares with Fine detail is in method_contract_test.cpp.
+// Skinny lines: the worked examples (the 0/50/100 ramp, steps of 14 and 15, colour lines) and the
+// thinning rules on hand-made gradient pictures. What it shares with the other methods (flat
+// areas, the 13 x height progress count) is in method_contract_test.cpp.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,29 +14,6 @@ namespace {
 
 using namespace edgetest;
 
-// Runs the method on a buffer made from `in` and reads the result back; `host` (the current fake
-// host) sees the calls, or a fake host of its own when none is given.
-Image RunSkinny(const Image& in, int32_t flag, int16_t* code, FakeRun* host = nullptr) {
-    if (!host) {
-        FakeRun local;
-        return RunSkinny(in, flag, code, &local);
-    }
-    ImageBuffer* buffer = MakeBuffer(in);
-    EXPECT_NE(buffer, nullptr);
-    *code = FindEdgesSkinnyLines(buffer, &host->progress, flag);
-    Image out = ReadBack(buffer);
-    DisposeImageBuffer(buffer);
-    return out;
-}
-
-// Grey columns given left to right, repeated down `height` rows.
-Image Columns(const std::vector<uint8_t>& columns, int32_t height) {
-    Image image = Blank(int32_t(columns.size()), height, 1);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < image.width; ++x) image.at(x, y) = columns[size_t(x)];
-    return image;
-}
-
 Padded PictureOf(int32_t width, int32_t height, int32_t value) {
     Padded p;
     p.width = width;
@@ -45,26 +22,10 @@ Padded PictureOf(int32_t width, int32_t height, int32_t value) {
     return p;
 }
 
-TEST(SkinnyLines, FlatImagesBecomeWhite) {
-    struct Case {
-        int32_t width, height, planes;
-        uint8_t level[3];
-    } cases[] = {{1, 1, 1, {0}},  {5, 4, 1, {0}},          {5, 4, 1, {77}},          {6, 3, 1, {255}},
-                 {4, 4, 3, {200, 100, 50}}, {1, 7, 3, {0, 0, 0}}, {9, 1, 3, {10, 250, 128}}};
-    for (const Case& c : cases) {
-        Image in = Blank(c.width, c.height, c.planes);
-        for (size_t i = 0; i < in.bytes.size(); ++i) in.bytes[i] = c.level[i % size_t(c.planes)];
-        int16_t code = -1;
-        const Image out = RunSkinny(in, 0, &code);
-        EXPECT_EQ(code, 0);
-        EXPECT_EQ(out.bytes, std::vector<uint8_t>(in.bytes.size(), 255)) << c.width << "x" << c.height;
-    }
-}
-
 TEST(SkinnyLines, RampWithOneIntermediateColumnLeavesALineOfSeventySeven) {
-    const Image in = Columns({0, 0, 0, 0, 50, 100, 100, 100, 100}, 8);
+    const Image in = Columns({0, 0, 0, 0, 50, 100, 100, 100, 100}, 1, 8);
     int16_t code = -1;
-    const Image out = RunSkinny(in, 1, &code);
+    const Image out = Apply(kMethodSkinnyLines, 0, in, 1, &code);
     ASSERT_EQ(code, 0);
     for (int32_t y = 0; y < in.height; ++y)
         for (int32_t x = 0; x < in.width; ++x) EXPECT_EQ(out.at(x, y), x == 4 ? 77 : 255) << x << "," << y;
@@ -90,7 +51,7 @@ TEST(SkinnyLines, ColourLineTakesTheLineDarknessAsItsMeanLevel) {
             }
         }
         int16_t code = -1;
-        const Image out = RunSkinny(in, 0, &code);
+        const Image out = Apply(kMethodSkinnyLines, 0, in, 0, &code);
         ASSERT_EQ(code, 0);
         for (int32_t y = 0; y < in.height; ++y) {
             for (int32_t x = 0; x < in.width; ++x) {
@@ -118,10 +79,10 @@ TEST(SkinnyLines, StepsOfFourteenAndFifteenLeaveNothing) {
         int32_t sweeps;
     } cases[] = {{14, 1}, {15, 10}};
     for (const Case& c : cases) {
-        const Image in = Columns({0, 0, 0, c.high, c.high, c.high}, 6);
+        const Image in = Columns({0, 0, 0, c.high, c.high, c.high}, 1, 6);
         FakeRun fake;
         int16_t code = -1;
-        const Image out = RunSkinny(in, 1, &code, &fake);
+        const Image out = Apply(kMethodSkinnyLines, 0, in, 1, &code, &fake);
         EXPECT_EQ(code, 0);
         EXPECT_EQ(out.bytes, std::vector<uint8_t>(in.bytes.size(), 255)) << int(c.high);
         EXPECT_EQ(SweepsSeen(fake, in.height), c.sweeps) << int(c.high);
@@ -138,7 +99,7 @@ TEST(SkinnyLines, GradientOfTheWorkedExamples) {
         {{0, 0, 15, 15}, {255, 229, 229, 255}},
     };
     for (const Case& c : cases) {
-        const Padded g = ReferenceSkinnyGradient(ReferenceBorderedGrey(Columns(c.columns, 3)));
+        const Padded g = ReferenceSkinnyGradient(ReferenceBorderedGrey(Columns(c.columns, 1, 3)));
         for (size_t x = 0; x < c.gradient.size(); ++x) EXPECT_EQ(g.at(int32_t(x) + 1, 2), c.gradient[x]);
     }
 }
@@ -187,34 +148,6 @@ TEST(SkinnyLines, ThinningOfHandMadePictures) {
         Padded q = p;
         ReferenceSkinnyThinning(q);
         EXPECT_EQ(q.at(2, 2), 229);
-    }
-}
-
-TEST(SkinnyLines, ProgressCountsThirteenStagesOfRows) {
-    // A flat image needs one sweep, the ramp ten; the Output stage starts at 12 x height either way.
-    struct Case {
-        Image in;
-        int32_t sweeps;
-    } cases[] = {{Blank(6, 5, 1, 90), 1}, {Columns({0, 0, 50, 100, 100}, 7), 10}};
-    for (const Case& c : cases) {
-        const int32_t h = c.in.height;
-        for (int32_t flag : {1, 0x101}) {
-            FakeRun fake;
-            int16_t code = -1;
-            RunSkinny(c.in, flag, &code, &fake);
-            EXPECT_EQ(code, 0);
-            std::vector<std::pair<int32_t, int32_t>> expected;
-            for (int32_t k = 0; k < (2 + c.sweeps) * h; ++k) expected.emplace_back(k, 13 * h);
-            for (int32_t k = 12 * h; k < 13 * h; ++k) expected.emplace_back(k, 13 * h);
-            EXPECT_EQ(fake.Steps(), expected);
-            // The raw numbers the host sees: done = n + 4k of total 6n.
-            EXPECT_EQ(fake.log.progress.front(), std::make_pair(13 * h, 78 * h));
-            EXPECT_EQ(fake.log.progress.back(), std::make_pair(13 * h + 4 * (13 * h - 1), 78 * h));
-            // Each report is followed by one abort test.
-            ASSERT_EQ(fake.log.events.size(), 2 * expected.size());
-            for (size_t i = 0; i < fake.log.events.size(); ++i)
-                EXPECT_EQ(fake.log.events[i], i % 2 == 0 ? "P" : "A");
-        }
     }
 }
 

@@ -55,7 +55,7 @@ Outcome RunCase(const Case& c, int32_t threads, int32_t abortAtCall = 0) {
     EXPECT_NE(buffer, nullptr);
     FakeRun fake(abortAtCall);
     Outcome outcome;
-    outcome.code = RunEdgeMethod(c.method, float(c.radius), buffer, &fake.progress, 1);
+    outcome.code = RunEdgeMethod(c.method, c.radius, buffer, &fake.progress, 1);
     outcome.hash = Fnv1a64(ReadBack(buffer).bytes);
     outcome.steps = fake.Steps();
     DisposeImageBuffer(buffer);

@@ -1,6 +1,6 @@
-// Variable width: the published step profiles for each reach, the normalisation by the peak, the
-// lopsided reach-3 weights, the copied top rows, colour casts, progress over two passes, a stop in
-// each pass and unsupported line widths.
+// Variable width: the step profiles for each reach, the normalisation by the peak, the lopsided
+// reach-3 weights, the copied top rows and unsupported radii; what it shares with the other methods
+// is in method_contract_test.cpp.
 #include <gtest/gtest.h>
 
 #include "edges/methods.h"
@@ -10,15 +10,6 @@
 namespace {
 
 using namespace edgetest;
-
-Image RunVariable(const Image& in, int32_t lineWidth, int32_t flag, int16_t* code, FakeRun* fake) {
-    ImageBuffer* buffer = MakeBuffer(in);
-    EXPECT_NE(buffer, nullptr);
-    *code = FindEdgesVariableWidth(buffer, &fake->progress, lineWidth, flag);
-    Image out = ReadBack(buffer);
-    DisposeImageBuffer(buffer);
-    return out;
-}
 
 TEST(VariableWidth, StepProfileWidensWithTheReach) {
     // A 0 -> 100 step between columns 5 and 6 of every row.
@@ -34,7 +25,7 @@ TEST(VariableWidth, StepProfileWidensWithTheReach) {
     for (const auto& c : cases) {
         FakeRun fake;
         int16_t code = -1;
-        const Image out = RunVariable(in, c.reach + 2, 1, &code, &fake);
+        const Image out = Apply(kMethodVariableWidth, c.reach, in, 1, &code, &fake);
         EXPECT_EQ(code, 0);
         for (int32_t y = 0; y < in.height; ++y)
             for (int32_t x = 0; x < in.width; ++x)
@@ -49,7 +40,7 @@ TEST(VariableWidth, HalfThePeakBecomes127) {
         for (int32_t x = 0; x < 15; ++x) in.at(x, y) = x < 5 ? 0 : x < 10 ? 100 : 150;
     FakeRun fake;
     int16_t code = -1;
-    const Image out = RunVariable(in, 3, 0, &code, &fake);
+    const Image out = Apply(kMethodVariableWidth, 1, in, 0, &code, &fake);
     EXPECT_EQ(code, 0);
     const uint8_t profile[15] = {255, 255, 255, 255, 0, 0, 255, 255, 255, 127, 127, 255, 255, 255, 255};
     for (int32_t y = 0; y < 6; ++y)
@@ -63,7 +54,7 @@ TEST(VariableWidth, ReachThreeSecondRingIsHeavierAboveAndLeft) {
     in.at(10, 8) = 200;
     FakeRun fake;
     int16_t code = -1;
-    const Image out = RunVariable(in, 5, 0, &code, &fake);
+    const Image out = Apply(kMethodVariableWidth, 3, in, 0, &code, &fake);
     EXPECT_EQ(code, 0);
     const uint8_t topRowOfGh = out.at(12, 11), leftColumnOfGv = out.at(13, 6);
     const uint8_t bottomRowOfGh = out.at(12, 5), rightColumnOfGv = out.at(7, 6);
@@ -76,10 +67,9 @@ TEST(VariableWidth, ReachThreeSecondRingIsHeavierAboveAndLeft) {
 TEST(VariableWidth, TopThreeRowsRepeatRowThree) {
     for (int32_t planes : {1, 3}) {
         const Image in = PhotoLike(14, 10, planes, 31);
-        for (int32_t lineWidth = 3; lineWidth <= 5; ++lineWidth) {
-            FakeRun fake;
+        for (int32_t radius = 1; radius <= 3; ++radius) {
             int16_t code = -1;
-            const Image out = RunVariable(in, lineWidth, 1, &code, &fake);
+            const Image out = Apply(kMethodVariableWidth, radius, in, 1, &code);
             EXPECT_EQ(code, 0);
             const size_t rowBytes = size_t(in.width * planes);
             for (int32_t y = 0; y < 3; ++y)
@@ -89,106 +79,18 @@ TEST(VariableWidth, TopThreeRowsRepeatRowThree) {
     }
 }
 
-TEST(VariableWidth, ColourPixelsKeepTheirDifferences) {
-    // A uniform colour image has no gradient at all: every mean level becomes 255, and the colour
-    // differences ride on it exactly as in a flat area of any other picture.
-    const struct {
-        uint8_t in[3], out[3];
-    } cases[] = {
-        {{200, 100, 50}, {255, 238, 189}},  // d = 100, e = 50
-        {{0, 0, 255}, {170, 170, 255}},     // d = -255, e = 0
-        {{128, 128, 128}, {255, 255, 255}},
-    };
-    for (const auto& c : cases) {
-        Image in = Blank(6, 5, 3);
-        for (size_t i = 0; i < in.bytes.size(); ++i) in.bytes[i] = c.in[i % 3];
-        for (int32_t lineWidth = 3; lineWidth <= 5; ++lineWidth) {
-            FakeRun fake;
-            int16_t code = -1;
-            const Image out = RunVariable(in, lineWidth, 1, &code, &fake);
-            EXPECT_EQ(code, 0);
-            for (size_t i = 0; i < out.bytes.size(); ++i) ASSERT_EQ(out.bytes[i], c.out[i % 3]) << i;
-        }
-    }
-}
-
-TEST(VariableWidth, ThreeRowsOrFewerAreUnchanged) {
-    for (int32_t height : {1, 2, 3}) {
-        const Image in = PhotoLike(8, height, 3, 2);
-        FakeRun fake;
-        int16_t code = -1;
-        const Image out = RunVariable(in, 4, 1, &code, &fake);
-        EXPECT_EQ(code, 0);
-        EXPECT_EQ(out.bytes, in.bytes);
-        EXPECT_TRUE(fake.log.events.empty());
-    }
-}
-
-TEST(VariableWidth, ProgressCoversBothPasses) {
-    const int32_t height = 7;
-    const Image in = PhotoLike(5, height, 1, 8);
-    FakeRun fake;
-    int16_t code = -1;
-    RunVariable(in, 4, 1, &code, &fake);
-    EXPECT_EQ(code, 0);
-    std::vector<std::pair<int32_t, int32_t>> expected;
-    for (int32_t pass = 1; pass <= 2; ++pass)
-        for (int32_t j = 0; j <= height - 4; ++j) expected.emplace_back((pass - 1) * height + j, 2 * height);
-    EXPECT_EQ(fake.Steps(), expected);
-    for (size_t i = 0; i < fake.log.events.size(); ++i) EXPECT_EQ(fake.log.events[i], i % 2 ? "A" : "P");
-}
-
-TEST(VariableWidth, StopInTheSecondPassKeepsTheRowsAlreadyWritten) {
-    // The rows a stop leaves written are those of the single-threaded order; with several
-    // threads any band may be part done (threads_test.cpp).
-    const ThreadsOverride oneThread(1);
-    const int32_t height = 9, rowsPerPass = height - 3;
-    const Image in = PhotoLike(11, height, 3, 40);
-    for (int32_t lineWidth = 3; lineWidth <= 5; ++lineWidth) {
-        const Image done = ReferenceVariableWidth(in, lineWidth - 2);
-        for (int32_t stopAt = 1; stopAt <= 2 * rowsPerPass; ++stopAt) {
-            FakeRun fake(stopAt);
-            ImageBuffer* buffer = MakeBuffer(in);
-            const LiveResources before = CountLiveResources();
-            EXPECT_EQ(FindEdgesVariableWidth(buffer, &fake.progress, lineWidth, 1), kErrUserCancelled);
-            const LiveResources after = CountLiveResources();
-            EXPECT_EQ(after.memoryBlocks, before.memoryBlocks);
-            EXPECT_EQ(after.mappings, before.mappings);
-            const Image out = ReadBack(buffer);
-            DisposeImageBuffer(buffer);
-            // Stopped at the start of row j of pass 2: rows 0 .. j + 2 are written when j >= 1.
-            const int32_t j = stopAt - rowsPerPass - 1;
-            const int32_t written = j >= 1 ? j + 3 : 0;
-            for (int32_t y = 0; y < height; ++y)
-                for (int32_t x = 0; x < in.width; ++x)
-                    for (int32_t c = 0; c < 3; ++c)
-                        ASSERT_EQ(out.at(x, y, c), y < written ? done.at(x, y, c) : in.at(x, y, c))
-                            << "line width " << lineWidth << " stop " << stopAt << " at " << x << "," << y;
-        }
-    }
-}
-
-TEST(VariableWidth, UnsupportedLineWidthIsRefusedUntouched) {
+TEST(VariableWidth, UnsupportedRadiusIsRefusedUntouched) {
     const Image in = PhotoLike(9, 8, 1, 1);
-    for (int32_t lineWidth : {-1, 0, 2, 6, 255}) {
+    for (int32_t radius : {-3, -1, 0, 4, 253}) {
         FakeRun fake;
         const LiveResources before = CountLiveResources();
         int16_t code = 0;
-        const Image out = RunVariable(in, lineWidth, 1, &code, &fake);
-        EXPECT_EQ(code, kErrBadParameters) << lineWidth;
+        const Image out = Apply(kMethodVariableWidth, radius, in, 1, &code, &fake);
+        EXPECT_EQ(code, kErrBadParameters) << radius;
         EXPECT_EQ(out.bytes, in.bytes);
         EXPECT_TRUE(fake.log.events.empty());
         EXPECT_EQ(CountLiveResources().memoryBlocks, before.memoryBlocks);
     }
-}
-
-TEST(VariableWidth, WidestImageMatchesReference) {
-    const Image in = PhotoLike(32767, 5, 1, 9);
-    FakeRun fake;
-    int16_t code = -1;
-    const Image out = RunVariable(in, 5, 0, &code, &fake);
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(out.bytes, ReferenceVariableWidth(in, 3).bytes);
 }
 
 }  // namespace

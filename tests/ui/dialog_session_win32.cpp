@@ -199,7 +199,7 @@ std::vector<uint32_t> ExpectedPreview(ImageBuffer* document, const EdgeDialogPro
     EXPECT_EQ(CreateImageBuffer("Expected", viewWidth, viewHeight, 3, &proxy), 0);
     CopyBufferRegion(document, proxy, state.view, 0, 0);
     if (state.previewOn) {
-        float radius = state.radius >= 1 && state.radius <= 3 ? float(state.radius) : float(kDefaultRadius);
+        int32_t radius = state.radius >= 1 && state.radius <= 3 ? state.radius : kDefaultRadius;
         RunEdgeMethod(state.method, radius, proxy, nullptr, 0);
     }
     int32_t stride = PixelBlockStride(frameWidth);
