@@ -24,7 +24,7 @@ int16_t PreviewPicture(const uint8_t* pixels, int32_t width, int32_t height, int
     if (result == kNoErr) {
         for (int32_t row = 0; row < height; ++row)
             WriteBufferRow(image, 0, row, int32_t(rowBytes), &rows[size_t(row) * rowBytes]);
-        result = RunEdgeMethod(choice.method, float(choice.radius), image, nullptr, 0);
+        result = RunEdgeMethod(choice.method, choice.radius, image, nullptr, 0);
     }
     if (result == kNoErr)
         for (int32_t row = 0; row < height; ++row)
