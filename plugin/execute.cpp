@@ -156,7 +156,6 @@ int16_t ChooseRunAndHandBack(PersistentBlock* block, SelectionRecord* host, cons
 // the mask goes back to the host. A read the host refuses ends the run with its code.
 int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry& geometry, RowBuffers* rows) {
     const int32_t width = geometry.width, height = geometry.height;
-    TouchImagePages(block->maskImage);
     int16_t result = ReadSelection(host, host->documentInfo->selection, rows, block->maskImage, width, height);
     if (result != kNoErr) return result;
     const ReadChannelDesc* channels = DocumentChannels(host->documentInfo);
@@ -165,7 +164,6 @@ int16_t ReadAndRun(PersistentBlock* block, SelectionRecord* host, const Geometry
 
     result = CreateBackingBuffer(width, height, planes, &block->workingImage);
     if (result != kNoErr) return result;
-    TouchImagePages(block->workingImage);
     result = ReadDocument(host, channels, geometry.imageMode, rows, block->workingImage, width, height);
     if (result != kNoErr) return result;
     return ChooseRunAndHandBack(block, host, geometry, planes, rows);

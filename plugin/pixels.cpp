@@ -123,44 +123,34 @@ ModeChannels ChannelsForMode(int32_t imageMode) {
     }
 }
 
-struct PageJob {
+struct FillJob {
     ImageBuffer* image;
     int32_t rowBytes;
     int32_t height;
     int32_t bands;
-    int32_t fill;  // the value of every byte, or -1: touch the pages only
+    uint8_t fill;  // the value of every byte
 };
 
-// One write to every page of the band's rows (the bytes are zero already and stay so), or every
-// byte set to the fill value.
-void PageBand(void* arg, int32_t band, BandControl* control) {
-    const PageJob& job = *static_cast<const PageJob*>(arg);
-    constexpr int32_t kPage = 4096;
+// Every byte of the band's rows set to the fill value.
+void FillBand(void* arg, int32_t band, BandControl* control) {
+    const FillJob& job = *static_cast<const FillJob*>(arg);
     for (int32_t r = BandStart(band, job.bands, job.height), end = BandStart(band + 1, job.bands, job.height); r < end;
          ++r) {
         if (!NextBandRow(control)) return;
-        uint8_t* row = BufferRow(job.image, r);
-        if (!row) continue;
-        if (job.fill >= 0) {
-            std::memset(row, job.fill, size_t(job.rowBytes));
-            continue;
-        }
-        volatile uint8_t* touched = row;
-        for (int32_t x = 0; x < job.rowBytes; x += kPage) touched[x] = 0;
-        touched[job.rowBytes - 1] = 0;
+        if (uint8_t* row = BufferRow(job.image, r)) std::memset(row, job.fill, size_t(job.rowBytes));
     }
 }
 
-// PageBand over the whole image, in bands on the workers (on the calling thread without them).
-void RunPageJob(ImageBuffer* image, int32_t fill) {
+// FillBand over the whole image, in bands on the workers (on the calling thread without them).
+void FillImage(ImageBuffer* image, uint8_t fill) {
     BufferShape shape = {0, 0, 0};
     GetBufferShape(image, &shape);
     if (shape.width < 1 || shape.height < 1) return;
-    PageJob job = {image, shape.width * shape.planes, shape.height, 0, fill};
+    FillJob job = {image, shape.width * shape.planes, shape.height, 0, fill};
     WorkerPool pool;
     uint8_t* blocks[kMaxThreads] = {};
     job.bands = SpreadBands(StartBandWorkers(&pool, shape.height, 0, blocks), shape.height);
-    RunBands(&pool, {PageBand, &job, job.bands}, nullptr, false, 0, shape.height);
+    RunBands(&pool, {FillBand, &job, job.bands}, nullptr, false, 0, shape.height);
     StopBandWorkers(&pool, blocks);
 }
 
@@ -231,8 +221,6 @@ int16_t ReadAndConvert(PlaneRequest* request, ImageBuffer* image, int32_t width,
 
 }  // namespace
 
-void TouchImagePages(ImageBuffer* image) { RunPageJob(image, -1); }
-
 int16_t PlanesForImageMode(int32_t imageMode) {
     int32_t count = ChannelsForMode(imageMode).count;
     return count == 0 ? 0 : (count == 1 ? 1 : 3);
@@ -253,7 +241,7 @@ int16_t ReadSelection(const SelectionRecord* host, const ReadChannelDesc* select
     if (!selection || !selection->port) {
         // Nothing to ask the host but its progress, row by row as ever; the rows are set in bands.
         for (int32_t r = 0; r < height; ++r) Progress(host, r, 12 * height);
-        RunPageJob(mask, 255);
+        FillImage(mask, 255);
         return kNoErr;
     }
     for (int32_t r = 0; r < height; ++r) {

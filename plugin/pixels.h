@@ -23,11 +23,6 @@ struct RowBuffers {
 // the mode is not read.
 int16_t PlanesForImageMode(int32_t imageMode);
 
-// Writes once to every memory page of a fresh image's rows in bands on the worker threads, so the
-// system's first touch of each page (finding and zeroing it) is not paid row by row on the host's
-// thread while the host delivers. Changes no byte.
-void TouchImagePages(ImageBuffer* image);
-
 // Whether `list` holds every channel that `imageMode` reads.
 bool HasChannelsForMode(const ReadChannelDesc* list, int32_t imageMode);
 
